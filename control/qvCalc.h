@@ -1,0 +1,64 @@
+// qvCalc: the control a host program embeds. It owns one engine, created on first use, forwards
+// its members to it, converts the results to the control's types, and reports failures of its
+// own members to the connected ErrorMsg sinks; failures the engine detects stay in the engine's
+// error state, which the host reads through ErrorCode, ErrorDescription, ErrorSource, ErrorPos.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/Variant.h"
+#include "engine/qvExpression.h"
+
+class qvCalc {
+ public:
+  qvCalc();   // container initialisation
+  ~qvCalc();  // container termination
+  qvCalc(const qvCalc&) = delete;
+  qvCalc& operator=(const qvCalc&) = delete;
+
+  using ErrorMsgSink = std::function<void(std::u16string& Source, std::u16string& Description)>;
+  int Advise(ErrorMsgSink sink);  // connect an ErrorMsg sink; returns its cookie
+  void Unadvise(int cookie);
+  void SetSize(int32_t WidthTwips, int32_t HeightTwips);  // the container resizes the control
+  int32_t Width() const;  // twips
+  int32_t Height() const;
+
+  Variant All_Math_Functions();
+  void DefineUserFunc(std::u16string& Func);
+  Variant NumUserFuncs();
+  std::u16string UserFunc(Variant& Index);
+  void Compile(std::u16string& Expression);
+  double Value();
+  double Value(int32_t& Index);
+  Variant NumExpressions();
+  Variant Expression(Variant& Index);
+  void Reset();
+  double Variable(std::u16string& VarName);                  // property get
+  void Variable(std::u16string& VarName, double& NewValue);  // property put
+  Variant NumVariables();
+  Variant VariableName(Variant& Index);
+  int16_t ErrorCode();
+  std::u16string ErrorDescription();
+  int16_t ErrorSource();
+  int16_t ErrorPos();
+  void ClearError();
+
+  // Beyond the members of the interface: repeatable RND for hosts and tests.
+  void SeedRandom(uint64_t Seed);
+
+ private:
+  qvExpression& Engine();
+  void ErrorTrap(const std::u16string& Source, const qvRuntimeError& Failure);
+
+  std::unique_ptr<qvExpression> engine_;
+  std::vector<std::pair<int, ErrorMsgSink>> sinks_;
+  int nextCookie_ = 1;
+  int32_t width_ = 600;
+  int32_t height_ = 330;
+  int trapDepth_ = 0;
+};

@@ -1,0 +1,41 @@
+// Every error description the engine writes, in one place and exact to the character (the
+// spellings are part of what hosts compare against).
+#pragma once
+
+#include <string_view>
+
+namespace msg {
+inline constexpr std::u16string_view kSourcePrefix = u"qvCalcE, ";
+inline constexpr std::u16string_view kErrorWord = u"Error ";
+inline constexpr std::u16string_view kHasOccured = u" has occured in ";
+inline constexpr std::u16string_view kNewLine = u"\r\n";
+
+// compiler and scanner (code 1 to 5)
+inline constexpr std::u16string_view kSyntaxError = u"Syntax Error";
+inline constexpr std::u16string_view kMissingBrackets = u": Missing brackets";
+inline constexpr std::u16string_view kUnknownSymbol = u": Unknown symbol";
+inline constexpr std::u16string_view kUnexpectedEnd = u": Unexpected end of expression";
+inline constexpr std::u16string_view kMissingDelimiter = u": Missing string delimiter";
+inline constexpr std::u16string_view kArrayExpected = u": Array expected, ";
+inline constexpr std::u16string_view kUnknownFunction = u"Unknown function";
+inline constexpr std::u16string_view kUndefinedVariable = u"Undefined variable";
+inline constexpr std::u16string_view kUnknownOperator = u"Unknown operator ";
+inline constexpr std::u16string_view kWrongArgCount = u"Wrong number of arguments for ";
+
+// evaluator (codes 5 and 6)
+inline constexpr std::u16string_view kArrayElement = u":  Array element";
+inline constexpr std::u16string_view kOutOfBounds = u" is out of bounds, value =";
+inline constexpr std::u16string_view kDivByZero = u"Div by zero";
+
+// user functions (codes 8 to 10)
+inline constexpr std::u16string_view kTooManyUserFuncs = u"Too Many User Functions";
+inline constexpr std::u16string_view kInvalidUserFunc = u"Invalid User Function Definition: ";
+inline constexpr std::u16string_view kUserFuncPrefix = u"(User-defined Functions) ";
+inline constexpr std::u16string_view kReservedName = u" is a Reserved Name.";
+inline constexpr std::u16string_view kReservedUserFunc = u" has already been reserved as a User Function.";
+inline constexpr std::u16string_view kInUserFunction = u" in User Function '";
+
+// arrays (codes 10 and 12)
+inline constexpr std::u16string_view kBracketExpected = u": '(' expected for array definition.";
+inline constexpr std::u16string_view kTooManyDims = u": Too many dimensions for array ";
+}  // namespace msg

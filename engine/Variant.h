@@ -1,0 +1,100 @@
+// The engine's value: empty, a whole number of 16 or 32 bits, a double, or a text of 16-bit
+// characters. Sixteen bytes: a tag and a union; numbers live inline and never allocate, texts are
+// shared immutable blocks with an atomic reference count, so copying any value is cheap.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class Variant {
+ public:
+  enum class Kind : uint8_t { Empty, Int16, Int32, Double, Text };
+
+  Variant() noexcept : kind_(Kind::Empty) { u_.d = 0; }
+  Variant(int16_t v) noexcept : kind_(Kind::Int16) { u_.i32 = v; }
+  Variant(int32_t v) noexcept : kind_(Kind::Int32) { u_.i32 = v; }
+  Variant(double v) noexcept : kind_(Kind::Double) { u_.d = v; }
+  Variant(std::u16string v);
+  Variant(std::u16string_view v) : Variant(std::u16string(v)) {}
+  Variant(const char16_t* v) : Variant(std::u16string(v)) {}
+
+  Variant(const Variant& o) noexcept : kind_(o.kind_), u_(o.u_) { retain(); }
+  Variant(Variant&& o) noexcept : kind_(o.kind_), u_(o.u_) { o.kind_ = Kind::Empty; }
+  Variant& operator=(const Variant& o) noexcept;
+  Variant& operator=(Variant&& o) noexcept;
+  ~Variant() { release(); }
+
+  Kind kind() const noexcept { return kind_; }
+  bool isEmpty() const noexcept { return kind_ == Kind::Empty; }
+  bool isNumber() const noexcept { return kind_ == Kind::Int16 || kind_ == Kind::Int32 || kind_ == Kind::Double; }
+  bool isWhole() const noexcept { return kind_ == Kind::Int16 || kind_ == Kind::Int32; }
+  bool isDouble() const noexcept { return kind_ == Kind::Double; }
+  bool isText() const noexcept { return kind_ == Kind::Text; }
+
+  // The number, for Int16, Int32 and Double; 0 for Empty and Text.
+  double asDouble() const noexcept {
+    return kind_ == Kind::Double ? u_.d : (isWhole() ? double(u_.i32) : 0.0);
+  }
+  // The whole number, for Int16 and Int32 (both are kept widened to 32 bits inside).
+  int32_t asWhole() const noexcept { return isWhole() ? u_.i32 : 0; }
+  // The text, for Text; the empty text for every other kind.
+  const std::u16string& asText() const noexcept;
+
+  // Conversions of the value rules: empty reads as 0 and as the empty text; text reads as a
+  // number only when the whole text is one. They report failure instead of throwing.
+  bool toNumber(double& out) const noexcept;
+  std::u16string toText() const;
+
+  // Assigning a double in place: the common store of the hot path, no release when not text.
+  void setDouble(double v) noexcept {
+    if (kind_ == Kind::Text) release();
+    kind_ = Kind::Double;
+    u_.d = v;
+  }
+
+ private:
+  struct TextBlock {
+    std::atomic<uint32_t> refs;
+    std::u16string text;
+  };
+  void retain() noexcept {
+    if (kind_ == Kind::Text) u_.text->refs.fetch_add(1, std::memory_order_relaxed);
+  }
+  void release() noexcept;
+
+  Kind kind_;
+  union {
+    int32_t i32;
+    double d;
+    TextBlock* text;
+  } u_;
+};
+
+static_assert(sizeof(Variant) == 16, "Variant stays a tag and one machine word");
+
+// Reading a text as a number: the whole text, blanks around it allowed; an optional sign,
+// digits with an optional "." fraction, an optional exponent with E, e, D or d. The decimal
+// separator is always ".", whatever the locale. False when the text is not such a number or
+// lies beyond the range of a double.
+bool TextToNumber(std::u16string_view text, double& out) noexcept;
+
+// The general text form of a number: whole numbers in decimal digits; doubles with up to 15
+// significant digits, trailing zeros dropped, plain for decimal exponents -4 to 14 and otherwise
+// scientific with "E", a sign and at least two exponent digits (0.25, 1E+20, 1E-05).
+std::u16string NumberToText(double x);
+std::u16string WholeToText(int64_t n);
+
+// Rounding to the nearest whole number, halves to the even neighbour.
+double RoundHalfEven(double x) noexcept;
+// The same, into the 32-bit signed range; false outside it (or for NaN).
+bool ToWhole(double x, int32_t& out) noexcept;
+
+// ASCII and Latin-1 helpers for the engine's texts.
+std::u16string ToU16(std::string_view ascii);
+std::string ToNarrow(std::u16string_view text);  // characters above 127 become '?'
+char16_t UpperCase(char16_t c) noexcept;           // A-Z and the Latin-1 letters
+std::u16string UpperCase(std::u16string_view text);
+bool EqualNoCase(std::u16string_view a, std::u16string_view b) noexcept;
+int CompareNoCase(std::u16string_view a, std::u16string_view b) noexcept;  // -1, 0, 1

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian 12 package names), builds qvCalc and runs its tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages="cmake ninja-build g++ libgtest-dev libgmock-dev"
+missing=""
+for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"; done
+if [ -n "$missing" ]; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq $missing
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build
+ctest --test-dir build --output-on-failure
