@@ -52,6 +52,11 @@ bool Variant::toNumber(double& out) const noexcept {
   return false;
 }
 
+bool Variant::toWhole(int32_t& out) const noexcept {
+  double d = 0;
+  return toNumber(d) && ToWhole(d, out);
+}
+
 std::u16string Variant::toText() const {
   switch (kind_) {
     case Kind::Empty: return {};

@@ -46,6 +46,9 @@ class Variant {
   // number only when the whole text is one. They report failure instead of throwing.
   bool toNumber(double& out) const noexcept;
   std::u16string toText() const;
+  // The value as a whole number (counts, positions, indices), halves to the even neighbour:
+  // false for text that is not a number and for values outside the 32-bit range.
+  bool toWhole(int32_t& out) const noexcept;
 
   // Assigning a double in place: the common store of the hot path, no release when not text.
   void setDouble(double v) noexcept {

@@ -100,6 +100,7 @@ class qvExpression {
 
  private:
   friend class qvExpressionTestAccess;  // lets the tests reach the private procedures
+  friend class Compiler;                // engine/compile/Compiler.cpp: one compilation pass
 
   // ---- creation and the opcode table (engine/qvExpression.cpp) ----
   explicit qvExpression(std::shared_ptr<RandomGenerator> random);  // a user function's sub-engine
