@@ -139,6 +139,10 @@ class qvExpression {
   std::u16string ArrayNameWithDims(const Variant& Slot);
   int16_t FindArray(std::u16string_view Name) const;  // slot 1..ArraysCount, or 0
 
+  // ---- user-defined functions (engine/stores/UserFunctions.cpp) ----
+  void DefineBody(int16_t Slot, const std::vector<std::u16string>& Params, std::u16string& Body,
+                  const std::u16string& Name);
+
   // ---- evaluator (engine/eval/) ----
   Variant Evaluate(const CompiledExpression& Code);
   qvExpression& UserFuncEngine(int Slot);  // slot 1..20, created on first use

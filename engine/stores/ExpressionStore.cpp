@@ -1,0 +1,38 @@
+// The table of compiled expressions: counting, reading texts back, emptying; and the engine-wide
+// reset that empties every store.
+#include "engine/qvExpression.h"
+
+// Slots 0 to h count h + 1 once anything was stored (slot 0 never is, so a table filled with k
+// expressions counts k + 1); a new or reset table counts 0.
+int32_t qvExpression::NumExpressions() {
+  int32_t count = 0;
+  Guarded(u"NumExpressions", [&] {
+    int32_t h = int32_t(expressions_.size()) - 1;
+    count = (h > 0 || !expressions_[0].Text.empty()) ? h + 1 : h;
+  });
+  return count;
+}
+
+std::u16string qvExpression::ExpressionText(const Variant& Index) {
+  std::u16string text;
+  Guarded(u"ExpressionText", [&] {
+    int32_t i = WholeOrRaise(Index);
+    if (i >= 0 && size_t(i) < expressions_.size()) text = expressions_[size_t(i)].Text;
+  });
+  return text;
+}
+
+void qvExpression::ResetCompiledExpressions() {
+  Guarded(u"ResetCompiledExpressions", [&] {
+    expressions_.assign(1, CompiledExpression{});
+    currentExpression_ = 0;
+  });
+}
+
+// Each step runs as an operation of its own, so a failing step leaves the later ones to run.
+void qvExpression::Reset() {
+  ClearError();
+  ResetCompiledExpressions();
+  ResetUserFuncs();
+  ResetVariables();
+}
