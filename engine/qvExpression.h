@@ -124,6 +124,7 @@ class qvExpression {
   std::u16string GetName(std::u16string_view Text, int32_t& Cursor);
   std::u16string GetString(std::u16string_view Text, int32_t& Cursor);
   std::u16string StripComments(std::u16string& Text);
+  static std::u16string_view TrimSpaces(std::u16string_view Text);  // code 32 only, both ends
 
   // ---- compiler (engine/compile/Compiler.cpp) ----
   void CompileExpression();
@@ -134,10 +135,17 @@ class qvExpression {
   // ---- variables (engine/stores/Variables.cpp) ----
   std::shared_ptr<qvVariable> xVariable(const Variant& Name, bool& Create);
   int32_t AddVariable(std::shared_ptr<qvVariable>& Record);
+  // The position 1..Count that an index value names (halves to even), 0 when it lies outside;
+  // an index that is no number raises a type mismatch.
+  static int32_t ItemPosition(const Variant& Index, int32_t Count);
 
   // ---- arrays (engine/stores/Arrays.cpp) ----
   std::u16string ArrayNameWithDims(const Variant& Slot);
   int16_t FindArray(std::u16string_view Name) const;  // slot 1..ArraysCount, or 0
+  int16_t ArraySlotFor(std::u16string_view Name);      // the name's slot, a new one when missing
+  // The offset in Entry.Values of the element at Subscripts (one per dimension, the first
+  // varying fastest), or -1 when it lies outside the bounds or outside the storage that exists.
+  static int64_t ElementOffset(const ArrayEntry& Entry, const std::array<int32_t, 4>& Subscripts);
 
   // ---- user-defined functions (engine/stores/UserFunctions.cpp) ----
   void DefineBody(int16_t Slot, const std::vector<std::u16string>& Params, std::u16string& Body,

@@ -1,0 +1,17 @@
+// Reading the decimal number at the start of a text, the form shared by numeric literals and by
+// array bounds: [sign] digits ["." digits] [("E"|"e"|"D"|"d") [sign] digits]. The decimal
+// separator is always ".", whatever the locale.
+#pragma once
+
+#include <string_view>
+
+struct DecimalPrefix {
+  double Value = 0;                 // 0 when no digit was read, or the value underflows
+  bool HasDigits = false;           // the mantissa has at least one digit
+  bool IncompleteExponent = false;  // an exponent letter follows with no digit after it
+  bool Overflow = false;            // beyond the range of a double
+};
+
+// Reads the longest prefix of Text that is a number of the form above; an incomplete exponent
+// is not part of it. A leading sign is read only when AllowSign is true.
+DecimalPrefix ReadDecimalPrefix(std::u16string_view Text, bool AllowSign);
