@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -54,6 +55,11 @@ class qvCalc {
  private:
   qvExpression& Engine();
   void ErrorTrap(const std::u16string& Source, const qvRuntimeError& Failure);
+  // Runs Body; a failure escaping it goes to ErrorTrap under "QvCalc.ocx, " and Member, and the
+  // member returns its initial result.
+  template <class Body>
+  void Guarded(std::u16string_view Member, Body&& body);
+  void RaiseErrorMsg(std::u16string& Source, std::u16string& Description);
 
   std::unique_ptr<qvExpression> engine_;
   std::vector<std::pair<int, ErrorMsgSink>> sinks_;
