@@ -1,0 +1,171 @@
+/* Drives the C interface through a whole cycle, compiled as C11: variables, compile, value, user
+ * functions, the engine's error state, the ErrorMsg callback, UTF-8 names and NULL handles. */
+#include <stdio.h>
+#include <string.h>
+
+#include "capi/qvcalc.h"
+
+static int failures = 0;
+
+#define CHECK(cond)                                                   \
+  do {                                                                \
+    if (!(cond)) {                                                    \
+      fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+      ++failures;                                                     \
+    }                                                                 \
+  } while (0)
+
+struct events {
+  int count;
+  char source[256];
+  char description[256];
+};
+
+static void on_error(void* context, const char* source, const char* description) {
+  struct events* seen = (struct events*)context;
+  ++seen->count;
+  snprintf(seen->source, sizeof seen->source, "%s", source);
+  snprintf(seen->description, sizeof seen->description, "%s", description);
+}
+
+static void variables_and_values(qvcalc* calc) {
+  double x = -1;
+  CHECK(qvcalc_set_variable(calc, "X", 3) == QVCALC_OK);
+  CHECK(qvcalc_get_variable(calc, "x", &x) == QVCALC_OK && x == 3);
+  CHECK(qvcalc_num_variables(calc) == 1);
+  CHECK(strcmp(qvcalc_variable_name(calc, 1), "X") == 0);
+  CHECK(strcmp(qvcalc_variable_name(calc, 2), "") == 0);
+
+  qvcalc_compile(calc, "X^2 + 1 ' a comment");
+  CHECK(qvcalc_error_code(calc) == 0);
+  CHECK(qvcalc_value(calc) == 10);
+  CHECK(qvcalc_set_variable(calc, "x", 5) == QVCALC_OK);
+  CHECK(qvcalc_value(calc) == 26); /* compiled code reads the current value */
+  CHECK(qvcalc_num_expressions(calc) == 2);
+  CHECK(strcmp(qvcalc_expression(calc, 1), "X^2 + 1") == 0);
+
+  qvcalc_compile(calc, "7 * 6");
+  int32_t index = -1;
+  CHECK(qvcalc_value_at(calc, &index) == 42 && index == 2);
+  index = 1;
+  CHECK(qvcalc_value_at(calc, &index) == 26);
+
+  /* A name never set or compiled reads 0 and records error 11; it is not a failure of the call. */
+  double missing = -1;
+  CHECK(qvcalc_get_variable(calc, "Nowhere", &missing) == QVCALC_OK && missing == 0);
+  CHECK(qvcalc_error_code(calc) == 11);
+  qvcalc_clear_error(calc);
+  CHECK(qvcalc_error_code(calc) == 0);
+}
+
+static void user_functions(qvcalc* calc) {
+  qvcalc_define_user_func(calc, "Area(W, H) = W * H");
+  CHECK(qvcalc_error_code(calc) == 0);
+  CHECK(qvcalc_num_user_funcs(calc) == 1);
+  CHECK(strcmp(qvcalc_user_func(calc, 1), "Area(W, H) = W * H") == 0);
+  qvcalc_compile(calc, "Area(3, 4) + 0.5");
+  CHECK(qvcalc_value(calc) == 12.5);
+  qvcalc_define_user_func(calc, "Sin(X) = X");
+  CHECK(qvcalc_error_code(calc) == 10);
+  CHECK(qvcalc_num_user_funcs(calc) == 1);
+  qvcalc_clear_error(calc);
+}
+
+static void errors_and_events(qvcalc* calc, struct events* seen) {
+  /* An engine failure: seen through the error state only, and it blocks evaluation. */
+  qvcalc_compile(calc, "1 + * 2");
+  CHECK(qvcalc_error_code(calc) == 1);
+  CHECK(strncmp(qvcalc_error_description(calc), "Syntax Error", 12) == 0);
+  CHECK(qvcalc_error_pos(calc) == 5);
+  CHECK(qvcalc_value(calc) == 0);
+  CHECK(seen->count == 0);
+  qvcalc_clear_error(calc);
+
+  qvcalc_compile(calc, "1 / 0");
+  CHECK(qvcalc_error_code(calc) == 0);
+  qvcalc_value(calc);
+  CHECK(qvcalc_error_code(calc) == 6);
+  CHECK(strcmp(qvcalc_error_description(calc), "Div by zero") == 0);
+  qvcalc_clear_error(calc);
+
+  /* A failure of the control's own member: the callback, synchronously, and the result 0. */
+  qvcalc_compile(calc, "\"abc\"");
+  CHECK(qvcalc_value(calc) == 0);
+  CHECK(seen->count == 1);
+  CHECK(strcmp(seen->source, "Error 13 has occured in QvCalc.ocx, Value") == 0);
+  CHECK(strcmp(seen->description, "Type mismatch") == 0);
+  CHECK(qvcalc_error_code(calc) == 0);
+
+  /* A text that reads as a number converts without an event. */
+  qvcalc_compile(calc, "\"2.5\" & \"E1\"");
+  CHECK(qvcalc_value(calc) == 25);
+  CHECK(seen->count == 1);
+}
+
+static void utf8_names(qvcalc* calc) {
+  double size = 0;
+  CHECK(qvcalc_set_variable(calc, "Gr\xC3\xB6\xC3\x9F" "e", 2) == QVCALC_OK);
+  CHECK(qvcalc_get_variable(calc, "GR\xC3\x96\xC3\x9F" "E", &size) == QVCALC_OK && size == 2);
+  qvcalc_compile(calc, "Gr\xC3\xB6\xC3\x9F" "e * 2");
+  CHECK(qvcalc_value(calc) == 4);
+  int32_t last = qvcalc_num_variables(calc);
+  CHECK(strcmp(qvcalc_variable_name(calc, last), "Gr\xC3\xB6\xC3\x9F" "e") == 0);
+  /* Malformed UTF-8 is read, not refused. */
+  CHECK(qvcalc_set_variable(calc, "bad\xC3", 1) == QVCALC_OK);
+}
+
+static void lifecycle(qvcalc* calc, struct events* seen, int cookie) {
+  qvcalc_set_size(calc, 1000, 50);
+  CHECK(qvcalc_width(calc) == 600 && qvcalc_height(calc) == 330);
+  qvcalc_all_math_functions(calc);
+
+  qvcalc_seed_random(calc, 42);
+  qvcalc_compile(calc, "RND(1000)");
+  double first = qvcalc_value(calc);
+  qvcalc_seed_random(calc, 42);
+  CHECK(qvcalc_value(calc) == first);
+  CHECK(first >= 0 && first < 1000);
+
+  qvcalc_reset(calc);
+  CHECK(qvcalc_num_expressions(calc) == 0 && qvcalc_num_variables(calc) == 0);
+  CHECK(qvcalc_num_user_funcs(calc) == 0);
+
+  qvcalc_unadvise(calc, cookie);
+  qvcalc_compile(calc, "\"abc\"");
+  qvcalc_value(calc);
+  CHECK(seen->count == 1);
+}
+
+static void null_handles(void) {
+  double v = 1;
+  CHECK(qvcalc_value(NULL) == 0);
+  CHECK(strcmp(qvcalc_error_description(NULL), "") == 0);
+  CHECK(qvcalc_set_variable(NULL, "X", 1) == QVCALC_INVALID);
+  CHECK(qvcalc_get_variable(NULL, "X", &v) == QVCALC_INVALID);
+  CHECK(qvcalc_advise(NULL, on_error, NULL) == 0);
+  qvcalc_compile(NULL, "1");
+  qvcalc_destroy(NULL);
+}
+
+int main(void) {
+  struct events seen = {0, "", ""};
+  qvcalc* calc = qvcalc_create();
+  CHECK(calc != NULL);
+  if (!calc) return 1;
+  CHECK(strcmp(qvcalc_version(), "") != 0);
+  CHECK(qvcalc_value(calc) == 0); /* before any compile: 0, no event, no error */
+  CHECK(qvcalc_error_code(calc) == 0);
+  int cookie = qvcalc_advise(calc, on_error, &seen);
+  CHECK(cookie > 0);
+
+  variables_and_values(calc);
+  user_functions(calc);
+  errors_and_events(calc, &seen);
+  utf8_names(calc);
+  lifecycle(calc, &seen, cookie);
+  qvcalc_destroy(calc);
+  null_handles();
+
+  if (failures) fprintf(stderr, "%d check(s) failed\n", failures);
+  return failures ? 1 : 0;
+}
