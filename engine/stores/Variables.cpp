@@ -1,0 +1,111 @@
+// The variable store: named values shared by reference with the compiled code that loads them.
+// A name that reads as a number never reaches the store; it stands for that number.
+#include "engine/qvExpression.h"
+
+namespace {
+
+// The text of a name, also when it arrives as another kind of value.
+std::u16string NameText(const Variant& name) { return name.toText(); }
+
+bool IsNumericName(std::u16string_view name, double& value) { return TextToNumber(name, value); }
+
+}  // namespace
+
+int32_t qvExpression::ItemPosition(const Variant& Index, int32_t Count) {
+  double x = 0;
+  if (!Index.toNumber(x)) RaiseRuntimeError(kErrTypeMismatch);
+  if (!(x > 0 && x <= Count)) return 0;
+  const double position = RoundHalfEven(x);  // 0.4 passes the test above and names nothing
+  return position >= 1 ? int32_t(position) : 0;
+}
+
+// Sets a variable, creating it when new. A numeric name only hands its number back in Value.
+// The only failure possible is exhausted memory; it is reported under "Variable", since a host
+// that was told nothing would take the assignment for done.
+void qvExpression::Variable(const Variant& VarName, double& Value) {
+  Guarded(u"Variable", [&] {
+    std::u16string name = NameText(VarName);
+    if (double number = 0; IsNumericName(name, number)) {
+      Value = number;
+      return;
+    }
+    if (auto record = variables_.Find(name)) {
+      record->Value.setDouble(Value);
+      return;
+    }
+    auto record = std::make_shared<qvVariable>(qvVariable{std::move(name), Variant(Value)});
+    AddVariable(record);
+  });
+}
+
+// A missing name is the collection's failed lookup (invalid argument), reported under
+// "VariableValue" with the result 0; nothing is created.
+double qvExpression::VariableValue(const Variant& VarName) {
+  double result = 0;
+  Guarded(u"VariableValue", [&] {
+    const std::u16string name = NameText(VarName);
+    if (IsNumericName(name, result)) return;
+    auto record = variables_.Find(name);
+    if (!record) RaiseRuntimeError(kErrInvalidArgument);
+    if (!record->Value.toNumber(result)) {  // a parameter bound to a text that is no number
+      result = 0;
+      RaiseRuntimeError(kErrTypeMismatch);
+    }
+  });
+  return result;
+}
+
+int32_t qvExpression::NumVariables() { return variables_.Count(); }
+
+int16_t qvExpression::VariablesCount() {
+  const int32_t count = variables_.Count();
+  if (count > INT16_MAX) {
+    ReportError(u"VariablesCount", qvRuntimeError(kErrOverflow));
+    return 0;
+  }
+  return int16_t(count);
+}
+
+// The name at a position 1..count; the empty text for any other index, without an error.
+std::u16string qvExpression::VariableName(const Variant& Index) {
+  std::u16string name;
+  Guarded(u"VariableName", [&] {
+    if (int32_t position = ItemPosition(Index, variables_.Count())) name = variables_.At(position)->Name;
+  });
+  return name;
+}
+
+// Empties the variable store and the array store. Compiled code keeps the records it holds.
+// Emptying at once has the same effect as removing the first record count times, without the
+// cost of renumbering the positions after each removal.
+void qvExpression::ResetVariables() {
+  variables_.Clear();
+  arraysCount_ = 0;
+  arrays_.resize(1);  // slot 0 alone, which never holds an array
+}
+
+// The compiler's lookup. A numeric name is never created. A new variable takes the 16-bit
+// integer 0. Failures (exhausted memory) give no variable and record nothing: the compiler then
+// reports the name as undefined. An empty name is stored like any other; it cannot be written
+// in an expression, so only a host can create it.
+std::shared_ptr<qvVariable> qvExpression::xVariable(const Variant& Name, bool& Create) {
+  try {
+    std::u16string name = NameText(Name);
+    if (double number = 0; IsNumericName(name, number)) return variables_.Find(name);
+    if (auto record = variables_.Find(name)) return record;
+    if (!Create) return nullptr;
+    auto record = std::make_shared<qvVariable>(qvVariable{std::move(name), Variant(int16_t(0))});
+    AddVariable(record);
+    return record;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+// Replaces any record under the same key and appends this one; failures go to the caller.
+int32_t qvExpression::AddVariable(std::shared_ptr<qvVariable>& Record) { return variables_.Add(Record); }
+
+std::shared_ptr<qvVariable> qvExpression::BindVariable(const std::u16string& Name) {
+  bool create = true;
+  return xVariable(Variant(Name), create);
+}
