@@ -1,0 +1,98 @@
+#include "cli/Options.h"
+
+#include <cctype>
+#include <charconv>
+#include <string_view>
+
+#include "cli/Session.h"
+
+namespace {
+
+// An argument that starts with "-" but not with a letter or a second "-" is an expression,
+// such as -2^2 or -(X); "--" ends the options for the others.
+bool LooksLikeOption(std::string_view arg) {
+  if (arg.size() < 2 || arg[0] != '-') return false;
+  return arg[1] == '-' || std::isalpha(static_cast<unsigned char>(arg[1]));
+}
+
+bool ParseSeed(std::string_view text, std::optional<uint64_t>& seed) {
+  uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return false;
+  seed = value;
+  return true;
+}
+
+// The option at argv[i], advancing i past its argument; false with a message on a usage error.
+bool ParseOne(int argc, const char* const* argv, int& i, Options& out, std::string& error) {
+  const std::string_view arg = argv[i];
+  auto next = [&](std::string_view& value) {
+    if (i + 1 >= argc) return error = "option " + std::string(arg) + " needs an argument", false;
+    value = argv[++i];
+    return true;
+  };
+  std::string_view value;
+  if (arg == "-h" || arg == "--help") return out.help = true;
+  if (arg == "--version") return out.version = true;
+  if (arg == "--rpn") return out.rpn = true;
+  if (arg == "-v") {
+    if (!next(value)) return false;
+    std::string name, expression;
+    if (!SplitAssignment(value, name, expression))
+      return error = "-v expects NAME=EXPR, got '" + std::string(value) + "'", false;
+    out.steps.push_back({SetupStep::Kind::Variable, std::string(value)});
+    return true;
+  }
+  if (arg == "-f") {
+    if (!next(value)) return false;
+    out.steps.push_back({SetupStep::Kind::Function, std::string(value)});
+    return true;
+  }
+  if (arg == "--seed" || arg.starts_with("--seed=")) {
+    if (arg != "--seed") {
+      value = arg.substr(7);
+    } else if (!next(value)) {
+      return false;
+    }
+    if (!ParseSeed(value, out.seed))
+      return error = "--seed expects a whole number from 0 to 18446744073709551615", false;
+    return true;
+  }
+  error = "unknown option " + std::string(arg);
+  return false;
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, const char* const* argv, Options& out, std::string& error) {
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && LooksLikeOption(arg)) {
+      if (!ParseOne(argc, argv, i, out, error)) return false;
+    } else {
+      out.expressions.emplace_back(arg);
+    }
+  }
+  return true;
+}
+
+void PrintUsage(std::ostream& out) {
+  out << "Usage: qvcalc [options] [--] [EXPR...]\n"
+         "Evaluates each EXPR and prints one result a line. Without EXPR it reads one expression\n"
+         "a line from standard input, or starts an interactive session on a terminal.\n"
+         "\n"
+         "Options:\n"
+         "  -v NAME=EXPR   set the variable NAME to the value of EXPR first\n"
+         "  -f 'Name(P, ...) = body'\n"
+         "                 define a function first\n"
+         "  --rpn          print the postfix listing of each expression before its result\n"
+         "  --seed N       seed the random numbers of RND, for repeatable results\n"
+         "  -h, --help     print this help\n"
+         "  --version      print the version\n"
+         "\n"
+         "Exit status: 0 when everything evaluated, 1 when an expression failed, 2 for a usage\n"
+         "error. Example: qvcalc -v R=2 'PI * R^2'\n";
+}

@@ -1,0 +1,26 @@
+// The calculator's command line: options, setup steps and expressions, in the order given.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct SetupStep {
+  enum class Kind { Variable, Function } kind;
+  std::string text;  // NAME=EXPR for a variable, the definition for a function
+};
+
+struct Options {
+  std::vector<SetupStep> steps;
+  std::vector<std::string> expressions;
+  bool rpn = false;
+  std::optional<uint64_t> seed;
+  bool help = false;
+  bool version = false;
+};
+
+// False with a message in error for a usage error (unknown option, missing or bad argument).
+bool ParseOptions(int argc, const char* const* argv, Options& out, std::string& error);
+void PrintUsage(std::ostream& out);
