@@ -26,6 +26,9 @@ inline constexpr std::u16string_view kWrongArgCount = u"Wrong number of argument
 inline constexpr std::u16string_view kArrayElement = u":  Array element";
 inline constexpr std::u16string_view kOutOfBounds = u" is out of bounds, value =";
 inline constexpr std::u16string_view kDivByZero = u"Div by zero";
+inline constexpr std::u16string_view kPowerOf = u") ^ ";  // "(" base ") ^ " exponent
+inline constexpr std::u16string_view kCombinations = u"nCr(";
+inline constexpr std::u16string_view kPermutations = u"nPr(";
 
 // user functions (codes 8 to 10)
 inline constexpr std::u16string_view kTooManyUserFuncs = u"Too Many User Functions";

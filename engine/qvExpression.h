@@ -27,6 +27,8 @@
 #include "engine/stores/ArrayEntry.h"
 #include "engine/stores/VariableStore.h"
 
+struct Machine;  // the evaluator's accumulator and stack (engine/eval/Machine.h)
+
 class qvExpression {
  public:
   qvExpression();
@@ -154,6 +156,11 @@ class qvExpression {
   // ---- evaluator (engine/eval/) ----
   Variant Evaluate(const CompiledExpression& Code);
   qvExpression& UserFuncEngine(int Slot);  // slot 1..20, created on first use
+  void ArrayElement(Machine& M, int Slot);        // opcode -Slot: one element of array Slot
+  void CallUserFunc(Machine& M, int16_t Opcode);  // opcodes 56 to 75
+  void Combinations(Machine& M, bool Ordered);    // NCR, and NPR when Ordered
+  // Records code 6 for an instruction that found its arguments outside its domain.
+  void RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right);
 
   // ---- number formatting (engine/eval/NumberFormat.cpp) ----
   double Log10(const double& X);

@@ -1,0 +1,48 @@
+// The state of one evaluation: the accumulator and the fixed operand stack of 40 slots, plus the
+// outcome type of one sub-step. Kept apart from the evaluator so that a specialised evaluation
+// path can run on the same state and the same operator functions.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+
+#include "engine/Variant.h"
+
+// The outcome of one sub-step of an instruction. Failed: the arithmetic, a conversion or a storage
+// access did not work; the sub-step had no effect, nothing is recorded and the instruction goes on
+// with its next sub-step. Domain: a check of the instruction found its argument outside the
+// domain; the caller records the failure (code 6) with the text that instruction writes.
+enum class Step : uint8_t { Ok, Failed, Domain };
+
+inline constexpr int kStackSlots = 40;
+
+// The longest text the evaluator builds (SPACE, STRING, "&", "+" of two texts): 16 Mi characters
+// (32 MiB). A longer result fails its sub-step as exhausted memory would, so that SPACE(2E9) or
+// a doubling loop of "&" cannot exhaust the machine.
+inline constexpr size_t kMaxTextLength = size_t(1) << 24;
+
+struct Machine {
+  Variant acc;          // the accumulator: argument k of a k-argument instruction, and its result
+  int16_t count = 0;    // occupied slots; the top is slots[count - 1]
+  std::array<Variant, kStackSlots> slots;
+
+  // The count rises even beyond slot 40, where nothing is kept. A count that would leave the
+  // 16-bit range is an overflow: that push has no effect at all.
+  void Push() noexcept {
+    if (count == std::numeric_limits<int16_t>::max()) return;
+    ++count;
+    if (count <= kStackSlots) slots[size_t(count - 1)] = acc;
+  }
+  // Pops are not guarded (correct code never pops an empty stack); only the 16-bit range is kept.
+  void Pop(int n) noexcept {
+    int next = count - n;
+    if (next >= std::numeric_limits<int16_t>::min()) count = int16_t(next);
+  }
+  // The slot depth places below the top (0 is the top slot), or null when that slot lies outside
+  // 1 to 40: such a read fails the sub-step that makes it.
+  const Variant* Below(int depth) const noexcept {
+    int slot = count - depth;
+    return slot >= 1 && slot <= kStackSlots ? &slots[size_t(slot - 1)] : nullptr;
+  }
+};
