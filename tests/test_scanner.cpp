@@ -98,13 +98,14 @@ TEST(ScannerNumber, OverflowIsReportedUnderGetNumberWithEmptyResult) {
 }
 
 TEST(ScannerNumber, ExponentWithoutDigitsIsTypeMismatchAndConsumesTheLetter) {
-  for (const char16_t* text : {u"1E", u"2E+", u"3d-"}) {
+  for (std::u16string text : {std::u16string(u"1E"), std::u16string(u"2E+"), std::u16string(u"3d-"),
+                              std::u16string(400, u'9') + u"E"}) {
     qvExpression e;
     Scanned s = ScanNumber(e, text);
     EXPECT_TRUE(s.value.isEmpty());
     EXPECT_EQ(e.ErrorCode(), 11);
     EXPECT_EQ(e.ErrorDescription(), kMismatch);
-    EXPECT_EQ(s.cursor, int32_t(std::char_traits<char16_t>::length(text)) + 1);
+    EXPECT_EQ(s.cursor, int32_t(text.size()) + 1);
   }
   qvExpression e;
   Scanned x = ScanNumber(e, u"1Ex");

@@ -49,6 +49,23 @@ std::u16string CollapsePairs(std::u16string_view raw, char16_t delimiter) {
   return out;
 }
 
+// Moves the cursor over digits ["." digits] [exponent letter [sign] digits] and returns the
+// characters passed. The exponent letter is consumed even when no digit follows it.
+std::u16string_view ScanNumberLiteral(std::u16string_view text, int32_t& cursor) {
+  const int32_t start = cursor;
+  SkipDigits(text, cursor);
+  if (At(text, cursor) == u'.') {
+    ++cursor;
+    SkipDigits(text, cursor);
+  }
+  if (IsExponentLetter(At(text, cursor))) {
+    ++cursor;
+    if (At(text, cursor) == u'+' || At(text, cursor) == u'-') ++cursor;
+    SkipDigits(text, cursor);
+  }
+  return cursor > start ? text.substr(size_t(start - 1), size_t(cursor - start)) : std::u16string_view{};
+}
+
 }  // namespace
 
 std::u16string_view qvExpression::TrimSpaces(std::u16string_view Text) {
@@ -71,28 +88,16 @@ void qvExpression::SkipBlanks(std::u16string_view Text, int32_t& Cursor) {
 Variant qvExpression::GetNumber(std::u16string_view Text, int32_t& Cursor) {
   Variant result;
   Guarded(u"GetNumber", [&] {
-    const int32_t start = Cursor;
-    SkipDigits(Text, Cursor);
-    const bool point = At(Text, Cursor) == u'.';
-    if (point) {
-      ++Cursor;
-      SkipDigits(Text, Cursor);
-    }
-    if (IsExponentLetter(At(Text, Cursor))) {  // consumed even when no digit follows
-      ++Cursor;
-      if (At(Text, Cursor) == u'+' || At(Text, Cursor) == u'-') ++Cursor;
-      SkipDigits(Text, Cursor);
-    }
-    const auto literal = Cursor > start ? Text.substr(size_t(start - 1), size_t(Cursor - start))
-                                        : std::u16string_view{};
+    const std::u16string_view literal = ScanNumberLiteral(Text, Cursor);
     const DecimalPrefix number = ReadDecimalPrefix(literal, false);
+    const bool point = literal.find(u'.') != std::u16string_view::npos;
+    if (!point && (!number.HasDigits || number.IncompleteExponent)) RaiseRuntimeError(kErrTypeMismatch);
     // A literal with a point never yields infinity: beyond the double range it overflows too.
     if (number.Overflow) RaiseRuntimeError(kErrOverflow);
     if (point) {
       result = number.Value;
       return;
     }
-    if (!number.HasDigits || number.IncompleteExponent) RaiseRuntimeError(kErrTypeMismatch);
     int32_t whole = 0;
     if (!ToWhole(number.Value, whole)) RaiseRuntimeError(kErrOverflow);
     result = whole;
