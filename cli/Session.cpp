@@ -82,7 +82,7 @@ bool Session::Compute(std::string_view expression, Variant& result, bool listing
   std::u16string text = FromUtf8(expression);
   int16_t index = 0;
   if (!CompileOnly(text, index)) return false;
-  if (listing && !PrintListing()) return false;
+  if (listing) PrintListing();  // an expression without a listing still evaluates
   int32_t which = index;
   result = engine_.Value(which);
   if (engine_.ErrorCode() == 0) return true;
@@ -99,7 +99,8 @@ bool Session::PrintListing() {
     out_ << "rpn:" << listing << '\n';
     return true;
   } catch (const qvRuntimeError& failure) {
-    PrintError(err_, {Where(), failure.Number, failure.Description, {}, 0});
+    PrintProblem(err_, Where(), "no listing: error " + std::to_string(failure.Number) + ": " +
+                                    ToUtf8(failure.Description));
     return false;
   }
 }

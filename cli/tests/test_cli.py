@@ -111,6 +111,12 @@ class Pipe(unittest.TestCase):
         self.assertEqual(done.returncode, 1)  # the unknown command
         self.assertIn("unknown command :bogus", done.stderr)
 
+    def test_rpn_without_a_listing_still_evaluates(self):
+        done = run("--rpn", stdin=":array A(3)\nA(1) + 2\n")
+        self.assertEqual(done.stdout, "2\n")  # array elements start at 0
+        self.assertIn("line 2: no listing", done.stderr)
+        self.assertEqual(done.returncode, 0)
+
     def test_quit_stops_reading(self):
         done = run(stdin="1\n:quit\n2\n")
         self.assertEqual(done.stdout, "1\n")
