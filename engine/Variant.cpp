@@ -1,9 +1,10 @@
 #include "engine/Variant.h"
 
+#include "engine/compile/DecimalReader.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 const std::u16string kEmptyText;
@@ -73,35 +74,16 @@ bool TextToNumber(std::u16string_view text, double& out) noexcept {
   size_t b = 0, e = text.size();
   while (b < e && (text[b] == u' ' || text[b] == u'\t')) ++b;
   while (e > b && (text[e - 1] == u' ' || text[e - 1] == u'\t')) --e;
-  if (e - b > 400) return false;  // no number of a double's range is written that long
-  char buf[408];
-  size_t n = 0, mantissaDigits = 0;
-  auto digitAt = [&](size_t i) { return i < e && text[i] >= u'0' && text[i] <= u'9'; };
-  size_t i = b;
-  bool negative = false;
-  if (i < e && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-  while (digitAt(i)) buf[n++] = char(text[i++]), ++mantissaDigits;
-  if (i < e && text[i] == u'.') {
-    buf[n++] = '.', ++i;
-    while (digitAt(i)) buf[n++] = char(text[i++]), ++mantissaDigits;
-  }
-  if (mantissaDigits == 0) return false;
-  if (i < e && (text[i] == u'E' || text[i] == u'e' || text[i] == u'D' || text[i] == u'd')) {
-    buf[n++] = 'e', ++i;
-    if (i < e && (text[i] == u'+' || text[i] == u'-')) buf[n++] = char(text[i++]);
-    if (!digitAt(i)) return false;
-    while (digitAt(i)) buf[n++] = char(text[i++]);
-  }
-  if (i != e) return false;
-  double value = 0;
-  auto r = std::from_chars(buf, buf + n, value);
-  if (r.ec == std::errc::result_out_of_range) {
-    // Underflow reads as 0 (as a literal that small means nothing else); overflow fails.
-    if (std::fabs(value) < 1) value = 0; else return false;
-  } else if (r.ec != std::errc() || r.ptr != buf + n) {
+  text = text.substr(b, e - b);
+  DecimalPrefix number;
+  try {
+    number = ReadDecimalPrefix(text, true);
+  } catch (...) {  // only memory can fail here
     return false;
   }
-  out = negative ? -value : value;
+  if (!number.HasDigits || number.IncompleteExponent || number.Overflow || number.Length != text.size())
+    return false;
+  out = number.Value;
   return true;
 }
 

@@ -58,7 +58,9 @@ DecimalPrefix ReadDecimalPrefix(std::u16string_view Text, bool AllowSign) {
       exponent.clear();
     }
     while (digitAt(k)) exponent += char(Text[k++]);
+    if (!result.IncompleteExponent) i = k;
   }
+  result.Length = i;
 
   std::string number = mantissa;
   if (!exponent.empty()) number.append("e").append(exponent);

@@ -3,6 +3,7 @@
 // separator is always ".", whatever the locale.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 struct DecimalPrefix {
@@ -10,6 +11,7 @@ struct DecimalPrefix {
   bool HasDigits = false;           // the mantissa has at least one digit
   bool IncompleteExponent = false;  // an exponent letter follows with no digit after it
   bool Overflow = false;            // beyond the range of a double
+  size_t Length = 0;                // characters read, an incomplete exponent not counted
 };
 
 // Reads the longest prefix of Text that is a number of the form above; an incomplete exponent

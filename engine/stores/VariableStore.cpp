@@ -15,8 +15,14 @@ int32_t VariableStore::Add(std::shared_ptr<qvVariable> record) {
     for (auto& [k, offset] : index_)
       if (offset > gone) --offset;
   }
-  index_.emplace(std::move(key), records_.size());
+  // The record goes in first, so running out of memory leaves no index entry without a record.
   records_.push_back(std::move(record));
+  try {
+    index_.emplace(std::move(key), records_.size() - 1);
+  } catch (...) {
+    records_.pop_back();
+    throw;
+  }
   return Count();
 }
 
