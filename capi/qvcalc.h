@@ -40,8 +40,8 @@ enum { QVCALC_OK = 0, QVCALC_INVALID = -1 };
 
 /* The ErrorMsg event: source is "Error <n> has occured in QvCalc.ocx, <member>", description the
  * failure's own text. Both are valid only during the call. The callback runs synchronously inside
- * the failing call; it may call functions on the same handle, but those overwrite the handle's
- * returned text. */
+ * the failing call; it may call functions on the same handle (not qvcalc_destroy), but those
+ * overwrite the handle's returned text. */
 typedef void (*qvcalc_error_callback)(void* context, const char* source, const char* description);
 
 QVCALC_API const char* qvcalc_version(void); /* "1.0.0"; static, valid for ever */
