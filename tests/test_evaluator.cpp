@@ -2,6 +2,7 @@
 // on failure, array element references and user-function calls.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "engine/qvExpression.h"
@@ -234,4 +235,35 @@ TEST(Evaluator, SubEnginesDrawFromTheCallersGenerator) {
   EXPECT_EQ(first, Evaluated(b, u"RND(1)").value.asDouble());
   EXPECT_EQ(second, Evaluated(b, u"RND(1)").value.asDouble());
   EXPECT_NE(first, second);
+}
+
+TEST(Evaluator, ArbitraryCodeNeverLeavesTheStackOrYieldsANonFiniteNumber) {
+  qvExpression e;
+  std::u16string definition = u"A(2, 3)";
+  e.DefineArray(definition);
+  std::u16string f = u"F(X, Y) = X ^ Y";
+  e.UserFunc(f);
+  const Variant pool[] = {Variant(), Variant(int16_t(-32768)), Variant(int32_t(INT32_MIN)),
+                          Variant(int32_t(7)), Variant(0.0), Variant(-2.5), Variant(1e308),
+                          Variant(u"abc"), Variant(u"-3"), Variant(u"")};
+  uint32_t state = 12345;
+  auto next = [&state](uint32_t n) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % n;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    CompiledExpression c = Code({});
+    const int count = 1 + int(next(60));
+    for (int i = 0; i < count; ++i) {
+      const bool load = next(3) == 0;
+      c.Opcodes.push_back(load ? int16_t(OpLoad) : int16_t(int(next(90)) - 4));
+      c.Operands.push_back(Operand{load ? pool[next(10)] : Variant(), nullptr});
+    }
+    c.Count = count;
+    Variant v = RunCode(e, c);
+    if (v.isDouble()) {
+      EXPECT_TRUE(std::isfinite(v.asDouble()));
+    }
+    e.ClearError();
+  }
 }

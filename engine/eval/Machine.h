@@ -27,12 +27,13 @@ struct Machine {
   int16_t count = 0;    // occupied slots; the top is slots[count - 1]
   std::array<Variant, kStackSlots> slots;
 
-  // The count rises even beyond slot 40, where nothing is kept. A count that would leave the
-  // 16-bit range is an overflow: that push has no effect at all.
+  // The count rises even where no slot is (beyond 40, or at 0 and below after pops that went
+  // too far), and nothing is kept there. A count that would leave the 16-bit range is an
+  // overflow: that push has no effect at all.
   void Push() noexcept {
     if (count == std::numeric_limits<int16_t>::max()) return;
     ++count;
-    if (count <= kStackSlots) slots[size_t(count - 1)] = acc;
+    if (count >= 1 && count <= kStackSlots) slots[size_t(count - 1)] = acc;
   }
   // Pops are not guarded (correct code never pops an empty stack); only the 16-bit range is kept.
   void Pop(int n) noexcept {
