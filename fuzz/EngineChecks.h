@@ -1,0 +1,81 @@
+// Checks shared by the engine fuzz targets: compile a text, evaluate and list it, and test what
+// must hold after each step whatever the text was.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "engine/qvExpression.h"
+#include "fuzz/FuzzInput.h"
+
+namespace fuzz {
+
+// The highest expression index of the engine's table (0 when it holds no expression).
+inline int32_t HighestIndex(qvExpression& engine) {
+  int32_t count = engine.NumExpressions();
+  return count == 0 ? 0 : count - 1;
+}
+
+// The error state after any operation: a recorded code always comes with a description.
+inline void CheckErrorState(const qvExpression& engine) {
+  Check(engine.ErrorCode() == 0 || !engine.ErrorDescription().empty(),
+        "an error code without a description");
+}
+
+// A value the evaluator returns never carries an infinity or a NaN: arithmetic that leaves the
+// range of a double fails instead (the inputs the targets set are all finite).
+inline void CheckValue(const Variant& value) {
+  Check(!value.isDouble() || std::isfinite(value.asDouble()), "a non-finite value");
+}
+
+// Compiles Text under a new index and checks the store and the error state; returns the index.
+inline int16_t CompileChecked(qvExpression& engine, std::u16string text) {
+  int32_t before = HighestIndex(engine);
+  int16_t index = 0;
+  engine.Compile(text, index);
+  if (before >= INT16_MAX) return index;  // the table is full: the index cannot be allotted
+  Check(index == before + 1, "Compile did not allot the next index");
+  Check(HighestIndex(engine) == index, "NumExpressions does not count the new expression");
+  Check(engine.ErrorSource() == index, "ErrorSource is not the compiled index");
+  Check(engine.ExpressionText(Variant(int32_t(index))) == (text.empty() ? u"0" : text),
+        "the stored text is not the compiled text");
+  Check(engine.ErrorCode() != 0 || engine.ErrorPos() == 0, "success left an error position");
+  CheckErrorState(engine);
+  return index;
+}
+
+// Evaluates an index (negative ones are written back) and checks the result.
+inline Variant ValueChecked(qvExpression& engine, int32_t index) {
+  int32_t highest = HighestIndex(engine);
+  int32_t asked = index;
+  Variant value = engine.Value(index);
+  Check(asked >= 0 || index == highest, "a negative index was not replaced by the highest");
+  CheckValue(value);
+  CheckErrorState(engine);
+  return value;
+}
+
+// The listing of the current expression; array code makes it fail by design.
+inline void ListChecked(qvExpression& engine) {
+  try {
+    std::u16string listing = engine.RPNExpression();
+    Check(listing.empty() || listing.front() == u' ', "a listing that does not start with a blank");
+  } catch (const qvRuntimeError&) {
+  }
+  CheckErrorState(engine);
+}
+
+// Everything an expression goes through: compile, evaluate, list; then the same after clearing a
+// failed compilation, which lets the evaluator and the listing run the partial code it left.
+inline void Exercise(qvExpression& engine, const std::u16string& text) {
+  int16_t index = CompileChecked(engine, text);
+  ValueChecked(engine, index);
+  ListChecked(engine);
+  engine.ClearError();
+  ValueChecked(engine, index);
+  ListChecked(engine);
+  engine.ClearError();
+}
+
+}  // namespace fuzz
