@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages="cmake ninja-build g++ libgtest-dev libgmock-dev libreadline-dev python3 pkg-config"
+packages="cmake ninja-build g++ libgtest-dev libgmock-dev libreadline-dev python3 pkg-config libbenchmark-dev libmuparser-dev"
 missing=""
 for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"; done
 if [ -n "$missing" ]; then
