@@ -27,7 +27,7 @@
 #include "engine/stores/ArrayEntry.h"
 #include "engine/stores/VariableStore.h"
 
-struct Machine;  // the evaluator's accumulator and stack (engine/eval/Machine.h)
+class Machine;  // the evaluator's accumulator and stack (engine/eval/Machine.h)
 
 class qvExpression {
  public:

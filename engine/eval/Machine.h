@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <new>
 
 #include "engine/Variant.h"
 
@@ -22,18 +23,35 @@ inline constexpr int kStackSlots = 40;
 // a doubling loop of "&" cannot exhaust the machine.
 inline constexpr size_t kMaxTextLength = size_t(1) << 24;
 
-struct Machine {
+// The slots are raw storage: a slot holds a constructed value only once a push has reached it,
+// and only those are destroyed, so an evaluation costs nothing for the slots it never used.
+// Every slot from 1 to the highest count reached has been written (the count rises one push at a
+// time), so reads within 1 to count never meet unconstructed storage.
+class Machine {
+ public:
+  Machine() = default;
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+  ~Machine() {
+    for (int k = 1; k <= built_; ++k) Slot(k)->~Variant();
+  }
+
   Variant acc;          // the accumulator: argument k of a k-argument instruction, and its result
-  int16_t count = 0;    // occupied slots; the top is slots[count - 1]
-  std::array<Variant, kStackSlots> slots;
+  int16_t count = 0;    // occupied slots; the top is slot count
 
   // The count rises even where no slot is (beyond 40, or at 0 and below after pops that went
   // too far), and nothing is kept there. A count that would leave the 16-bit range is an
   // overflow: that push has no effect at all.
-  void Push() noexcept {
+  void Push() {
     if (count == std::numeric_limits<int16_t>::max()) return;
     ++count;
-    if (count >= 1 && count <= kStackSlots) slots[size_t(count - 1)] = acc;
+    if (count < 1 || count > kStackSlots) return;
+    if (count > built_) {
+      new (Slot(count)) Variant(acc);
+      built_ = count;
+    } else {
+      *Slot(count) = acc;
+    }
   }
   // Pops are not guarded (correct code never pops an empty stack); only the 16-bit range is kept.
   void Pop(int n) noexcept {
@@ -44,6 +62,15 @@ struct Machine {
   // 1 to 40: such a read fails the sub-step that makes it.
   const Variant* Below(int depth) const noexcept {
     int slot = count - depth;
-    return slot >= 1 && slot <= kStackSlots ? &slots[size_t(slot - 1)] : nullptr;
+    return slot >= 1 && slot <= kStackSlots ? Slot(slot) : nullptr;
   }
+
+ private:
+  Variant* Slot(int k) noexcept { return std::launder(reinterpret_cast<Variant*>(raw_)) + (k - 1); }
+  const Variant* Slot(int k) const noexcept {
+    return std::launder(reinterpret_cast<const Variant*>(raw_)) + (k - 1);
+  }
+
+  int16_t built_ = 0;  // slots 1 to built_ hold constructed values
+  alignas(Variant) unsigned char raw_[kStackSlots * sizeof(Variant)];
 };
