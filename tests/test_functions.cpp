@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/eval/NumericFunctions.h"
 #include "engine/qvExpression.h"
 #include "tests/Evaluated.h"
 
@@ -41,6 +42,16 @@ TEST(NumericFunctions, AbsIntFixKeepWholeNumbersWhole) {
   EXPECT_EQ(o.value.asWhole(), -1);
   EXPECT_EQ(Evaluated(u"SGN(0)").value.asWhole(), 0);
   EXPECT_EQ(Num(u"ABS(\"-2.5\")"), 2.5);
+  Variant lowest(int16_t(-32768));  // the one 16-bit value whose magnitude needs 32 bits
+  EXPECT_EQ(UnaryFunction(OpAbs, lowest), Step::Ok);
+  EXPECT_EQ(lowest.kind(), K::Int32);
+  EXPECT_EQ(lowest.asWhole(), 32768);
+  Variant small(int16_t(-3));
+  UnaryFunction(OpAbs, small);
+  EXPECT_EQ(small.kind(), K::Int16);
+  Variant widest(int32_t(INT32_MIN));
+  UnaryFunction(OpAbs, widest);
+  EXPECT_EQ(widest.asDouble(), 2147483648.0);
 }
 
 TEST(NumericFunctions, InverseTrigonometryUsesThePiConstant) {
