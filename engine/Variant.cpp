@@ -14,7 +14,9 @@ Variant::Variant(std::u16string v) : kind_(Kind::Text) {
   u_.text = new TextBlock{{1}, std::move(v)};
 }
 
-Variant& Variant::operator=(const Variant& o) noexcept {
+// The copy is made first, so assigning a text to itself (or to a value that holds the only
+// other reference) never releases the block before it is retained.
+Variant& Variant::assignText(const Variant& o) noexcept {
   if (this != &o) {
     Variant copy(o);
     *this = std::move(copy);
@@ -22,27 +24,15 @@ Variant& Variant::operator=(const Variant& o) noexcept {
   return *this;
 }
 
-Variant& Variant::operator=(Variant&& o) noexcept {
-  if (this != &o) {
-    release();
-    kind_ = o.kind_;
-    u_ = o.u_;
-    o.kind_ = Kind::Empty;
-  }
-  return *this;
-}
-
-void Variant::release() noexcept {
-  if (kind_ == Kind::Text && u_.text->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
-    delete u_.text;
-  kind_ = Kind::Empty;
+void Variant::releaseText() noexcept {
+  if (u_.text->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete u_.text;
 }
 
 const std::u16string& Variant::asText() const noexcept {
   return kind_ == Kind::Text ? u_.text->text : kEmptyText;
 }
 
-bool Variant::toNumber(double& out) const noexcept {
+bool Variant::toNumberOther(double& out) const noexcept {
   switch (kind_) {
     case Kind::Empty: out = 0; return true;
     case Kind::Int16:

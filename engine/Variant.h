@@ -22,8 +22,22 @@ class Variant {
 
   Variant(const Variant& o) noexcept : kind_(o.kind_), u_(o.u_) { retain(); }
   Variant(Variant&& o) noexcept : kind_(o.kind_), u_(o.u_) { o.kind_ = Kind::Empty; }
-  Variant& operator=(const Variant& o) noexcept;
-  Variant& operator=(Variant&& o) noexcept;
+  // Numbers are copied as plain bytes; only texts take the out-of-line path of the count.
+  Variant& operator=(const Variant& o) noexcept {
+    if (kind_ == Kind::Text || o.kind_ == Kind::Text) return assignText(o);
+    kind_ = o.kind_;
+    u_ = o.u_;
+    return *this;
+  }
+  Variant& operator=(Variant&& o) noexcept {
+    if (this != &o) {
+      release();
+      kind_ = o.kind_;
+      u_ = o.u_;
+      o.kind_ = Kind::Empty;
+    }
+    return *this;
+  }
   ~Variant() { release(); }
 
   Kind kind() const noexcept { return kind_; }
@@ -44,7 +58,11 @@ class Variant {
 
   // Conversions of the value rules: empty reads as 0 and as the empty text; text reads as a
   // number only when the whole text is one. They report failure instead of throwing.
-  bool toNumber(double& out) const noexcept;
+  bool toNumber(double& out) const noexcept {
+    if (kind_ != Kind::Double) return toNumberOther(out);
+    out = u_.d;
+    return true;
+  }
   std::u16string toText() const;
   // The value as a whole number (counts, positions, indices), halves to the even neighbour:
   // false for text that is not a number and for values outside the 32-bit range.
@@ -65,7 +83,13 @@ class Variant {
   void retain() noexcept {
     if (kind_ == Kind::Text) u_.text->refs.fetch_add(1, std::memory_order_relaxed);
   }
-  void release() noexcept;
+  void release() noexcept {
+    if (kind_ == Kind::Text) releaseText();
+    kind_ = Kind::Empty;
+  }
+  void releaseText() noexcept;
+  Variant& assignText(const Variant& o) noexcept;
+  bool toNumberOther(double& out) const noexcept;
 
   Kind kind_;
   union {
