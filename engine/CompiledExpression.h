@@ -18,11 +18,16 @@ struct Operand {
   std::shared_ptr<qvVariable> Var;
 };
 
+struct DoubleProgram;  // engine/eval/DoubleProgram.h
+
 struct CompiledExpression {
   std::u16string Text;
   int32_t Count = 0;
   std::vector<Operand> Operands;
   std::vector<int16_t> Opcodes;
+  // The all-double form of the instructions, derived when the expression compiles successfully
+  // (null when the code holds anything it does not cover); the evaluator runs it first.
+  std::shared_ptr<const DoubleProgram> Fast;
 };
 
 // While an expression compiles, both arrays have indices 0 to 300.

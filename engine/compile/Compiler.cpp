@@ -4,6 +4,7 @@
 #include <array>
 
 #include "engine/Messages.h"
+#include "engine/eval/DoubleProgram.h"
 #include "engine/qvExpression.h"
 
 namespace {
@@ -57,6 +58,7 @@ class Compiler {
 
 // Main loop: skip blanks, note the position, then read an operand or an operator.
 void Compiler::Run() {
+  r_.Fast.reset();  // the previous code's derived form must not outlive it
   r_.Count = 0;
   e_.errorSource_ = e_.currentExpression_;
   r_.Opcodes.assign(kMaxInstructions + 1, OpNone);
@@ -212,6 +214,7 @@ void Compiler::Finish() {
   r_.Operands.resize(size_t(r_.Count) + 1);
   r_.Opcodes.shrink_to_fit();
   r_.Operands.shrink_to_fit();
+  r_.Fast = DeriveDoubleProgram(r_);
   e_.errorPos_ = 0;
 }
 

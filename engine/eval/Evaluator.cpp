@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "engine/Messages.h"
+#include "engine/eval/DoubleProgramRun.h"
 #include "engine/eval/Machine.h"
 #include "engine/eval/NumericFunctions.h"
 #include "engine/eval/Operators.h"
@@ -51,6 +52,10 @@ Variant qvExpression::Value(int32_t& Index) {
   if (size_t(selected) >= expressions_.size()) return {};
   const CompiledExpression& code = expressions_[size_t(selected)];
   if (code.Text.empty() || errorCode_ != 0) return {};
+  if (code.Fast) {
+    Variant result;
+    if (RunDoubleProgram(*code.Fast, result)) return result;
+  }
   return Evaluate(code);
 }
 

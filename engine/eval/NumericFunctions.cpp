@@ -18,6 +18,13 @@ Step Real(double r, Variant& acc) noexcept {
   return Step::Ok;
 }
 
+// A finite result into out; anything else fails the sub-step.
+Step Finite(double r, double& out) noexcept {
+  if (!std::isfinite(r)) return Step::Failed;
+  out = r;
+  return Step::Ok;
+}
+
 // ABS, INT, FIX keep a whole number whole (empty reads as the 16-bit 0); ABS of the lowest value
 // of a kind widens it.
 Step WholeKept(int16_t op, Variant& acc) noexcept {
@@ -29,57 +36,69 @@ Step WholeKept(int16_t op, Variant& acc) noexcept {
 
 // SINH, COSH, TANH from e^x and e^-x, each computed on its own; either leaving the double range
 // fails the function.
-Step Hyperbolic(int16_t op, double x, Variant& acc) noexcept {
+Step Hyperbolic(int16_t op, double x, double& out) noexcept {
   double ep = std::exp(x), em = std::exp(-x);
   if (!std::isfinite(ep) || !std::isfinite(em)) return Step::Failed;
-  if (op == OpSinh) return Real((ep - em) / 2, acc);
-  if (op == OpCosh) return Real((ep + em) / 2, acc);
-  return Real((ep - em) / (ep + em), acc);
+  if (op == OpSinh) return Finite((ep - em) / 2, out);
+  if (op == OpCosh) return Finite((ep + em) / 2, out);
+  return Finite((ep - em) / (ep + em), out);
 }
 
-Step Asin(double x, Variant& acc) noexcept {
-  if (std::fabs(x) == 1) return Real((x < 0 ? -1 : 1) * kPi / 2, acc);
-  if (x > -1 && x < 1) return Real(std::atan(x / std::sqrt(1 - x * x)), acc);
+Step Asin(double x, double& out) noexcept {
+  if (std::fabs(x) == 1) return Finite((x < 0 ? -1 : 1) * kPi / 2, out);
+  if (x > -1 && x < 1) return Finite(std::atan(x / std::sqrt(1 - x * x)), out);
   return Step::Domain;
 }
 
-Step Acos(double x, Variant& acc) noexcept {
-  if (x == 1) {
+// ACOS of exactly 1 is the whole number 0, which the caller gives.
+Step Acos(double x, double& out) noexcept {
+  if (x == -1) return Finite(kPi, out);
+  if (x > -1 && x < 1) return Finite(std::atan(-x / std::sqrt(1 - x * x)) + 2 * std::atan(1.0), out);
+  return Step::Domain;
+}
+
+// The functions on x read as a double whose result is a double: SGN and ACOS(1) give whole
+// numbers and are decided by the caller.
+Step RealFunction(int16_t op, double x, Variant& acc) noexcept {
+  if (op == OpSgn) {
+    acc = Variant(int16_t(x > 0 ? 1 : (x < 0 ? -1 : 0)));
+    return Step::Ok;
+  }
+  if (op == OpAcos && x == 1) {
     acc = Variant(int16_t(0));
     return Step::Ok;
   }
-  if (x == -1) return Real(kPi, acc);
-  if (x > -1 && x < 1) return Real(std::atan(-x / std::sqrt(1 - x * x)) + 2 * std::atan(1.0), acc);
-  return Step::Domain;
-}
-
-// The functions on x read as a double.
-Step RealFunction(int16_t op, double x, Variant& acc) noexcept {
-  switch (op) {
-    case OpAbs: return Real(std::fabs(x), acc);
-    case OpInt: return Real(std::floor(x), acc);
-    case OpFix: return Real(std::trunc(x), acc);
-    case OpSgn: acc = Variant(int16_t(x > 0 ? 1 : (x < 0 ? -1 : 0))); return Step::Ok;
-    case OpSqr: return x < 0 ? Step::Failed : Real(std::sqrt(x), acc);
-    case OpLog: return x > 0 ? Real(std::log(x) / std::log(10.0), acc) : Step::Domain;
-    case OpLn: return x > 0 ? Real(std::log(x), acc) : Step::Domain;
-    case OpExp: return Real(std::exp(x), acc);
-    case OpSin: return Real(std::sin(x), acc);
-    case OpAsin: return Asin(x, acc);
-    case OpCos: return Real(std::cos(x), acc);
-    case OpAcos: return Acos(x, acc);
-    case OpTan: return Real(std::tan(x), acc);
-    case OpAtn: return Real(std::atan(x), acc);
-    case OpSinh: case OpCosh: case OpTanh: return Hyperbolic(op, x, acc);
-    case OpAsinh: return Real(std::log(x + std::sqrt(x * x + 1)), acc);
-    case OpAcosh: return x >= 1 ? Real(std::log(x + std::sqrt(x * x - 1)), acc) : Step::Domain;
-    case OpAtanh:
-      return x > -1 && x < 1 ? Real(0.5 * std::log((1 + x) / (1 - x)), acc) : Step::Domain;
-    default: return Step::Failed;
-  }
+  double r;
+  Step s = RealValue(op, x, r);
+  if (s == Step::Ok) acc.setDouble(r);
+  return s;
 }
 
 }  // namespace
+
+Step RealValue(int16_t op, double x, double& out) noexcept {
+  switch (op) {
+    case OpAbs: return Finite(std::fabs(x), out);
+    case OpInt: return Finite(std::floor(x), out);
+    case OpFix: return Finite(std::trunc(x), out);
+    case OpSqr: return x < 0 ? Step::Failed : Finite(std::sqrt(x), out);
+    case OpLog: return x > 0 ? Finite(std::log(x) / std::log(10.0), out) : Step::Domain;
+    case OpLn: return x > 0 ? Finite(std::log(x), out) : Step::Domain;
+    case OpExp: return Finite(std::exp(x), out);
+    case OpSin: return Finite(std::sin(x), out);
+    case OpAsin: return Asin(x, out);
+    case OpCos: return Finite(std::cos(x), out);
+    case OpAcos: return x == 1 ? Step::Failed : Acos(x, out);
+    case OpTan: return Finite(std::tan(x), out);
+    case OpAtn: return Finite(std::atan(x), out);
+    case OpSinh: case OpCosh: case OpTanh: return Hyperbolic(op, x, out);
+    case OpAsinh: return Finite(std::log(x + std::sqrt(x * x + 1)), out);
+    case OpAcosh: return x >= 1 ? Finite(std::log(x + std::sqrt(x * x - 1)), out) : Step::Domain;
+    case OpAtanh:
+      return x > -1 && x < 1 ? Finite(0.5 * std::log((1 + x) / (1 - x)), out) : Step::Domain;
+    default: return Step::Failed;
+  }
+}
 
 double DegreeConstant() noexcept { return std::atan(1.0) / 45; }
 
@@ -113,18 +132,24 @@ void Iif(const Variant* c, const Variant* a, Variant& acc) {
   if (held && a) acc = *a;
 }
 
-// n! for x from 0 to 169 (rounded, halves to even), the product taken as 2, 3, ..., n. Outside
-// that range (NaN included) the failure is recorded and the result is 0.
+// n! for x from 0 to 169; outside that range (NaN included) the failure is recorded and the
+// result is 0.
 double qvExpression::Factorial(double X) {
-  if (!(X >= 0 && X <= 169)) {
+  double product = 0;
+  if (!FactorialValue(X, product)) {
     std::u16string text(kOpcodeRows[OpFact].name);
     SetError(6, text.append(u"(").append(FormatReal(X)).append(u")"));
-    return 0;
   }
-  int16_t n = int16_t(RoundHalfEven(X));
+  return product;
+}
+
+bool FactorialValue(double x, double& out) noexcept {
+  if (!(x >= 0 && x <= 169)) return false;
+  int16_t n = int16_t(RoundHalfEven(x));
   double product = 1;
   for (int k = 2; k <= n; ++k) product *= k;
-  return product;
+  out = product;
+  return true;
 }
 
 // NCR (Ordered false): n! / (r! (n-r)!); NPR (Ordered true): n! / (n-r)!. A factorial that fails,

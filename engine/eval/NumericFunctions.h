@@ -17,6 +17,13 @@ double DegreeConstant() noexcept;
 // accumulator, which takes the result. Domain: LN, LOG, ASIN, ACOS, ACOSH, ATANH found the argument
 // outside their domain; the caller records it.
 Step UnaryFunction(int16_t op, Variant& acc) noexcept;
+// The one-argument functions whose result is a double, on x read as a double: Ok with a finite
+// out, Failed, or Domain. Both evaluation paths compute through it, so they agree to the bit. SGN
+// and ACOS of exactly 1, whose results are whole numbers, are Failed here.
+Step RealValue(int16_t op, double x, double& out) noexcept;
+// n! for x from 0 to 169, rounded halves to even, the product taken as 2, 3, ..., n; false
+// outside that range (NaN included).
+bool FactorialValue(double x, double& out) noexcept;
 // RND: x times the generator's next number.
 Step Random(Variant& acc, float next) noexcept;
 

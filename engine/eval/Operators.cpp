@@ -183,19 +183,28 @@ Step Mod(const Variant& l, Variant& acc) noexcept {
 
 // ^: a base that is not negative takes any exponent; a negative base takes only whole exponents
 // of magnitude up to 100, the sign following the exponent's parity.
-Step Power(const Variant& l, Variant& acc) noexcept {
-  double x, y;
-  bool readable = l.toNumber(x);
-  if (!readable || x >= 0) {  // a failed test carries on as if it held
-    if (!readable || !acc.toNumber(y)) return Step::Failed;
-    return DoubleResult(std::pow(x, y), acc);
+Step PowerValue(double x, double y, double& out) noexcept {
+  if (x >= 0) {
+    const double r = std::pow(x, y);
+    if (!std::isfinite(r)) return Step::Failed;
+    out = r;
+    return Step::Ok;
   }
-  if (!acc.toNumber(y)) return Step::Failed;
   if (y != RoundHalfEven(y) || std::fabs(y) > 100) return Step::Domain;
-  double r = std::pow(std::fabs(x), y);
+  const double r = std::pow(std::fabs(x), y);
   if (!std::isfinite(r)) return Step::Failed;
-  acc.setDouble(std::fmod(y, 2.0) != 0 ? -r : r);
+  out = std::fmod(y, 2.0) != 0 ? -r : r;
   return Step::Ok;
+}
+
+// An operand that does not read as a number fails the sign test, which carries on as if it held,
+// and then fails the power itself: either way the sub-step fails.
+Step Power(const Variant& l, Variant& acc) noexcept {
+  double x, y, r;
+  if (!l.toNumber(x) || !acc.toNumber(y)) return Step::Failed;
+  const Step s = PowerValue(x, y, r);
+  if (s == Step::Ok) acc.setDouble(r);
+  return s;
 }
 
 void Relation(int16_t op, const Variant& l, Variant& acc) noexcept {

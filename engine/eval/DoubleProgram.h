@@ -1,0 +1,60 @@
+// The all-double form of a compiled expression: a short register program derived from the
+// instruction arrays when an expression compiles, for code made only of numeric loads, the
+// arithmetic and comparison operators and the pure numeric functions. Value runs it first; it
+// declines (and the general loop then runs from instruction 1, which is safe because these
+// instructions have no side effects) whenever its result could differ from the general loop's in
+// value, kind or recorded failure: a variable that does not hold a finite double, a result that is
+// not finite, a zero divisor, an argument outside a function's domain, ACOS of exactly 1.
+//
+// Kinds are decided when the program is derived. Whole-number constants and the 0 and 1 of
+// comparisons are carried as doubles (exactly); an instruction is admitted only where the general
+// loop's result kind follows from its operands' kinds alone: + - * with at least one double
+// operand give a double, / ^ and the functions always give a double, comparisons, NOT, AND, OR,
+// XOR and SGN give a 16-bit whole number, MIN, MAX and IIF give one of their operands. Whole-number
+// arithmetic (which widens by value) and anything of unknown kind at the end are left to the
+// general loop.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/Variant.h"
+
+struct CompiledExpression;
+
+enum class DoubleOp : uint8_t {
+  Add, Subtract, Multiply, Divide, Power,
+  Equal, NotEqual, LessEqual, Less, GreaterEqual, Greater, And, Or, Xor,
+  Min, Max, Iif,
+  Negate, Not, Sgn, Fact,
+  Function,  // a function of RealValue: ABS, INT, FIX, SQR, LOG, LN, EXP, SIN ... ATANH
+};
+
+// One step: registers[Target] := Op(registers[A], registers[B], registers[C]). Unused operand
+// fields repeat A.
+struct DoubleStep {
+  DoubleOp Op;
+  uint8_t Target, A, B, C;
+  int16_t Opcode;  // the function's opcode, for Function
+};
+
+struct DoubleProgram {
+  static constexpr int kMaxRegisters = 256;
+
+  // Registers 0 to Inputs.size() - 1: the current values of these variables (the Value fields of
+  // the records the load instructions hold); then the constants; then the stack positions.
+  std::vector<const Variant*> Inputs;
+  std::vector<double> Constants;
+  std::vector<DoubleStep> Steps;
+  uint8_t Result = 0;
+  Variant::Kind ResultKind = Variant::Kind::Double;  // Double, Int16 or Int32
+};
+
+// The program of a successfully compiled record, or null when the record holds anything the
+// program does not cover.
+std::shared_ptr<const DoubleProgram> DeriveDoubleProgram(const CompiledExpression& Code);
+
+// RunDoubleProgram (engine/eval/DoubleProgramRun.h) runs the program: true with Result set to
+// exactly what the general loop would give, or false, having changed nothing, when the general
+// loop must decide.

@@ -1,0 +1,208 @@
+// Deriving the all-double program from a compiled record. A first pass gives every variable read
+// and every constant a register; a second pass replays the general loop's stack discipline on
+// shapes instead of values (the accumulator and the 40 slots, the initial empty value at the
+// bottom), so each instruction knows which registers hold its arguments and which kind its result
+// has. The result of an instruction goes to the register of the stack position it leaves it in.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "engine/CompiledExpression.h"
+#include "engine/compile/OpcodeTable.h"
+#include "engine/eval/DoubleProgram.h"
+#include "engine/eval/Machine.h"
+#include "engine/eval/NumericFunctions.h"
+
+namespace {
+
+// The kind a value will have at run time. Number: a number whose kind depends on the values
+// (MIN of a double and a whole number); only a double result may come of it.
+enum class Shape : uint8_t { Empty, Double, Int16, Int32, Number };
+
+struct Value {
+  int reg;
+  Shape shape;
+};
+
+Shape Join(Shape a, Shape b) { return a == b ? a : Shape::Number; }
+
+// The instructions the program covers, with their argument counts; 0 for the rest.
+int Arguments(int16_t op) {
+  switch (op) {
+    case OpLoad: case OpPi: case OpDeg: return 0;
+    case OpNegate: case OpNot: case OpFact: return 1;
+    case OpMin: case OpMax: return 2;
+    case OpIif: return 3;
+    default: break;
+  }
+  if (op >= OpPower && op <= OpXor && op != OpIntDivide && op != OpMod) return 2;
+  if (op >= OpAbs && op <= OpAtanh && op != OpRnd) return 1;
+  return -1;
+}
+
+class Builder {
+ public:
+  explicit Builder(const CompiledExpression& code) : code_(code) {}
+  std::shared_ptr<const DoubleProgram> Build();
+
+ private:
+  bool Registers();
+  bool Instruction(int16_t op, const Operand& operand);
+  bool Push(Value v);
+  bool Apply(int16_t op, int args);
+  static Shape ResultShape(int16_t op, const Value* in);
+  int ConstantRegister(double value);
+  int InputRegister(const Variant* value);
+
+  const CompiledExpression& code_;
+  DoubleProgram p_;
+  int temps_ = 0;              // the register of stack position 0; position k is temps_ + k
+  std::vector<Value> stack_;  // stack_[0] is the initial empty accumulator; back() the accumulator
+};
+
+std::shared_ptr<const DoubleProgram> Builder::Build() {
+  const int32_t count = code_.Count;
+  if (count < 1 || size_t(count) >= code_.Opcodes.size() || size_t(count) >= code_.Operands.size())
+    return nullptr;
+  if (!Registers()) return nullptr;
+  stack_.assign(1, Value{temps_, Shape::Empty});
+  for (int32_t i = 1; i <= count; ++i)
+    if (!Instruction(code_.Opcodes[size_t(i)], code_.Operands[size_t(i)])) return nullptr;
+  if (stack_.size() != 2) return nullptr;
+  const Value result = stack_.back();
+  if (result.shape == Shape::Empty || result.shape == Shape::Number) return nullptr;
+  p_.Result = uint8_t(result.reg);
+  p_.ResultKind = result.shape == Shape::Double ? Variant::Kind::Double
+                  : result.shape == Shape::Int16 ? Variant::Kind::Int16 : Variant::Kind::Int32;
+  return std::make_shared<const DoubleProgram>(std::move(p_));
+}
+
+// Inputs first, then constants; the stack positions 0 to 40 follow them.
+bool Builder::Registers() {
+  std::vector<double> constants;
+  for (int32_t i = 1; i <= code_.Count; ++i) {
+    const int16_t op = code_.Opcodes[size_t(i)];
+    if (Arguments(op) < 0) return false;
+    const Operand& operand = code_.Operands[size_t(i)];
+    if (op == OpLoad && operand.Var) {
+      InputRegister(&operand.Var->Value);
+    } else if (op == OpLoad) {
+      if (!operand.Constant.isNumber()) return false;  // texts and empty are the general loop's
+      constants.push_back(operand.Constant.asDouble());
+    } else if (op == OpPi || op == OpDeg) {
+      constants.push_back(op == OpPi ? kPi : DegreeConstant());
+    }
+  }
+  for (double c : constants) ConstantRegister(c);
+  temps_ = int(p_.Inputs.size() + p_.Constants.size());
+  return temps_ + kStackSlots + 1 <= DoubleProgram::kMaxRegisters;
+}
+
+int Builder::InputRegister(const Variant* value) {
+  auto it = std::find(p_.Inputs.begin(), p_.Inputs.end(), value);
+  if (it != p_.Inputs.end()) return int(it - p_.Inputs.begin());
+  p_.Inputs.push_back(value);
+  return int(p_.Inputs.size()) - 1;
+}
+
+// Constants are told apart by their bits (0 and -0 are two constants).
+int Builder::ConstantRegister(double value) {
+  const auto same = [value](double c) { return std::memcmp(&c, &value, sizeof c) == 0; };
+  auto it = std::find_if(p_.Constants.begin(), p_.Constants.end(), same);
+  if (it == p_.Constants.end()) {
+    p_.Constants.push_back(value);
+    it = p_.Constants.end() - 1;
+  }
+  return int(p_.Inputs.size() + size_t(it - p_.Constants.begin()));
+}
+
+bool Builder::Instruction(int16_t op, const Operand& operand) {
+  if (op == OpPi || op == OpDeg) return Push({ConstantRegister(op == OpPi ? kPi : DegreeConstant()), Shape::Double});
+  if (op != OpLoad) return Apply(op, Arguments(op));
+  if (operand.Var) return Push({InputRegister(&operand.Var->Value), Shape::Double});
+  const Variant& c = operand.Constant;
+  const Shape shape = c.isDouble() ? Shape::Double : c.kind() == Variant::Kind::Int16 ? Shape::Int16 : Shape::Int32;
+  return Push({ConstantRegister(c.asDouble()), shape});
+}
+
+// A push beyond slot 40 keeps nothing in the general loop; such code is left to it.
+bool Builder::Push(Value v) {
+  if (stack_.size() > size_t(kStackSlots)) return false;
+  stack_.push_back(v);
+  return true;
+}
+
+// The arguments are the accumulator and the slots below it; the initial empty value is never
+// one of them in code the program covers.
+bool Builder::Apply(int16_t op, int args) {
+  if (stack_.size() < size_t(args) + 1) return false;
+  const size_t first = stack_.size() - size_t(args);
+  const Value* in = &stack_[first];
+  const Shape shape = ResultShape(op, in);
+  if (shape == Shape::Empty) return false;
+  DoubleStep step{};
+  step.Target = uint8_t(temps_ + int(first));
+  step.A = uint8_t(in[0].reg);
+  step.B = uint8_t(args > 1 ? in[1].reg : in[0].reg);
+  step.C = uint8_t(args > 2 ? in[2].reg : in[0].reg);
+  step.Opcode = op;
+  switch (op) {
+    case OpAdd: step.Op = DoubleOp::Add; break;
+    case OpSubtract: step.Op = DoubleOp::Subtract; break;
+    case OpMultiply: step.Op = DoubleOp::Multiply; break;
+    case OpDivide: step.Op = DoubleOp::Divide; break;
+    case OpPower: step.Op = DoubleOp::Power; break;
+    case OpEqual: step.Op = DoubleOp::Equal; break;
+    case OpNotEqual: step.Op = DoubleOp::NotEqual; break;
+    case OpLessEqual: step.Op = DoubleOp::LessEqual; break;
+    case OpLess: step.Op = DoubleOp::Less; break;
+    case OpGreaterEqual: step.Op = DoubleOp::GreaterEqual; break;
+    case OpGreater: step.Op = DoubleOp::Greater; break;
+    case OpAnd: step.Op = DoubleOp::And; break;
+    case OpOr: step.Op = DoubleOp::Or; break;
+    case OpXor: step.Op = DoubleOp::Xor; break;
+    case OpMin: step.Op = DoubleOp::Min; break;
+    case OpMax: step.Op = DoubleOp::Max; break;
+    case OpIif: step.Op = DoubleOp::Iif; break;
+    case OpNegate: step.Op = DoubleOp::Negate; break;
+    case OpNot: step.Op = DoubleOp::Not; break;
+    case OpSgn: step.Op = DoubleOp::Sgn; break;
+    case OpFact: step.Op = DoubleOp::Fact; break;
+    default: step.Op = DoubleOp::Function; break;
+  }
+  p_.Steps.push_back(step);
+  stack_.resize(first);
+  stack_.push_back({temps_ + int(first), shape});
+  return true;
+}
+
+// The kind of an instruction's result from its arguments' kinds, or Empty where it depends on
+// more than that (whole-number arithmetic widens by value) or the arguments are not numbers.
+Shape Builder::ResultShape(int16_t op, const Value* in) {
+  const int args = Arguments(op);
+  for (int k = 0; k < args; ++k)
+    if (in[k].shape == Shape::Empty) return Shape::Empty;
+  switch (op) {
+    case OpAdd: case OpSubtract: case OpMultiply:
+      return in[0].shape == Shape::Double || in[1].shape == Shape::Double ? Shape::Double : Shape::Empty;
+    case OpNegate: case OpAbs: case OpInt: case OpFix:  // these keep a whole number whole
+      return in[0].shape == Shape::Double ? Shape::Double : Shape::Empty;
+    case OpMin: case OpMax: return Join(in[0].shape, in[1].shape);
+    case OpIif: return Join(in[1].shape, in[2].shape);
+    case OpNot: case OpSgn: return Shape::Int16;
+    default: break;
+  }
+  if (op >= OpEqual && op <= OpXor) return Shape::Int16;  // comparisons and logic: 1 or 0
+  return Shape::Double;  // / ^ FACT and the functions of RealValue
+}
+
+}  // namespace
+
+std::shared_ptr<const DoubleProgram> DeriveDoubleProgram(const CompiledExpression& Code) {
+  try {
+    return Builder(Code).Build();
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // without the program the general loop runs: nothing is lost
+  }
+}

@@ -1,0 +1,238 @@
+// The all-double program against the general evaluation loop: wherever the program gives a result
+// it must be the general loop's to the bit and of the same kind, with no failure recorded by the
+// general loop; everywhere else it must decline and leave the decision to the general loop.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "engine/eval/DoubleProgramRun.h"
+#include "engine/qvExpression.h"
+
+class qvExpressionTestAccess {
+ public:
+  // The general loop alone, on the record of an index.
+  static Variant General(qvExpression& e, int32_t index) { return e.Evaluate(*e.Expression(index)); }
+};
+
+namespace {
+using K = Variant::Kind;
+
+bool Same(const Variant& a, const Variant& b) {
+  if (a.kind() != b.kind()) return false;
+  if (a.isDouble()) {
+    const double x = a.asDouble(), y = b.asDouble();
+    return std::memcmp(&x, &y, sizeof x) == 0;
+  }
+  return a.asWhole() == b.asWhole() && a.asText() == b.asText();
+}
+
+// An engine with the variables X, Y and Z bound, and one expression compiled under index 1.
+struct Engine {
+  qvExpression e;
+  std::shared_ptr<qvVariable> x = e.BindVariable(u"X"), y = e.BindVariable(u"Y"), z = e.BindVariable(u"Z");
+
+  explicit Engine(std::u16string text) {
+    int16_t index = 1;
+    e.Compile(text, index);
+    EXPECT_EQ(e.ErrorCode(), 0) << std::string(text.begin(), text.end());
+  }
+  const DoubleProgram* Program() const { return e.Expression(1)->Fast.get(); }
+  void Set(Variant vx, Variant vy, Variant vz) {
+    x->Value = vx;
+    y->Value = vy;
+    z->Value = vz;
+  }
+  // Runs the program; when it gives a result, the general loop must give the same and record
+  // nothing. Returns whether the program gave one.
+  bool Agrees(const char* what) {
+    Variant fast;
+    const bool ran = Program() && RunDoubleProgram(*Program(), fast);
+    e.ClearError();
+    const Variant general = qvExpressionTestAccess::General(e, 1);
+    if (ran) {
+      EXPECT_TRUE(Same(fast, general)) << what << ": " << fast.asDouble() << " vs " << general.asDouble();
+      EXPECT_EQ(e.ErrorCode(), 0) << what;
+    }
+    e.ClearError();
+    return ran;
+  }
+};
+
+std::string Narrow(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+
+}  // namespace
+
+// Every operator and function the program covers, at values inside and outside their domains,
+// zero and minus zero, halves, whole numbers, the factorial and power limits and the double range.
+TEST(FastPath, AgreesWithTheGeneralLoopToTheBit) {
+  const std::vector<std::u16string> texts = {
+      u"X + Y * Z", u"(X - Y) / (Z + 1)", u"X / Y", u"X ^ 2 + Y ^ 3", u"X ^ Y", u"(X - 2) ^ Z",
+      u"-X ^ 2", u"-X", u"X - X", u"X * 1.0E300 * Y", u"SIN(X) * COS(Y) + TAN(Z)", u"ATN(X) + EXP(Y)",
+      u"SQR(X)", u"LN(X) + LOG(Y)", u"ASIN(X) + ACOS(Y)", u"ACOS(X)", u"SINH(X) + COSH(Y) + TANH(Z)",
+      u"ASINH(X) + ACOSH(Y) + ATANH(Z)", u"ABS(X) + INT(Y) + FIX(Z)", u"SGN(X)", u"SGN(X) * Y",
+      u"FACT(X) / 2", u"FACT(Y)", u"MIN(X, Y) + MAX(Y, Z)", u"MIN(X, Y)", u"MAX(X, 2) * 1.5",
+      u"IIF(X, Y, Z)", u"IIF(X - Y, 1, 2)", u"X > Y", u"X >= Y", u"X < Y", u"X <= Y", u"X = Y",
+      u"X <> Y", u"(X > 0.5) * Y + (X <= 0.5) * Z", u"X AND Y", u"X OR Y", u"X XOR Z", u"NOT X",
+      u"NOT X = Y", u"PI * X + DEG * Y", u"2 * PI", u"Z", u"3", u"2.5", u"EXP(-X*X/2) / SQR(2*PI)"};
+  const std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, -2.5, 3.0, 100.0, 101.0, 169.4, 170.0,
+                                      1e308, -1e-300, 0.1};
+  int runs = 0, total = 0;
+  for (const auto& text : texts) {
+    Engine engine(text);
+    ASSERT_NE(engine.Program(), nullptr) << Narrow(text);
+    for (double vx : values)
+      for (double vy : values)
+        for (double vz : {0.0, -2.0, 0.5, 3.0, 1e308}) {
+          engine.Set(vx, vy, vz);
+          runs += engine.Agrees(Narrow(text).c_str());
+          ++total;
+        }
+  }
+  // The program must carry the common case, not decline everything.
+  EXPECT_GT(runs, total / 2);
+}
+
+// Result kinds are those of the general loop: comparisons give the 16-bit 0 or 1, a literal
+// without a point is a 32-bit whole number, anything mixed with a double is a double.
+TEST(FastPath, GivesTheGeneralLoopsKinds) {
+  struct Case {
+    const char16_t* text;
+    K kind;
+  };
+  for (const Case& c : {Case{u"X > 0.5", K::Int16}, Case{u"2", K::Int32}, Case{u"X * 2", K::Double},
+                        Case{u"NOT X", K::Int16}, Case{u"SGN(X)", K::Int16}, Case{u"MIN(X > 1, Y > 1)", K::Int16},
+                        Case{u"IIF(X, 1, 2)", K::Int32}, Case{u"2 / 1", K::Double}}) {
+    Engine engine(c.text);
+    engine.Set(0.75, 2.0, 0.0);
+    Variant fast;
+    ASSERT_NE(engine.Program(), nullptr) << Narrow(c.text);
+    ASSERT_TRUE(RunDoubleProgram(*engine.Program(), fast)) << Narrow(c.text);
+    EXPECT_EQ(fast.kind(), c.kind) << Narrow(c.text);
+    engine.Agrees(Narrow(c.text).c_str());
+  }
+  // ACOS(1) is the whole number 0 in the general loop: the program declines there.
+  Engine acos(u"ACOS(X)");
+  acos.Set(1.0, 0.0, 0.0);
+  EXPECT_FALSE(acos.Agrees("ACOS(1)"));
+  int32_t index = 1;
+  EXPECT_EQ(acos.e.Value(index).kind(), K::Int16);
+}
+
+// Where the general loop records a failure or keeps an argument, the program declines, and Value
+// gives exactly the general loop's result and error state.
+TEST(FastPath, DeclinesWhereTheGeneralLoopFailsASubStep) {
+  struct Case {
+    const char16_t* text;
+    double x;
+    int32_t code;
+    const char16_t* description;
+  };
+  for (const Case& c : {Case{u"1 / X", 0.0, 6, u"Div by zero"}, Case{u"1 / X", -0.0, 6, u"Div by zero"},
+                        Case{u"LN(X)", -1.0, 6, u"LN(-1)"}, Case{u"SQR(X)", -4.0, 0, u""},
+                        Case{u"X * 10", 1.5e308, 0, u""}, Case{u"X ^ (1/3)", -8.0, 6, u"(-8) ^ "},
+                        Case{u"FACT(X)", 170.0, 6, u"FACT(170)"}, Case{u"EXP(X)", 710.0, 0, u""},
+                        Case{u"ATANH(X)", 1.0, 6, u"ATANH(1)"}}) {
+    Engine engine(c.text);
+    engine.Set(c.x, 0.0, 0.0);
+    Variant fast;
+    ASSERT_NE(engine.Program(), nullptr) << Narrow(c.text);
+    EXPECT_FALSE(RunDoubleProgram(*engine.Program(), fast)) << Narrow(c.text);
+    const Variant general = qvExpressionTestAccess::General(engine.e, 1);
+    const std::u16string description = engine.e.ErrorDescription();
+    engine.e.ClearError();
+    int32_t index = 1;
+    const Variant value = engine.e.Value(index);
+    EXPECT_TRUE(Same(value, general)) << Narrow(c.text);
+    EXPECT_EQ(engine.e.ErrorCode(), c.code) << Narrow(c.text);
+    EXPECT_EQ(engine.e.ErrorDescription(), description) << Narrow(c.text);
+    if (c.code != 0) {
+      EXPECT_EQ(description.substr(0, std::u16string(c.description).size()), c.description);
+    }
+  }
+}
+
+// A variable that does not hold a finite double sends the evaluation to the general loop, whose
+// rules for empty, whole numbers, texts and NaN then apply.
+TEST(FastPath, VariablesThatAreNotFiniteDoublesGoToTheGeneralLoop) {
+  Engine engine(u"X + Y");
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  for (const Variant& v : {Variant(), Variant(int16_t(2)), Variant(int32_t(70000)), Variant(u"3"),
+                           Variant(u"abc"), Variant(nan), Variant(inf)}) {
+    engine.Set(v, 1.0, 0.0);
+    EXPECT_FALSE(engine.Agrees("X not a finite double"));
+    int32_t index = 1;
+    const Variant value = engine.e.Value(index);
+    EXPECT_TRUE(Same(value, qvExpressionTestAccess::General(engine.e, 1)));
+  }
+  // NaN compares as equal to everything in the general loop; the program must not decide that.
+  Engine compare(u"X = Y");
+  compare.Set(nan, 5.0, 0.0);
+  int32_t index = 1;
+  EXPECT_EQ(compare.e.Value(index).asWhole(), 1);
+}
+
+// The program covers pure numeric code only: texts, "&", MOD, "\", RND, NCR, user functions,
+// arrays and whole-number arithmetic stay with the general loop.
+TEST(FastPath, IsDerivedForPureNumericCodeOnly) {
+  for (const char16_t* text : {u"a+b*c", u"(a+b)*(a-b)/(c+1)", u"x^2 + y^2", u"SIN(x)*COS(y) + 1", u"SQR(x*x + y*y)",
+                               u"a*x^3 + b*x^2 + c*x + 1", u"EXP(-x*x/2) / SQR(2*PI)", u"MIN(a,b) + MAX(b,c)",
+                               u"(x > 0.5) * a + (x <= 0.5) * b", u"((a+b)*(c-x)+(y*a-b)/(c+2))*((x-y)/(a+1)+b*c)"})
+    EXPECT_NE(Engine(text).Program(), nullptr) << Narrow(text);
+  for (const char16_t* text : {u"\"a\" & X", u"LEN(\"abc\") * X", u"X MOD 2", u"X \\ 2", u"RND(X)", u"NCR(X, 2)",
+                               u"USER1 + X", u"2 + 3", u"(X > 1) + (Y > 1)", u"-(X > 1)", u"ABS(2) * X",
+                               u"MIN(X, 2)", u"ARRAY(1, 2, 3) + X"})
+    EXPECT_EQ(Engine(text).Program(), nullptr) << Narrow(text);
+  Engine array(u"0");
+  std::u16string definition = u"T(3)";
+  array.e.DefineArray(definition);
+  std::u16string text = u"T(1) * X";
+  int16_t index = 1;
+  array.e.Compile(text, index);
+  EXPECT_EQ(array.Program(), nullptr);
+}
+
+// A recompilation replaces the program with the new code's, and a failed one leaves none: the
+// instructions kept after a failure run in the general loop once the error is cleared.
+TEST(FastPath, FollowsRecompilation) {
+  Engine engine(u"X + 1");
+  ASSERT_NE(engine.Program(), nullptr);
+  std::u16string broken = u"X * 2 +";
+  int16_t index = 1;
+  engine.e.Compile(broken, index);
+  EXPECT_NE(engine.e.ErrorCode(), 0);
+  EXPECT_EQ(engine.Program(), nullptr);
+  engine.e.ClearError();
+  engine.Set(4.0, 0.0, 0.0);
+  int32_t at = 1;
+  EXPECT_EQ(engine.e.Value(at).asDouble(), 8.0);  // the kept code: X 2 *
+  std::u16string fixed = u"X * 3";
+  engine.e.Compile(fixed, index);
+  ASSERT_NE(engine.Program(), nullptr);
+  EXPECT_EQ(engine.e.Value(at).asDouble(), 12.0);
+}
+
+// Code that would take the general loop's stack beyond 40 slots (where a push keeps nothing)
+// gets no program.
+TEST(FastPath, NoProgramBeyondFortySlots) {
+  for (int loads : {40, 41}) {
+    CompiledExpression code;
+    code.Text = u"hand-built";
+    code.Opcodes.push_back(OpNone);
+    code.Operands.emplace_back();
+    for (int i = 0; i < loads; ++i) {
+      code.Opcodes.push_back(OpLoad);
+      code.Operands.push_back(Operand{Variant(1.5), nullptr});
+    }
+    for (int i = 1; i < loads; ++i) {
+      code.Opcodes.push_back(OpAdd);
+      code.Operands.emplace_back();
+    }
+    code.Count = int32_t(code.Opcodes.size()) - 1;
+    const auto program = DeriveDoubleProgram(code);
+    EXPECT_EQ(program != nullptr, loads == 40) << loads;
+  }
+}
