@@ -1,6 +1,7 @@
 // The compiler: infix text to postfix instructions in one left-to-right pass, with an operator
 // stack, an argument-count stack and a running count of values (operator precedence parsing
 // without a token list). The opcode table's priorities and argument roles drive it.
+#include <algorithm>
 #include <array>
 
 #include "engine/Messages.h"
@@ -43,6 +44,7 @@ class Compiler {
   Step SyntaxError(std::u16string_view detail = {});
   Step WrongArguments();
   void Finish();
+  void KeepFullArrays();
 
   qvExpression& e_;
   CompiledExpression& r_;
@@ -54,6 +56,7 @@ class Compiler {
   int16_t argTop_ = 0;
   int32_t values_ = 0;  // values the emitted code leaves on the evaluation stack
   bool expectOperator_ = false;
+  bool finished_ = false;  // the end marker was reached without a failure
 };
 
 // Main loop: skip blanks, note the position, then read an operand or an operator.
@@ -61,25 +64,40 @@ void Compiler::Run() {
   r_.Fast.reset();  // the previous code's derived form must not outlive it
   r_.Count = 0;
   e_.errorSource_ = e_.currentExpression_;
-  r_.Opcodes.assign(kMaxInstructions + 1, OpNone);
-  r_.Operands.assign(kMaxInstructions + 1, Operand{});
+  // Room for every instruction the text can give (each comes from at least one character of it),
+  // so that no array grows during the pass; instruction 0 is never used.
+  const size_t room = std::min(r_.Text.size() + 2, size_t(kMaxInstructions) + 1);
+  r_.Opcodes.clear();
+  r_.Operands.clear();
+  r_.Opcodes.reserve(room);
+  r_.Operands.reserve(room);
+  r_.Opcodes.push_back(OpNone);
+  r_.Operands.emplace_back();
   e_.errorCode_ = 0;
   e_.errorDescription_.clear();
-  text_ = r_.Text;
-  text_.push_back(u'\0');
-  if (text_.size() > size_t(INT32_MAX) - 2) RaiseRuntimeError(kErrOverflow);
-  Push(OpStart);
-  cursor_ = 1;
-  for (;;) {
-    e_.SkipBlanks(text_, cursor_);
-    e_.errorPos_ = cursor_;
-    if ((expectOperator_ ? ReadOperator() : ReadOperand()) == Step::Stop) break;
+  try {
+    text_ = r_.Text;
+    text_.push_back(u'\0');
+    if (text_.size() > size_t(INT32_MAX) - 2) RaiseRuntimeError(kErrOverflow);
+    Push(OpStart);
+    cursor_ = 1;
+    for (;;) {
+      e_.SkipBlanks(text_, cursor_);
+      e_.errorPos_ = cursor_;
+      if ((expectOperator_ ? ReadOperator() : ReadOperand()) == Step::Stop) break;
+    }
+  } catch (...) {
+    KeepFullArrays();
+    throw;
   }
-  // The arrays always cover every counted instruction, also after a failure.
-  if (r_.Opcodes.size() < size_t(r_.Count) + 1) {
-    r_.Opcodes.resize(size_t(r_.Count) + 1, OpNone);
-    r_.Operands.resize(size_t(r_.Count) + 1);
-  }
+  if (!finished_) KeepFullArrays();
+}
+
+// After a failure the arrays have indices 0 to 300, or to Count when more were counted.
+void Compiler::KeepFullArrays() {
+  const size_t size = std::max(size_t(kMaxInstructions) + 1, size_t(r_.Count) + 1);
+  r_.Opcodes.resize(size, OpNone);
+  r_.Operands.resize(size);
 }
 
 // <operand> = number | string | "+" | "-" | "(" | name
@@ -144,8 +162,11 @@ Compiler::Step Compiler::ReadName() {
   }
   if (CharAt(cursor_) == u'(')
     return Fail(2, std::u16string(msg::kUnknownFunction) + u": " + name);
+  // A name that starts with a letter never reads as a number, so a variable the store holds is
+  // what the lookup-or-create operation would return; only a new name goes through it.
   bool create = e_.createVariables_;
-  std::shared_ptr<qvVariable> var = e_.xVariable(Variant(name), create);
+  std::shared_ptr<qvVariable> var = e_.variables_.Find(name);
+  if (!var) var = e_.xVariable(Variant(name), create);
   if (!var) return Fail(3, std::u16string(msg::kUndefinedVariable) + u": " + name);
   Append(OpLoad, {Variant(), std::move(var)});
   ++values_;
@@ -210,6 +231,7 @@ Compiler::Step Compiler::Close(int16_t op) {
 
 // Success: the arrays are cut to the instructions they hold.
 void Compiler::Finish() {
+  finished_ = true;
   r_.Opcodes.resize(size_t(r_.Count) + 1);
   r_.Operands.resize(size_t(r_.Count) + 1);
   r_.Opcodes.shrink_to_fit();
@@ -246,6 +268,10 @@ void Compiler::Append(int16_t op, ::Operand operand) {
   e_.Guarded(u"AppendToCompiled", [&] {
     ++r.Count;
     if (r.Count > kMaxInstructions) RaiseRuntimeError(kErrSubscript);
+    if (r.Opcodes.size() <= size_t(r.Count)) {  // within the room reserved: no reallocation
+      r.Opcodes.resize(size_t(r.Count) + 1, OpNone);
+      r.Operands.resize(size_t(r.Count) + 1);
+    }
     r.Opcodes[size_t(r.Count)] = op;
     r.Operands[size_t(r.Count)] = std::move(operand);
   });
@@ -319,8 +345,9 @@ int16_t qvExpression::OperatorOpcode(std::u16string_view Text, int32_t& Cursor) 
     if (Cursor < 1 || size_t(Cursor) > Text.size()) return;
     std::u16string_view rest = Text.substr(size_t(Cursor - 1));
     for (int16_t op = OpEnd; op <= OpConcat; ++op) {
-      const std::u16string& name = opcodeNames_[size_t(op)];
-      if (rest.size() >= name.size() && EqualNoCase(rest.substr(0, name.size()), name)) {
+      const std::u16string& name = opcodeNames_[size_t(op)];  // upper case
+      if (rest.size() >= name.size() && UpperCase(rest[0]) == name[0] &&
+          EqualNoCase(rest.substr(0, name.size()), name)) {
         Cursor += int32_t(name.size());
         found = op;
         return;
@@ -332,8 +359,10 @@ int16_t qvExpression::OperatorOpcode(std::u16string_view Text, int32_t& Cursor) 
 
 // Function names are opcodes 26 to 83 (user functions included); "NOT" is 5.
 int16_t qvExpression::FunctionOpcode(std::u16string_view UpperName) {
-  for (int16_t op = OpPi; op <= OpInstr; ++op)
-    if (EqualNoCase(opcodeNames_[size_t(op)], UpperName)) return op;
+  for (int16_t op = OpPi; op <= OpInstr; ++op) {
+    const std::u16string& name = opcodeNames_[size_t(op)];
+    if (name.size() == UpperName.size() && EqualNoCase(name, UpperName)) return op;
+  }
   return EqualNoCase(UpperName, u"NOT") ? int16_t(OpNot) : int16_t(0);
 }
 
