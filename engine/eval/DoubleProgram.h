@@ -42,10 +42,11 @@ struct DoubleStep {
 struct DoubleProgram {
   static constexpr int kMaxRegisters = 256;
 
-  // Registers 0 to Inputs.size() - 1: the current values of these variables (the Value fields of
-  // the records the load instructions hold); then the constants; then the stack positions.
+  // Registers 0 to Inputs.size() - 1 take these values at entry: first the variables (the Value
+  // fields of the records the load instructions hold), then the program's own Constants (doubles
+  // held as values, so that one loop reads all inputs); the stack positions follow them.
   std::vector<const Variant*> Inputs;
-  std::vector<double> Constants;
+  std::vector<Variant> Constants;  // never resized once Inputs points into it
   std::vector<DoubleStep> Steps;
   uint8_t Result = 0;
   Variant::Kind ResultKind = Variant::Kind::Double;  // Double, Int16 or Int32

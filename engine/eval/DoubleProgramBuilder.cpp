@@ -52,11 +52,15 @@ class Builder {
   bool Push(Value v);
   bool Apply(int16_t op, int args);
   static Shape ResultShape(int16_t op, const Value* in);
-  int ConstantRegister(double value);
+  void AddConstant(double value);  // while the registers are laid out
+  size_t FindConstant(double value) const;
+  int ConstantRegister(double value) const;
   int InputRegister(const Variant* value);
 
   const CompiledExpression& code_;
-  DoubleProgram p_;
+  std::shared_ptr<DoubleProgram> program_ = std::make_shared<DoubleProgram>();
+  DoubleProgram& p_ = *program_;
+  size_t variables_ = 0;       // inputs 0 to variables_ - 1 are variables, the rest constants
   int temps_ = 0;              // the register of stack position 0; position k is temps_ + k
   std::vector<Value> stack_;  // stack_[0] is the initial empty accumulator; back() the accumulator
 };
@@ -75,12 +79,11 @@ std::shared_ptr<const DoubleProgram> Builder::Build() {
   p_.Result = uint8_t(result.reg);
   p_.ResultKind = result.shape == Shape::Double ? Variant::Kind::Double
                   : result.shape == Shape::Int16 ? Variant::Kind::Int16 : Variant::Kind::Int32;
-  return std::make_shared<const DoubleProgram>(std::move(p_));
+  return program_;
 }
 
 // Inputs first, then constants; the stack positions 0 to 40 follow them.
 bool Builder::Registers() {
-  std::vector<double> constants;
   for (int32_t i = 1; i <= code_.Count; ++i) {
     const int16_t op = code_.Opcodes[size_t(i)];
     if (Arguments(op) < 0) return false;
@@ -89,13 +92,14 @@ bool Builder::Registers() {
       InputRegister(&operand.Var->Value);
     } else if (op == OpLoad) {
       if (!operand.Constant.isNumber()) return false;  // texts and empty are the general loop's
-      constants.push_back(operand.Constant.asDouble());
+      AddConstant(operand.Constant.asDouble());
     } else if (op == OpPi || op == OpDeg) {
-      constants.push_back(op == OpPi ? kPi : DegreeConstant());
+      AddConstant(op == OpPi ? kPi : DegreeConstant());
     }
   }
-  for (double c : constants) ConstantRegister(c);
-  temps_ = int(p_.Inputs.size() + p_.Constants.size());
+  variables_ = p_.Inputs.size();
+  for (const Variant& c : p_.Constants) p_.Inputs.push_back(&c);
+  temps_ = int(p_.Inputs.size());
   return temps_ + kStackSlots + 1 <= DoubleProgram::kMaxRegisters;
 }
 
@@ -107,15 +111,19 @@ int Builder::InputRegister(const Variant* value) {
 }
 
 // Constants are told apart by their bits (0 and -0 are two constants).
-int Builder::ConstantRegister(double value) {
-  const auto same = [value](double c) { return std::memcmp(&c, &value, sizeof c) == 0; };
-  auto it = std::find_if(p_.Constants.begin(), p_.Constants.end(), same);
-  if (it == p_.Constants.end()) {
-    p_.Constants.push_back(value);
-    it = p_.Constants.end() - 1;
-  }
-  return int(p_.Inputs.size() + size_t(it - p_.Constants.begin()));
+size_t Builder::FindConstant(double value) const {
+  const auto same = [value](const Variant& c) {
+    const double d = c.asDouble();
+    return std::memcmp(&d, &value, sizeof d) == 0;
+  };
+  return size_t(std::find_if(p_.Constants.begin(), p_.Constants.end(), same) - p_.Constants.begin());
 }
+
+void Builder::AddConstant(double value) {
+  if (FindConstant(value) == p_.Constants.size()) p_.Constants.emplace_back(value);
+}
+
+int Builder::ConstantRegister(double value) const { return int(variables_ + FindConstant(value)); }
 
 bool Builder::Instruction(int16_t op, const Operand& operand) {
   if (op == OpPi || op == OpDeg) return Push({ConstantRegister(op == OpPi ? kPi : DegreeConstant()), Shape::Double});

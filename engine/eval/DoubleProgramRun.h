@@ -23,7 +23,6 @@ inline bool RunDoubleProgram(const DoubleProgram& Program, Variant& Result) noex
     reg[n++] = x;
   }
   if (!plain) return false;
-  for (double c : Program.Constants) reg[n++] = c;
   // Each step stores a finite double, or declines where the general loop would not simply
   // store one.
   for (const DoubleStep& s : Program.Steps) {
