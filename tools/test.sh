@@ -15,3 +15,4 @@ fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 ctest --test-dir build --output-on-failure
+bash tools/reliability.sh  # sanitizer builds, the thread test under TSan, a minute of each fuzz target
