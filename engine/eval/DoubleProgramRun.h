@@ -12,7 +12,8 @@
 #include "engine/eval/NumericFunctions.h"
 #include "engine/eval/Operators.h"
 
-inline bool RunDoubleProgram(const DoubleProgram& Program, Variant& Result) noexcept {
+// The value of the program as a double; its kind is the program's ResultKind.
+inline bool RunDoubleProgram(const DoubleProgram& Program, double& Value) noexcept {
   double reg[DoubleProgram::kMaxRegisters];
   size_t n = 0;
   // A NaN compares unlike any number in the general loop, so inputs must be finite doubles too.
@@ -65,11 +66,23 @@ inline bool RunDoubleProgram(const DoubleProgram& Program, Variant& Result) noex
     if (!(std::fabs(r) <= DBL_MAX)) return false;
     reg[s.Target] = r;
   }
-  const double value = reg[Program.Result];
+  Value = reg[Program.Result];
+  return true;
+}
+
+// The result as the general loop would give it: a double, or a whole number of 16 or 32 bits
+// (whose value the program carried exactly).
+inline Variant DoubleProgramResult(const DoubleProgram& Program, double Value) noexcept {
   switch (Program.ResultKind) {
-    case Variant::Kind::Int16: Result = Variant(int16_t(value)); break;
-    case Variant::Kind::Int32: Result = Variant(int32_t(value)); break;
-    default: Result = Variant(value); break;
+    case Variant::Kind::Int16: return Variant(int16_t(Value));
+    case Variant::Kind::Int32: return Variant(int32_t(Value));
+    default: return Variant(Value);
   }
+}
+
+inline bool RunDoubleProgram(const DoubleProgram& Program, Variant& Result) noexcept {
+  double value;
+  if (!RunDoubleProgram(Program, value)) return false;
+  Result = DoubleProgramResult(Program, value);
   return true;
 }

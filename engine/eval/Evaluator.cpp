@@ -52,9 +52,9 @@ Variant qvExpression::Value(int32_t& Index) {
   if (size_t(selected) >= expressions_.size()) return {};
   const CompiledExpression& code = expressions_[size_t(selected)];
   if (code.Text.empty() || errorCode_ != 0) return {};
-  if (code.Fast) {
-    Variant result;
-    if (RunDoubleProgram(*code.Fast, result)) return result;
+  if (const DoubleProgram* fast = code.Fast.get()) {
+    double value;
+    if (RunDoubleProgram(*fast, value)) return DoubleProgramResult(*fast, value);
   }
   return Evaluate(code);
 }
