@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/CompiledExpression.h"
 #include "engine/qvExpression.h"
 #include "fuzz/FuzzInput.h"
 
@@ -66,10 +67,42 @@ inline void ListChecked(qvExpression& engine) {
   CheckErrorState(engine);
 }
 
+// Two values are the same when they have the same kind and the same number or text.
+inline bool SameValue(const Variant& a, const Variant& b) {
+  if (a.kind() != b.kind()) return false;
+  if (a.isText()) return a.asText() == b.asText();
+  return a.asDouble() == b.asDouble() || (std::isnan(a.asDouble()) && std::isnan(b.asDouble()));
+}
+
+// The all-double program of an expression, when it has one, must give exactly what the general
+// loop gives: the same value of the same kind and the same recorded failure. The general loop
+// runs by taking the program away from the record for one evaluation (the record belongs to the
+// engine; nothing else reads it meanwhile).
+inline void CheckFastPathAgrees(qvExpression& engine, int16_t index) {
+  auto* code = const_cast<CompiledExpression*>(engine.Expression(index));
+  if (!code || !code->Fast || engine.ErrorCode() != 0) return;
+  engine.SeedRandom(7);
+  int32_t run = index;
+  Variant fast = engine.Value(run);
+  int32_t fastCode = engine.ErrorCode();
+  std::u16string fastDescription = engine.ErrorDescription();
+  engine.ClearError();
+  auto program = std::move(code->Fast);
+  engine.SeedRandom(7);
+  run = index;
+  Variant general = engine.Value(run);
+  code->Fast = std::move(program);
+  Check(SameValue(fast, general), "the all-double program and the general loop disagree on the value");
+  Check(fastCode == engine.ErrorCode() && fastDescription == engine.ErrorDescription(),
+        "the all-double program and the general loop disagree on the recorded failure");
+  engine.ClearError();
+}
+
 // Everything an expression goes through: compile, evaluate, list; then the same after clearing a
 // failed compilation, which lets the evaluator and the listing run the partial code it left.
 inline void Exercise(qvExpression& engine, const std::u16string& text) {
   int16_t index = CompileChecked(engine, text);
+  CheckFastPathAgrees(engine, index);
   ValueChecked(engine, index);
   ListChecked(engine);
   engine.ClearError();
