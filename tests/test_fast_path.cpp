@@ -78,8 +78,9 @@ TEST(FastPath, AgreesWithTheGeneralLoopToTheBit) {
       u"IIF(X, Y, Z)", u"IIF(X - Y, 1, 2)", u"X > Y", u"X >= Y", u"X < Y", u"X <= Y", u"X = Y",
       u"X <> Y", u"(X > 0.5) * Y + (X <= 0.5) * Z", u"X AND Y", u"X OR Y", u"X XOR Z", u"NOT X",
       u"NOT X = Y", u"PI * X + DEG * Y", u"2 * PI", u"Z", u"3", u"2.5", u"EXP(-X*X/2) / SQR(2*PI)"};
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
   const std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, -2.5, 3.0, 100.0, 101.0, 169.4, 170.0,
-                                      1e308, -1e-300, 0.1};
+                                      1e308, -1e-300, 0.1, nan, inf, -inf};
   int runs = 0, total = 0;
   for (const auto& text : texts) {
     Engine engine(text);
@@ -155,24 +156,32 @@ TEST(FastPath, DeclinesWhereTheGeneralLoopFailsASubStep) {
   }
 }
 
-// A variable that does not hold a finite double sends the evaluation to the general loop, whose
-// rules for empty, whole numbers, texts and NaN then apply.
-TEST(FastPath, VariablesThatAreNotFiniteDoublesGoToTheGeneralLoop) {
+// A variable that does not hold a double sends the evaluation to the general loop, whose rules
+// for empty, whole numbers and texts then apply; NaN and infinities reach the program, which
+// declines as soon as a result is not finite.
+TEST(FastPath, VariablesThatAreNotDoublesGoToTheGeneralLoop) {
   Engine engine(u"X + Y");
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
   for (const Variant& v : {Variant(), Variant(int16_t(2)), Variant(int32_t(70000)), Variant(u"3"),
                            Variant(u"abc"), Variant(nan), Variant(inf)}) {
     engine.Set(v, 1.0, 0.0);
-    EXPECT_FALSE(engine.Agrees("X not a finite double"));
+    EXPECT_FALSE(engine.Agrees("X not a double, or the sum not finite"));
     int32_t index = 1;
     const Variant value = engine.e.Value(index);
     EXPECT_TRUE(Same(value, qvExpressionTestAccess::General(engine.e, 1)));
   }
-  // NaN compares as equal to everything in the general loop; the program must not decide that.
-  Engine compare(u"X = Y");
-  compare.Set(nan, 5.0, 0.0);
-  int32_t index = 1;
-  EXPECT_EQ(compare.e.Value(index).asWhole(), 1);
+  // NaN compares as equal to everything in the general loop, and so in the program; an
+  // infinite divisor gives 0 in both.
+  for (const char16_t* text : {u"X = Y", u"X >= Y", u"X <= Y", u"NOT X <> Y"}) {
+    Engine compare(text);
+    compare.Set(nan, 5.0, 0.0);
+    EXPECT_TRUE(compare.Agrees(Narrow(text).c_str()));
+    int32_t index = 1;
+    EXPECT_EQ(compare.e.Value(index).asWhole(), 1) << Narrow(text);
+  }
+  Engine divide(u"Y / X");
+  divide.Set(inf, 5.0, 0.0);
+  EXPECT_TRUE(divide.Agrees("5 / inf"));
 }
 
 // The program covers pure numeric code only: texts, "&", MOD, "\", RND, NCR, user functions,

@@ -16,14 +16,15 @@
 inline bool RunDoubleProgram(const DoubleProgram& Program, double& Value) noexcept {
   double reg[DoubleProgram::kMaxRegisters];
   size_t n = 0;
-  // A NaN compares unlike any number in the general loop, so inputs must be finite doubles too.
-  bool plain = true;
+  // Infinities and NaN may enter: an arithmetic step that meets them gives a result that is not
+  // finite (and declines) or the finite one the general loop gives too, and the comparisons below
+  // treat NaN as the general loop does.
+  bool doubles = true;
   for (const Variant* input : Program.Inputs) {
-    const double x = input->asDouble();
-    plain &= input->isDouble() & (std::fabs(x) <= DBL_MAX);
-    reg[n++] = x;
+    doubles &= input->isDouble();
+    reg[n++] = input->asDouble();
   }
-  if (!plain) return false;
+  if (!doubles) return false;
   // Each step stores a finite double, or declines where the general loop would not simply
   // store one.
   for (const DoubleStep& s : Program.Steps) {
@@ -40,11 +41,13 @@ inline bool RunDoubleProgram(const DoubleProgram& Program, double& Value) noexce
       case DoubleOp::Power:
         if (PowerValue(a, b, r) != Step::Ok) return false;
         break;
-      case DoubleOp::Equal: r = a == b; break;
-      case DoubleOp::NotEqual: r = a != b; break;
-      case DoubleOp::LessEqual: r = a <= b; break;
+      // The general loop's comparison: below when a < b, above when a > b, equal otherwise (so
+      // NaN is equal to everything).
+      case DoubleOp::Equal: r = !(a < b) && !(a > b); break;
+      case DoubleOp::NotEqual: r = a < b || a > b; break;
+      case DoubleOp::LessEqual: r = !(a > b); break;
       case DoubleOp::Less: r = a < b; break;
-      case DoubleOp::GreaterEqual: r = a >= b; break;
+      case DoubleOp::GreaterEqual: r = !(a < b); break;
       case DoubleOp::Greater: r = a > b; break;
       case DoubleOp::And: r = a > 0 && b > 0; break;
       case DoubleOp::Or: r = a > 0 || b > 0; break;
