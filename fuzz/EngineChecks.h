@@ -74,28 +74,44 @@ inline bool SameValue(const Variant& a, const Variant& b) {
   return a.asDouble() == b.asDouble() || (std::isnan(a.asDouble()) && std::isnan(b.asDouble()));
 }
 
-// The all-double program of an expression, when it has one, must give exactly what the general
-// loop gives: the same value of the same kind and the same recorded failure. The general loop
-// runs by taking the program away from the record for one evaluation (the record belongs to the
-// engine; nothing else reads it meanwhile).
-inline void CheckFastPathAgrees(qvExpression& engine, int16_t index) {
+// What one evaluation gave: the value and the recorded failure.
+struct Outcome {
+  Variant Value;
+  int32_t Code = 0;
+  std::u16string Description;
+};
+
+// Evaluates Index from a clear error state with a fixed random seed, and clears the error state
+// again. With GeneralLoop, the all-double program is taken away from the record for that one
+// evaluation, so the general loop runs (the record belongs to the engine; nothing else reads it
+// meanwhile).
+inline Outcome Evaluated(qvExpression& engine, int16_t index, bool generalLoop) {
+  engine.ClearError();
+  engine.SeedRandom(7);
   auto* code = const_cast<CompiledExpression*>(engine.Expression(index));
-  if (!code || !code->Fast || engine.ErrorCode() != 0) return;
-  engine.SeedRandom(7);
+  std::shared_ptr<const DoubleProgram> program;
+  if (generalLoop && code) program = std::move(code->Fast);
   int32_t run = index;
-  Variant fast = engine.Value(run);
-  int32_t fastCode = engine.ErrorCode();
-  std::u16string fastDescription = engine.ErrorDescription();
+  Outcome outcome;
+  outcome.Value = engine.Value(run);
+  outcome.Code = engine.ErrorCode();
+  outcome.Description = engine.ErrorDescription();
+  if (program) code->Fast = std::move(program);
   engine.ClearError();
-  auto program = std::move(code->Fast);
-  engine.SeedRandom(7);
-  run = index;
-  Variant general = engine.Value(run);
-  code->Fast = std::move(program);
-  Check(SameValue(fast, general), "the all-double program and the general loop disagree on the value");
-  Check(fastCode == engine.ErrorCode() && fastDescription == engine.ErrorDescription(),
-        "the all-double program and the general loop disagree on the recorded failure");
-  engine.ClearError();
+  return outcome;
+}
+
+inline bool SameOutcome(const Outcome& a, const Outcome& b) {
+  return SameValue(a.Value, b.Value) && a.Code == b.Code && a.Description == b.Description;
+}
+
+// The all-double program of an expression, when it has one, must give exactly what the general
+// loop gives: the same value of the same kind and the same recorded failure.
+inline void CheckFastPathAgrees(qvExpression& engine, int16_t index) {
+  const CompiledExpression* code = engine.Expression(index);
+  if (!code || !code->Fast || engine.ErrorCode() != 0) return;
+  Check(SameOutcome(Evaluated(engine, index, false), Evaluated(engine, index, true)),
+        "the all-double program and the general loop disagree");
 }
 
 // Everything an expression goes through: compile, evaluate, list; then the same after clearing a
