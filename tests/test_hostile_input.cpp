@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -630,4 +631,42 @@ TEST(HostileInput, EveryControlMemberOnAFreshControlAndAfterFailures) {
   EXPECT_EQ(calc.NumExpressions().asWhole(), 0);
   calc.Unadvise(cookie);
   UseEveryMember(calc);
+}
+
+// ErrorMsg sinks are host code and may do anything inside the event: call the member that raised
+// it again, throw, connect or disconnect sinks. The event stays bounded and nothing escapes the
+// member; the control stays usable.
+TEST(HostileInput, ErrorMsgSinksThatReenterTheControl) {
+  qvCalc calc;
+  std::u16string text = u"\"not a number\"";
+  calc.Compile(text);
+  int reentered = 0, thrown = 0, added = 0;
+  int again = calc.Advise([&](std::u16string&, std::u16string&) {
+    ++reentered;
+    calc.Value();  // raises the same event again, inside this one
+  });
+  EXPECT_EQ(calc.Value(), 0);
+  EXPECT_GT(reentered, 0);
+  EXPECT_LT(reentered, 100);  // the nesting is bounded
+  calc.Unadvise(again);
+
+  int throwing = calc.Advise([&](std::u16string&, std::u16string&) {
+    ++thrown;
+    throw std::runtime_error("a failing sink");
+  });
+  int self = 0;
+  self = calc.Advise([&](std::u16string&, std::u16string&) {
+    calc.Unadvise(self);
+    calc.Advise([&](std::u16string&, std::u16string&) { ++added; });
+  });
+  EXPECT_NO_THROW(EXPECT_EQ(calc.Value(), 0));
+  EXPECT_GT(thrown, 0);
+  EXPECT_LT(thrown, 100);
+  calc.Unadvise(throwing);
+  EXPECT_NO_THROW(calc.Value());
+  EXPECT_GT(added, 0);
+
+  std::u16string number = u"6 * 7";
+  calc.Compile(number);
+  EXPECT_EQ(calc.Value(), 42);
 }
