@@ -215,6 +215,17 @@ TEST(HostileInput, ThirtyTwoThousandCompiledExpressions) {
   EXPECT_EQ(engine.Value(highest).asDouble(), 6);
   engine.ResetCompiledExpressions();
   EXPECT_EQ(Compile(engine, u"1"), 1);
+
+  // Through the control the 32768th Compile is the engine's recorded error, not an event.
+  qvCalc calc;
+  int events = 0;
+  calc.Advise([&](std::u16string&, std::u16string&) { ++events; });
+  for (int i = 1; i <= 32768; ++i) calc.Compile(text);
+  EXPECT_EQ(calc.ErrorCode(), 11);
+  EXPECT_EQ(calc.NumExpressions().asWhole(), 32768);
+  EXPECT_EQ(events, 0);
+  calc.ClearError();
+  EXPECT_EQ(calc.Value(), 6);
 }
 
 TEST(HostileInput, TwentyOneUserFunctions) {
