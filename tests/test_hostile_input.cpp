@@ -369,6 +369,19 @@ TEST(HostileInput, TextCountsInTheBillions) {
   ExpectUsable(engine);
 }
 
+// Regression (found by this suite): INSTR searched in time proportional to the product of the two
+// lengths, so one short expression on texts of a few million characters ran for hours (a
+// million characters and half a million took minutes). The search must take time proportional
+// to their sum. Disabled until the search is linear: enabled, it would stall the suite.
+TEST(HostileInput, DISABLED_RegressionInstrSearchesInLinearTime) {
+  qvExpression engine;
+  Variant found = Eval(engine, u"INSTR(1, STRING(1000000, \"a\"), STRING(500000, \"a\") & \"b\")");
+  EXPECT_EQ(engine.ErrorCode(), 0);
+  EXPECT_EQ(found.asDouble(), 0);
+  found = Eval(engine, u"INSTR(1, STRING(1000000, \"a\") & \"b\", STRING(500000, \"a\") & \"b\")");
+  EXPECT_EQ(found.asDouble(), 500001);
+}
+
 // FACT takes 0 to 169, "^" a whole exponent up to 100 for a negative base; beyond a double's
 // range every result fails instead of becoming an infinity.
 TEST(HostileInput, FactorialAndPowerAtAndPastTheirLimits) {
