@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "bench/Benchmarks.h"
 #include "engine/Variant.h"
@@ -14,11 +15,19 @@ bool Counts(const benchmark::BenchmarkReporter::Run& run) {
   return run.run_type == benchmark::BenchmarkReporter::Run::RT_Iteration || run.aggregate_name == "median";
 }
 
+// A table cell: the number, or "-" where it was not measured (filtered out, or no counterpart).
+std::string Cell(double value, const char* format) {
+  if (!(value > 0) || !std::isfinite(value)) return "-";
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
 struct GeometricMean {
   double logSum = 0;
   int n = 0;
   void Add(double x) {
-    if (x > 0) logSum += std::log(x), ++n;
+    if (x > 0 && std::isfinite(x)) logSum += std::log(x), ++n;
   }
   double Value() const { return n ? std::exp(logSum / n) : 0; }
 };
@@ -50,12 +59,13 @@ bool TableReporter::PrintTable(const std::array<Probe, kCases.size()>& probes) c
     const double named = Time("qvcalc_by_name", c.number), mu = Time("muparser", c.number);
     const double qvc = Time("qvcalc_compile", c.number) / 1000, muc = Time("muparser_compile", c.number) / 1000;
     const double perSet = (named - qv) / double(c.uses.size());
-    std::printf("| %d | `%s` | %.2f | %.2f | %.2f | ", c.number, ToNarrow(c.qv).c_str(), native, qv, qv / native);
-    if (mu > 0) std::printf("%.2f | %.2f | ", mu, qv / mu); else std::printf("- | - | ");
-    std::printf("%.2f | %.1f | %.3f | ", named, perSet, qvc);
-    if (muc > 0) std::printf("%.3f | %.1f | ", muc, muc / qvc); else std::printf("- | - | ");
-    std::printf("%g | %lld", p.allocationsPerEvaluation, static_cast<long long>(p.bytesPerExpression));
-    if (mu > 0) std::printf(" (%lld)", static_cast<long long>(p.muBytesPerExpression));
+    std::printf("| %d | `%s` | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %g | %lld", c.number,
+                ToNarrow(c.qv).c_str(), Cell(native, "%.2f").c_str(), Cell(qv, "%.2f").c_str(),
+                Cell(qv / native, "%.2f").c_str(), Cell(mu, "%.2f").c_str(), Cell(qv / mu, "%.2f").c_str(),
+                Cell(named, "%.2f").c_str(), Cell(named > 0 ? perSet : 0, "%.1f").c_str(), Cell(qvc, "%.3f").c_str(),
+                Cell(muc, "%.3f").c_str(), Cell(muc / qvc, "%.1f").c_str(), p.allocationsPerEvaluation,
+                static_cast<long long>(p.bytesPerExpression));
+    if (!c.mu.empty()) std::printf(" (%lld)", static_cast<long long>(p.muBytesPerExpression));
     std::printf(" |\n");
     if (c.number > kMainCases) continue;
     toNative.Add(qv / native);
@@ -65,8 +75,13 @@ bool TableReporter::PrintTable(const std::array<Probe, kCases.size()>& probes) c
     worstSpeedUp = std::fmin(worstSpeedUp, muc / qvc);
     allocations += p.allocationsPerEvaluation + double(p.growthBytes != 0);
   }
-  std::printf("| | geometric mean of 1 to %d | | | %.2f | | %.2f | | | | | %.1f | | |\n\n", kMainCases,
-              toNative.Value(), toMu.Value(), speedUp.Value());
+  std::printf("| | geometric mean of 1 to %d | | | %s | | %s | | | | | %s | | |\n\n", kMainCases,
+              Cell(toNative.Value(), "%.2f").c_str(), Cell(toMu.Value(), "%.2f").c_str(),
+              Cell(speedUp.Value(), "%.1f").c_str());
+  if (toNative.n != kMainCases || toMu.n != kMainCases || speedUp.n != kMainCases) {
+    std::printf("Targets: not every benchmark of expressions 1 to %d ran.\n", kMainCases);
+    return false;
+  }
 
   const bool faster = worstToMu < 1, withinFour = toNative.Value() <= 4;
   const bool compiles = worstSpeedUp >= 5, noHeap = allocations == 0;
