@@ -38,6 +38,24 @@ class Variant {
     }
     return *this;
   }
+  // Assigning a number directly (a host filling a bound variable): no temporary value and no
+  // test of a source's kind. Each keeps the kind its type gives, as the constructors do.
+  Variant& operator=(double v) noexcept {
+    setDouble(v);
+    return *this;
+  }
+  Variant& operator=(int32_t v) noexcept {
+    release();
+    kind_ = Kind::Int32;
+    u_.i32 = v;
+    return *this;
+  }
+  Variant& operator=(int16_t v) noexcept {
+    release();
+    kind_ = Kind::Int16;
+    u_.i32 = v;
+    return *this;
+  }
   ~Variant() { release(); }
 
   Kind kind() const noexcept { return kind_; }

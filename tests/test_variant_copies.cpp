@@ -55,3 +55,23 @@ TEST(VariantCopies, MovesEmptyTheSourceAndNumbersReadInline) {
   EXPECT_EQ(x, 12.5);
   EXPECT_FALSE(Variant(u"x").toNumber(x));
 }
+
+// A number assigned directly takes the kind its type gives, as the constructors do, and releases
+// a text it replaces.
+TEST(VariantCopies, NumbersAssignedDirectlyKeepTheirTypesKind) {
+  Variant v(u"a text to be replaced by a number");
+  v = 2.5;
+  EXPECT_EQ(v.kind(), K::Double);
+  EXPECT_EQ(v.asDouble(), 2.5);
+  v = 5;
+  EXPECT_EQ(v.kind(), K::Int32);
+  EXPECT_EQ(v.asWhole(), 5);
+  v = int16_t(-7);
+  EXPECT_EQ(v.kind(), K::Int16);
+  EXPECT_EQ(v.asWhole(), -7);
+  v = u'A';  // a character is promoted to int, as Variant(u'A') would be
+  EXPECT_EQ(v.kind(), K::Int32);
+  v = Variant(u"text again");
+  v = 1.0f;
+  EXPECT_EQ(v.kind(), K::Double);
+}

@@ -45,8 +45,12 @@ std::u16string PlainNumber(double x) {
 // Index is overwritten with it. Nothing runs while a failure is recorded or the text is empty.
 Variant qvExpression::Value(int32_t& Index) {
   const int32_t highest = std::max(int32_t(expressions_.size()) - 1, int32_t(0));
-  if (Index < 0) Index = highest;
-  const int32_t selected = Index < 1 || Index > highest ? highest : Index;
+  // One unsigned comparison tells an index from 1 to the highest from everything else.
+  int32_t selected = Index;
+  if (uint32_t(Index) - 1 >= uint32_t(highest)) {
+    if (Index < 0) Index = highest;
+    selected = highest;
+  }
   currentExpression_ = selected;
   errorSource_ = selected;
   if (size_t(selected) >= expressions_.size()) return {};
