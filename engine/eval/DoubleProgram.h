@@ -28,7 +28,8 @@ enum class DoubleOp : uint8_t {
   Equal, NotEqual, LessEqual, Less, GreaterEqual, Greater, And, Or, Xor,
   Min, Max, Iif,
   Negate, Not, Sgn, Fact,
-  Function,  // a function of RealValue: ABS, INT, FIX, SQR, LOG, LN, EXP, SIN ... ATANH
+  Sqr, Sin, Cos, Exp,  // the commonest functions, computed in the step itself
+  Function,            // any other function of RealValue: ABS, INT, FIX, LOG, LN ... ATANH
 };
 
 // One step: registers[Target] := Op(registers[A], registers[B], registers[C]). Unused operand

@@ -177,6 +177,10 @@ bool Builder::Apply(int16_t op, int args) {
     case OpNot: step.Op = DoubleOp::Not; break;
     case OpSgn: step.Op = DoubleOp::Sgn; break;
     case OpFact: step.Op = DoubleOp::Fact; break;
+    case OpSqr: step.Op = DoubleOp::Sqr; break;
+    case OpSin: step.Op = DoubleOp::Sin; break;
+    case OpCos: step.Op = DoubleOp::Cos; break;
+    case OpExp: step.Op = DoubleOp::Exp; break;
     default: step.Op = DoubleOp::Function; break;
   }
   p_.Steps.push_back(step);

@@ -61,6 +61,14 @@ inline bool RunDoubleProgram(const DoubleProgram& Program, double& Value) noexce
       case DoubleOp::Fact:
         if (!FactorialValue(a, r)) return false;
         break;
+      // The same library calls as RealValue makes, so the same bits.
+      case DoubleOp::Sqr:
+        if (a < 0) return false;
+        r = std::sqrt(a);
+        break;
+      case DoubleOp::Sin: r = std::sin(a); break;
+      case DoubleOp::Cos: r = std::cos(a); break;
+      case DoubleOp::Exp: r = std::exp(a); break;
       case DoubleOp::Function:
         if (RealValue(s.Opcode, a, r) != Step::Ok) return false;
         break;
