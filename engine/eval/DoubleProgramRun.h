@@ -38,8 +38,9 @@ inline bool RunDoubleProgram(const DoubleProgram& Program, double& Value) noexce
         if (b == 0) return false;  // "Div by zero" is recorded by the general loop
         r = a / b;
         break;
-      case DoubleOp::Power:
-        if (PowerValue(a, b, r) != Step::Ok) return false;
+      case DoubleOp::Power:  // PowerValue's first branch inline: the same std::pow call
+        if (a >= 0) r = std::pow(a, b);
+        else if (PowerValue(a, b, r) != Step::Ok) return false;
         break;
       // The general loop's comparison: below when a < b, above when a > b, equal otherwise (so
       // NaN is equal to everything).
