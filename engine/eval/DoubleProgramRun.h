@@ -42,23 +42,23 @@ inline bool RunDoubleProgram(const DoubleProgram& Program, double& Value) noexce
         if (a >= 0) r = std::pow(a, b);
         else if (PowerValue(a, b, r) != Step::Ok) return false;
         break;
-      // The general loop's comparison: below when a < b, above when a > b, equal otherwise (so
-      // NaN is equal to everything).
-      case DoubleOp::Equal: r = !(a < b) && !(a > b); break;
-      case DoubleOp::NotEqual: r = a < b || a > b; break;
-      case DoubleOp::LessEqual: r = !(a > b); break;
-      case DoubleOp::Less: r = a < b; break;
-      case DoubleOp::GreaterEqual: r = !(a < b); break;
-      case DoubleOp::Greater: r = a > b; break;
-      case DoubleOp::And: r = a > 0 && b > 0; break;
-      case DoubleOp::Or: r = a > 0 || b > 0; break;
-      case DoubleOp::Xor: r = (a > 0) != (b > 0); break;
+      // Steps whose result is always finite store it at once. The general loop's comparison:
+      // below when a < b, above when a > b, equal otherwise (so NaN is equal to everything).
+      case DoubleOp::Equal: reg[s.Target] = !(a < b) && !(a > b); continue;
+      case DoubleOp::NotEqual: reg[s.Target] = a < b || a > b; continue;
+      case DoubleOp::LessEqual: reg[s.Target] = !(a > b); continue;
+      case DoubleOp::Less: reg[s.Target] = a < b; continue;
+      case DoubleOp::GreaterEqual: reg[s.Target] = !(a < b); continue;
+      case DoubleOp::Greater: reg[s.Target] = a > b; continue;
+      case DoubleOp::And: reg[s.Target] = a > 0 && b > 0; continue;
+      case DoubleOp::Or: reg[s.Target] = a > 0 || b > 0; continue;
+      case DoubleOp::Xor: reg[s.Target] = (a > 0) != (b > 0); continue;
       case DoubleOp::Min: r = a < b ? a : b; break;  // a tie gives the right-hand argument
       case DoubleOp::Max: r = a > b ? a : b; break;
       case DoubleOp::Iif: r = a > 0 ? b : reg[s.C]; break;
       case DoubleOp::Negate: r = -a; break;
-      case DoubleOp::Not: r = a > 0 ? 0 : 1; break;
-      case DoubleOp::Sgn: r = a > 0 ? 1 : (a < 0 ? -1 : 0); break;
+      case DoubleOp::Not: reg[s.Target] = a > 0 ? 0 : 1; continue;
+      case DoubleOp::Sgn: reg[s.Target] = a > 0 ? 1 : (a < 0 ? -1 : 0); continue;
       case DoubleOp::Fact:
         if (!FactorialValue(a, r)) return false;
         break;
