@@ -27,7 +27,8 @@ struct Value {
 
 Shape Join(Shape a, Shape b) { return a == b ? a : Shape::Number; }
 
-// The instructions the program covers, with their argument counts; 0 for the rest.
+// The argument counts of the instructions the program covers (loads, PI and DEG take none); -1
+// for every other instruction.
 int Arguments(int16_t op) {
   switch (op) {
     case OpLoad: case OpPi: case OpDeg: return 0;
