@@ -42,6 +42,11 @@ Trace EngineWork(uint64_t seed) {
     engine.Compile(text, index);
     int32_t run = index;
     Record(trace, engine.Value(run));
+    std::u16string numeric = u"X * 2 + SIN(X) / (1 + X) - MAX(X, 3) ^ 0.5";  // the all-double program
+    index = 0;
+    engine.Compile(numeric, index);
+    run = index;
+    Record(trace, engine.Value(run));
     std::u16string failing = u"LN(-X) + FACT(200)";
     index = 0;
     engine.Compile(failing, index);
