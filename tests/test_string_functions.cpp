@@ -84,6 +84,11 @@ TEST(StringFunctions, InstrSearchesWithoutRegardToCase) {
   EXPECT_EQ(Quiet(u"INSTR(2, \"Hello\", \"\")").asWhole(), 2);
   EXPECT_EQ(Quiet(u"INSTR(9, \"Hello\", \"\")").asWhole(), 0);
   EXPECT_EQ(Quiet(u"INSTR(1, 31415, 41)").asWhole(), 3);
+  // partial matches that overlap the real one
+  EXPECT_EQ(Quiet(u"INSTR(1, \"aaab\", \"AAB\")").asWhole(), 2);
+  EXPECT_EQ(Quiet(u"INSTR(2, \"ababab\", \"abab\")").asWhole(), 3);
+  EXPECT_EQ(Quiet(u"INSTR(1, \"abacabab\", \"abab\")").asWhole(), 5);
+  EXPECT_EQ(Quiet(u"INSTR(1, \"abc\", \"abcd\")").asWhole(), 0);
   EXPECT_EQ(Quiet(u"INSTR(0, \"Hello\", \"H\")").asText(), u"H");
 }
 
