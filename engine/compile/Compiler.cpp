@@ -265,9 +265,14 @@ void Compiler::Emit(int16_t op) {
 
 void Compiler::Append(int16_t op, ::Operand operand) {
   CompiledExpression& r = r_;
+  ++r.Count;
+  // Past the capacity every further instruction is reported without throwing: a long text may
+  // run a million instructions past it, and an exception each would cost seconds.
+  if (r.Count > kMaxInstructions) {
+    e_.ReportError(u"AppendToCompiled", qvRuntimeError(kErrSubscript));
+    return;
+  }
   e_.Guarded(u"AppendToCompiled", [&] {
-    ++r.Count;
-    if (r.Count > kMaxInstructions) RaiseRuntimeError(kErrSubscript);
     if (r.Opcodes.size() <= size_t(r.Count)) {  // within the room reserved: no reallocation
       r.Opcodes.resize(size_t(r.Count) + 1, OpNone);
       r.Operands.resize(size_t(r.Count) + 1);
