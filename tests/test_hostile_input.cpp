@@ -91,9 +91,8 @@ TEST(HostileInput, OneMegabyteExpressionTexts) {
   EXPECT_EQ(engine.VariableName(Variant(engine.NumVariables())), longName);
 
   // Half a million terms overflow the instruction capacity: one clear error. Each instruction past
-  // 300 is reported under AppendToCompiled; as long as each report costs a thrown and caught
-  // exception, this line takes about a second in a release build and about a minute under
-  // AddressSanitizer (a status instead of the exception makes it milliseconds).
+  // 300 is reported under AppendToCompiled; when each report cost a thrown exception this line
+  // took about a second in a release build and about a minute under AddressSanitizer.
   Compile(engine, Repeat(u"1+", kOneMegabyte / 2) + u"1");
   EXPECT_EQ(engine.ErrorCode(), 11);
   EXPECT_TRUE(Contains(engine.ErrorDescription(), u"AppendToCompiled"));
