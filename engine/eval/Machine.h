@@ -18,10 +18,11 @@ enum class Step : uint8_t { Ok, Failed, Domain };
 
 inline constexpr int kStackSlots = 40;
 
-// The longest text the evaluator builds (SPACE, STRING, "&", "+" of two texts): 16 Mi characters
-// (32 MiB). A longer result fails its sub-step as exhausted memory would, so that SPACE(2E9) or
-// a doubling loop of "&" cannot exhaust the machine.
-inline constexpr size_t kMaxTextLength = size_t(1) << 24;
+// The longest text the evaluator builds (SPACE, STRING, "&", "+" of two texts): 1 Mi characters
+// (2 MiB). A longer result fails its sub-step as exhausted memory would, so that SPACE(2E9) or a
+// doubling loop of "&" cannot exhaust the machine, and no single step of an evaluation (reading
+// a text as a number, comparing, searching) has more than that to go through.
+inline constexpr size_t kMaxTextLength = size_t(1) << 20;
 
 // The slots are raw storage: a slot holds a constructed value only once a push has reached it,
 // and only those are destroyed, so an evaluation costs nothing for the slots it never used.
