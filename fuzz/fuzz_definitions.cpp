@@ -1,7 +1,7 @@
 // Fuzz target: arbitrary definitions of user functions and arrays, then expressions that call
 // and index what was defined. Each line of the input is one step, chosen by its first character:
 //   U<text>   UserFunc                 A<text>   DefineArray
-//   S<spec>   SetArrayValues, spec = <dims digit><name>:<lower>,<upper>,...;<number of values>
+//   S<shape>   SetArrayValues, shape = <dims digit><name>:<lower>,<upper>,...;<number of values>
 //   W<slot>,<value>,<s1>,..,<s4>  ArrayValue     R<slot>,<s1>,..,<s4>  GetArrayValue
 //   g<name>   GetArrayDetails          N<x>,<y>,...  the arguments of the generated calls
 //   Z ResetUserFuncs   z ResetVariables   c ResetCompiledExpressions   0 Reset
@@ -65,13 +65,13 @@ int16_t Sub(const std::vector<double>& list, size_t i) {
 }
 
 // S<dims><name>:<l1>,<u1>,<l2>,<u2>,...;<count>: a block whose bounds and size need not agree.
-void SetValues(qvExpression& engine, std::string_view spec) {
-  if (spec.empty()) return;
-  auto dims = static_cast<uint8_t>(spec[0] >= '0' && spec[0] <= '9' ? spec[0] - '0' : spec[0]);
-  spec.remove_prefix(1);
-  size_t colon = spec.find(':');
-  Variant name(fuzz::DecodeText(spec.substr(0, colon)));
-  std::string_view rest = colon == std::string_view::npos ? "" : spec.substr(colon + 1);
+void SetValues(qvExpression& engine, std::string_view shape) {
+  if (shape.empty()) return;
+  auto dims = static_cast<uint8_t>(shape[0] >= '0' && shape[0] <= '9' ? shape[0] - '0' : shape[0]);
+  shape.remove_prefix(1);
+  size_t colon = shape.find(':');
+  Variant name(fuzz::DecodeText(shape.substr(0, colon)));
+  std::string_view rest = colon == std::string_view::npos ? "" : shape.substr(colon + 1);
   size_t semicolon = rest.find(';');
   std::vector<double> bounds = NumberList(rest.substr(0, semicolon), 8);
   qvArrayValues block;
