@@ -8,8 +8,6 @@
 #include <exception>
 #include <string>
 
-#include "engine/Variant.h"
-
 // The catalogue of run-time failure numbers. 6, 13 and 94 are the numbers the engine and the
 // control rely on; the others are this engine's own choice, with plain English texts.
 enum RuntimeErrorNumber : int32_t {
@@ -41,12 +39,3 @@ class qvRuntimeError : public std::exception {
 
 [[noreturn]] inline void RaiseRuntimeError(int32_t number) { throw qvRuntimeError(number); }
 
-// The whole number of a value on the slow paths (indices handed in by a host): a text that is not
-// a number is a type mismatch (13), a value beyond the 32-bit range an overflow (6).
-inline int32_t WholeOrRaise(const Variant& v) {
-  double d = 0;
-  if (!v.toNumber(d)) RaiseRuntimeError(kErrTypeMismatch);
-  int32_t n = 0;
-  if (!ToWhole(d, n)) RaiseRuntimeError(kErrOverflow);
-  return n;
-}

@@ -23,6 +23,9 @@ TEST(ExpressionStore, CountsSlotZeroOnceAnythingIsStored) {
   EXPECT_EQ(e.ExpressionText(I(0)), u"");
   EXPECT_EQ(e.ExpressionText(I(3)), u"");
   EXPECT_EQ(e.ExpressionText(I(-1)), u"");
+  // an index beyond the 32-bit range is out of range like any other, not an overflow
+  EXPECT_EQ(e.ExpressionText(Variant(1e300)), u"");
+  EXPECT_EQ(e.UserFuncText(Variant(-1e300)), u"");
   EXPECT_EQ(e.ExpressionText(Variant(u"2")), u"0");  // a text index reads as its number
   EXPECT_EQ(e.ErrorCode(), 0);
 }

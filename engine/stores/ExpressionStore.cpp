@@ -16,8 +16,9 @@ int32_t qvExpression::NumExpressions() {
 std::u16string qvExpression::ExpressionText(const Variant& Index) {
   std::u16string text;
   Guarded(u"ExpressionText", [&] {
-    int32_t i = WholeOrRaise(Index);
-    if (i >= 0 && size_t(i) < expressions_.size()) text = expressions_[size_t(i)].Text;
+    // Slot 0 and any index out of range give the empty text; only a text index that is no
+    // number is a failure.
+    if (int32_t i = ItemPosition(Index, int32_t(expressions_.size()) - 1)) text = expressions_[size_t(i)].Text;
   });
   return text;
 }

@@ -84,8 +84,7 @@ void qvExpression::DefineBody(int16_t Slot, const std::vector<std::u16string>& P
 std::u16string qvExpression::UserFuncText(const Variant& Index) {
   std::u16string text;
   Guarded(u"UserFuncText", [&] {
-    int32_t i = WholeOrRaise(Index);
-    if (i > 0 && i <= numUserFuncs_) text = userFuncTexts_[size_t(i - 1)];
+    if (int32_t i = ItemPosition(Index, numUserFuncs_)) text = userFuncTexts_[size_t(i - 1)];
   });
   return text;
 }
