@@ -8,12 +8,6 @@
 #include "engine/qvExpression.h"
 
 namespace {
-std::u16string TrimBlanks(std::u16string_view s) {
-  size_t b = s.find_first_not_of(u' ');
-  if (b == std::u16string_view::npos) return {};
-  return std::u16string(s.substr(b, s.find_last_not_of(u' ') - b + 1));
-}
-
 char16_t CharAt(const std::u16string& text, int32_t pos) {
   return pos >= 1 && size_t(pos) <= text.size() ? text[size_t(pos - 1)] : u'\0';
 }
@@ -49,7 +43,8 @@ void qvExpression::UserFunc(std::u16string& Definition) {
     if (CharAt(text, pos) != u'=') return invalid(name);
     ++pos;
     SkipBlanks(text, pos);
-    std::u16string body = size_t(pos) <= text.size() ? TrimBlanks(std::u16string_view(text).substr(size_t(pos - 1))) : u"";
+    std::u16string body;
+    if (size_t(pos) <= text.size()) body = TrimSpaces(std::u16string_view(text).substr(size_t(pos - 1)));
 
     int16_t n = int16_t(numUserFuncs_ + 1);
     errorSource_ = -n;
