@@ -526,7 +526,7 @@ void UseEveryOperation(qvExpression& engine) {
   EXPECT_EQ(engine.VariableValue(Variant(u"hX")), 1.5);
   engine.VariableValue(Variant(u"NeverSet"));
   engine.VariableName(Variant(u"not a number"));
-  EXPECT_EQ(engine.ExpressionText(Variant(1e300)), u"");  // may record an overflow
+  EXPECT_EQ(engine.ExpressionText(Variant(1e300)), u"");  // a huge index names nothing
   DefineArray(engine, u"HArr(2)");
   engine.SetArrayValues(Variant(u"HSet"), 1, qvArrayValues{{0}, {1}, {4, 5}});
   Define(engine, u"HFun(A) = A + 1");
