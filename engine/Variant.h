@@ -44,18 +44,8 @@ class Variant {
     setDouble(v);
     return *this;
   }
-  Variant& operator=(int32_t v) noexcept {
-    release();
-    kind_ = Kind::Int32;
-    u_.i32 = v;
-    return *this;
-  }
-  Variant& operator=(int16_t v) noexcept {
-    release();
-    kind_ = Kind::Int16;
-    u_.i32 = v;
-    return *this;
-  }
+  Variant& operator=(int32_t v) noexcept { return setWhole(Kind::Int32, v); }
+  Variant& operator=(int16_t v) noexcept { return setWhole(Kind::Int16, v); }
   ~Variant() { release(); }
 
   Kind kind() const noexcept { return kind_; }
@@ -104,6 +94,12 @@ class Variant {
   void release() noexcept {
     if (kind_ == Kind::Text) releaseText();
     kind_ = Kind::Empty;
+  }
+  Variant& setWhole(Kind kind, int32_t v) noexcept {
+    release();
+    kind_ = kind;
+    u_.i32 = v;
+    return *this;
   }
   void releaseText() noexcept;
   Variant& assignText(const Variant& o) noexcept;

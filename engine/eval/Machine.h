@@ -43,7 +43,7 @@ class Machine {
   // The count rises even where no slot is (beyond 40, or at 0 and below after pops that went
   // too far), and nothing is kept there. A count that would leave the 16-bit range is an
   // overflow: that push has no effect at all.
-  void Push() {
+  void Push() noexcept {
     if (count == std::numeric_limits<int16_t>::max()) return;
     ++count;
     if (count < 1 || count > kStackSlots) return;

@@ -32,6 +32,25 @@ bool ReadCharacter(const Variant& v, char16_t& out) noexcept {
   return true;
 }
 
+// The first occurrence of Sought in Text at or after From, or npos: Knuth-Morris-Pratt, so the time
+// is linear in both lengths whatever the texts (a plain search takes the product of the lengths
+// on texts such as many "a" sought in many "a").
+size_t FindFrom(const std::u16string& Text, const std::u16string& Sought, size_t From) {
+  const size_t m = Sought.size();
+  if (m <= 1) return Text.find(Sought, From);
+  std::vector<uint32_t> border(m, 0);  // border[i]: longest proper border of Sought[0..i]
+  for (size_t i = 1, k = 0; i < m; ++i) {
+    while (k > 0 && Sought[i] != Sought[k]) k = border[k - 1];
+    if (Sought[i] == Sought[k]) ++k;
+    border[i] = uint32_t(k);
+  }
+  for (size_t i = From, k = 0; i < Text.size(); ++i) {
+    while (k > 0 && Text[i] != Sought[k]) k = border[k - 1];
+    if (Text[i] == Sought[k] && ++k == m) return i + 1 - m;
+  }
+  return std::u16string::npos;
+}
+
 }  // namespace
 
 Step Len(Variant& acc) {
@@ -84,29 +103,6 @@ Step Mid(const Variant* value, const Variant* start, Variant& acc) {
 
 // INSTR(start, searched, sought): the first position at or after start where sought occurs,
 // letter case ignored; 0 when none or start lies beyond the text; start for an empty sought text.
-namespace {
-
-// The first occurrence of Sought in Text at or after From, or npos: Knuth-Morris-Pratt, so the time
-// is linear in both lengths whatever the texts (a plain search takes the product of the lengths
-// on texts such as many "a" sought in many "a").
-size_t FindFrom(const std::u16string& Text, const std::u16string& Sought, size_t From) {
-  const size_t m = Sought.size();
-  if (m <= 1) return Text.find(Sought, From);
-  std::vector<uint32_t> border(m, 0);  // border[i]: longest proper border of Sought[0..i]
-  for (size_t i = 1, k = 0; i < m; ++i) {
-    while (k > 0 && Sought[i] != Sought[k]) k = border[k - 1];
-    if (Sought[i] == Sought[k]) ++k;
-    border[i] = uint32_t(k);
-  }
-  for (size_t i = From, k = 0; i < Text.size(); ++i) {
-    while (k > 0 && Text[i] != Sought[k]) k = border[k - 1];
-    if (Text[i] == Sought[k] && ++k == m) return i + 1 - m;
-  }
-  return std::u16string::npos;
-}
-
-}  // namespace
-
 Step Instr(const Variant* start, const Variant* searched, Variant& acc) {
   int32_t from;
   if (!start || !searched || !ReadWhole(*start, from) || from < 1) return Step::Failed;
