@@ -197,6 +197,10 @@ void qvCalc::SeedRandom(uint64_t Seed) {
   Guarded(u"SeedRandom", [&] { Engine().SeedRandom(Seed); });
 }
 
+bool qvCalc::EvaluationTrap() { return Engine().EvaluationTrap(); }
+
+void qvCalc::SetEvaluationTrap(bool On) { Engine().SetEvaluationTrap(On); }
+
 // ---- the error report ----
 
 // "Error " N " has occured in " Source, raised with the failure's own text to every sink; 94 is

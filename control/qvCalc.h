@@ -51,6 +51,9 @@ class qvCalc {
 
   // Beyond the members of the interface: repeatable RND for hosts and tests.
   void SeedRandom(uint64_t Seed);
+  // The engine's evaluation trap (on at creation): see qvExpression::SetEvaluationTrap.
+  bool EvaluationTrap();
+  void SetEvaluationTrap(bool On);
 
  private:
   qvExpression& Engine();

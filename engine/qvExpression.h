@@ -40,6 +40,11 @@ class qvExpression {
   int16_t NumUserFuncs() const { return numUserFuncs_; }
   int16_t ArraysCount() const { return arraysCount_; }
   bool CreateVariables() const { return createVariables_; }
+  // The evaluation trap: on (the state at creation), a failing sub-step of an evaluation leaves
+  // the value it started from and records nothing (continue on failure). Off, such a failure is
+  // recorded and ends the evaluation with an empty result. User functions follow the setting.
+  bool EvaluationTrap() const { return evaluationTrap_; }
+  void SetEvaluationTrap(bool On) { evaluationTrap_ = On; }
 
   // ---- error state (engine/compile/ErrorState.cpp) ----
   int32_t ErrorCode() const { return errorCode_; }
@@ -170,7 +175,7 @@ class qvExpression {
   // ---- fields, in the order of creation ----
   int16_t numUserFuncs_ = 0;
   int16_t arraysCount_ = 0;
-  bool evaluationTrap_ = false;  // set at creation, never changed: continue on failure
+  bool evaluationTrap_ = false;  // true at creation: continue on failure
   bool createVariables_ = false;
   VariableStore variables_;
   std::array<std::unique_ptr<qvExpression>, kMaxUserFuncs> userFuncEngines_;
