@@ -27,6 +27,12 @@
 #include "engine/stores/ArrayEntry.h"
 #include "engine/stores/VariableStore.h"
 
+// One column of values for ValueColumns: the variable it feeds and Rows values.
+struct qvColumn {
+  std::u16string Name;    // a variable's name, compared as the engine compares names
+  const double* Values;   // Rows values
+};
+
 class Machine;  // the evaluator's accumulator and stack (engine/eval/Machine.h)
 
 class qvExpression {
@@ -59,6 +65,13 @@ class qvExpression {
 
   // ---- evaluator (engine/eval/) ----
   Variant Value(int32_t& Index);
+  // Evaluates expression Index once for each row r in [0, Rows): every variable named in Columns
+  // holds Values[r], the others keep their values. Out[r] receives the row's value as a number,
+  // Status[r] (when Status is not null) the error code that Value would have recorded for that
+  // row, 0 when none. Returns the number of rows whose status is 0. The engine's error state and
+  // variables are as they were before the call; a variable that does not exist is not created.
+  size_t ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows,
+                      double* Out, int32_t* Status = nullptr, unsigned Threads = 1);
 
   // ---- variables (engine/stores/Variables.cpp) ----
   void Variable(const Variant& VarName, double& Value);
