@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace msg {
+namespace qv::msg {
 inline constexpr std::u16string_view kControlSourcePrefix = u"QvCalc.ocx, ";
 inline constexpr std::u16string_view kErrorTrapName = u"ErrorTrap";
-}  // namespace msg
+}  // namespace qv::msg

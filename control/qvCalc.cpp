@@ -36,7 +36,7 @@ double ResultAsDouble(const Variant& result) {
 }
 
 std::u16string ControlSource(std::u16string_view Member) {
-  std::u16string source(msg::kControlSourcePrefix);
+  std::u16string source(qv::msg::kControlSourcePrefix);
   return source.append(Member);
 }
 
@@ -209,13 +209,13 @@ void qvCalc::ErrorTrap(const std::u16string& Source, const qvRuntimeError& Failu
   if (Failure.Number == kErrNull || trapDepth_ >= kMaxTrapDepth) return;
   ++trapDepth_;
   try {
-    std::u16string text(msg::kErrorWord);
-    text.append(WholeToText(Failure.Number)).append(msg::kHasOccured).append(Source);
+    std::u16string text(qv::msg::kErrorWord);
+    text.append(WholeToText(Failure.Number)).append(qv::msg::kHasOccured).append(Source);
     std::u16string description = Failure.Description;
     RaiseErrorMsg(text, description);
   } catch (...) {
     const qvRuntimeError failure = CaughtFailure();
-    ErrorTrap(ControlSource(msg::kErrorTrapName), failure);
+    ErrorTrap(ControlSource(qv::msg::kErrorTrapName), failure);
   }
   --trapDepth_;
 }

@@ -1,5 +1,7 @@
-// The compiled code of one expression index: its text and its postfix instructions. Instruction i
-// (1 to Count) is the pair Opcodes[i], Operands[i]; element 0 of both is never used.
+// The compiled code of one expression index: its text and its postfix instructions, as the
+// compiler wrote them (the listing reads them), and the program made from them (evaluation runs
+// it). Instruction i (1 to Count) is the pair Opcodes[i], Operands[i]; element 0 of both is never
+// used.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +10,10 @@
 #include <vector>
 
 #include "engine/Variant.h"
+#include "engine/eval/Program.h"
 #include "engine/qvVariable.h"
 
+namespace qv {
 // The operand of one instruction. A load carries either a constant or the variable record
 // itself (shared with the variable store); every other instruction carries neither, which
 // nothing reads as a value.
@@ -18,17 +22,14 @@ struct Operand {
   std::shared_ptr<qvVariable> Var;
 };
 
-struct DoubleProgram;  // engine/eval/DoubleProgram.h
+// While an expression compiles, both arrays have indices 0 to 300.
+inline constexpr int32_t kMaxInstructions = 300;
+}  // namespace qv
 
 struct CompiledExpression {
   std::u16string Text;
   int32_t Count = 0;
-  std::vector<Operand> Operands;
+  std::vector<qv::Operand> Operands;
   std::vector<int16_t> Opcodes;
-  // The all-double form of the instructions, derived when the expression compiles successfully
-  // (null when the code holds anything it does not cover); the evaluator runs it first.
-  std::shared_ptr<const DoubleProgram> Fast;
+  std::shared_ptr<const qv::Program> Compiled;  // null until the text has been compiled
 };
-
-// While an expression compiles, both arrays have indices 0 to 300.
-inline constexpr int32_t kMaxInstructions = 300;

@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+namespace qv {
+
 namespace msg {
 inline constexpr std::u16string_view kSourcePrefix = u"qvCalcE, ";
 inline constexpr std::u16string_view kErrorWord = u"Error ";
@@ -42,3 +44,5 @@ inline constexpr std::u16string_view kInUserFunction = u" in User Function '";
 inline constexpr std::u16string_view kBracketExpected = u": '(' expected for array definition.";
 inline constexpr std::u16string_view kTooManyDims = u": Too many dimensions for array ";
 }  // namespace msg
+
+}  // namespace qv

@@ -65,9 +65,9 @@ bool TextToNumber(std::u16string_view text, double& out) noexcept {
   while (b < e && (text[b] == u' ' || text[b] == u'\t')) ++b;
   while (e > b && (text[e - 1] == u' ' || text[e - 1] == u'\t')) --e;
   text = text.substr(b, e - b);
-  DecimalPrefix number;
+  qv::DecimalPrefix number;
   try {
-    number = ReadDecimalPrefix(text, true);
+    number = qv::ReadDecimalPrefix(text, true);
   } catch (...) {  // only memory can fail here
     return false;
   }

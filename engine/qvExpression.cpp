@@ -1,71 +1,75 @@
-// Creation and destruction of the engine, and its opcode table.
+// The facade: each public member hands its call to the engine behind it.
 #include "engine/qvExpression.h"
 
-qvExpression::qvExpression() : random_(std::make_shared<RandomGenerator>()) { Initialize(); }
+#include "engine/Engine.h"
 
-qvExpression::qvExpression(std::shared_ptr<RandomGenerator> random) : random_(std::move(random)) {
-  Initialize();
+qvExpression::qvExpression() : engine_(std::make_unique<qv::Engine>()) {}
+qvExpression::~qvExpression() = default;
+
+int16_t qvExpression::NumUserFuncs() const { return engine_->NumUserFuncs(); }
+int16_t qvExpression::ArraysCount() const { return engine_->ArraysCount(); }
+bool qvExpression::CreateVariables() const { return engine_->CreateVariables(); }
+bool qvExpression::EvaluationTrap() const { return engine_->EvaluationTrap(); }
+void qvExpression::SetEvaluationTrap(bool On) { engine_->SetEvaluationTrap(On); }
+
+int32_t qvExpression::ErrorCode() const { return engine_->Errors().Code; }
+std::u16string qvExpression::ErrorDescription() const { return engine_->Errors().Description; }
+int32_t qvExpression::ErrorPos() const { return engine_->Errors().Pos; }
+int32_t qvExpression::ErrorSource() const { return engine_->Errors().Source; }
+void qvExpression::ClearError() { engine_->ClearError(); }
+
+void qvExpression::Compile(std::u16string& Text, int16_t& Index) { engine_->Compile(Text, Index); }
+std::u16string qvExpression::RPNExpression() { return engine_->RPNExpression(); }
+
+Variant qvExpression::Value(int32_t& Index) { return engine_->Value(Index); }
+size_t qvExpression::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows,
+                                  double* Out, int32_t* Status, unsigned Threads) {
+  return engine_->ValueColumns(Index, Columns, Rows, Out, Status, Threads);
 }
 
-// Creation, in this order: no arrays; one empty expression record (index 0); the opcode table;
-// the two switches; the empty variable store; no user functions.
-void qvExpression::Initialize() {
-  Guarded(u"Class_Initialize", [&] {
-    arraysCount_ = 0;
-    arrays_.assign(1, ArrayEntry{});
-    expressions_.assign(1, CompiledExpression{});
-    for (int16_t op = OpStart; op <= OpXor; ++op)
-      AddOpcode(op, kOpcodeRows[op].name, kOpcodeRows[op].priority, kOpcodeRows[op].args);
-    for (int16_t op = OpPi; op <= OpArray; ++op)
-      AddOpcode(op, kOpcodeRows[op].name, kOpcodeRows[op].priority, kOpcodeRows[op].args);
-    ResetUserFuncOpcodes();
-    AddOpcode(OpConcat, kOpcodeRows[OpConcat].name, kOpcodeRows[OpConcat].priority,
-              kOpcodeRows[OpConcat].args);
-    for (int16_t op = OpLen; op <= OpInstr; ++op)
-      AddOpcode(op, kOpcodeRows[op].name, kOpcodeRows[op].priority, kOpcodeRows[op].args);
-    evaluationTrap_ = true;
-    createVariables_ = true;
-    variables_.Clear();
-    numUserFuncs_ = 0;
-  });
+void qvExpression::Variable(const Variant& VarName, double& Value) { engine_->Variable(VarName, Value); }
+double qvExpression::VariableValue(const Variant& VarName) { return engine_->VariableValue(VarName); }
+int32_t qvExpression::NumVariables() { return engine_->NumVariables(); }
+int16_t qvExpression::VariablesCount() { return engine_->VariablesCount(); }
+std::u16string qvExpression::VariableName(const Variant& Index) { return engine_->VariableName(Index); }
+void qvExpression::ResetVariables() { engine_->ResetVariables(); }
+std::shared_ptr<qvVariable> qvExpression::BindVariable(const std::u16string& Name) {
+  return engine_->BindVariable(Name);
 }
 
-// The sub-engines of the defined functions go first, then everything else with the object
-// (sub-engines of slots no longer counted included: unique_ptr releases them all).
-qvExpression::~qvExpression() {
-  for (int k = 1; k <= numUserFuncs_ && k <= kMaxUserFuncs; ++k) userFuncEngines_[size_t(k - 1)].reset();
+void qvExpression::DefineArray(std::u16string& Definition) { engine_->DefineArray(Definition); }
+void qvExpression::SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayValues& Values) {
+  engine_->SetArrayValues(Name, NumDims, Values);
 }
-
-void qvExpression::AddOpcode(int16_t Opcode, std::u16string_view Name, int16_t Priority, int16_t Args) {
-  if (Opcode < 0 || Opcode >= kOpcodeCount) {
-    ReportError(u"AddOpcode", qvRuntimeError(kErrSubscript));
-    return;
-  }
-  opcodeNames_[size_t(Opcode)] = std::u16string(Name);
-  opcodePriority_[size_t(Opcode)] = uint8_t(Priority);  // stored as an unsigned byte
-  opcodeArgs_[size_t(Opcode)] = Args;
+void qvExpression::GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t& NumDims,
+                                   std::vector<int16_t>& Bounds) {
+  engine_->GetArrayDetails(Name, Slot, NumDims, Bounds);
 }
-
-void qvExpression::ResetUserFuncOpcodes() {
-  numUserFuncs_ = 0;
-  for (int16_t op = OpUser1; op <= OpUser20; ++op) AddOpcode(op, kOpcodeRows[op].name, 30, 0);
+void qvExpression::ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t S2, int16_t S3,
+                              int16_t S4) {
+  engine_->ArrayValue(Slot, Value, S1, S2, S3, S4);
 }
-
-const std::u16string& qvExpression::OpcodeName(int16_t Opcode) const {
-  static const std::u16string none;
-  return Opcode >= 0 && Opcode < kOpcodeCount ? opcodeNames_[size_t(Opcode)] : none;
+Variant qvExpression::GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, int16_t S4) {
+  return engine_->GetArrayValue(Slot, S1, S2, S3, S4);
 }
+std::u16string qvExpression::ArrayName(const Variant& Slot) { return engine_->ArrayName(Slot); }
 
-uint8_t qvExpression::OpcodePriority(int16_t Opcode) const {
-  return Opcode >= 0 && Opcode < kOpcodeCount ? opcodePriority_[size_t(Opcode)] : 0;
+void qvExpression::UserFunc(std::u16string& Definition) { engine_->UserFunc(Definition); }
+std::u16string qvExpression::UserFuncText(const Variant& Index) { return engine_->UserFuncText(Index); }
+bool qvExpression::ReservedName(const std::u16string& Name, const std::u16string& Prefix) {
+  return engine_->ReservedName(Name, Prefix);
 }
+void qvExpression::ResetUserFuncs() { engine_->ResetUserFuncs(); }
 
-int16_t qvExpression::OpcodeArgs(int16_t Opcode) const {
-  return Opcode >= 0 && Opcode < kOpcodeCount ? opcodeArgs_[size_t(Opcode)] : 0;
-}
+int32_t qvExpression::NumExpressions() { return engine_->NumExpressions(); }
+std::u16string qvExpression::ExpressionText(const Variant& Index) { return engine_->ExpressionText(Index); }
+void qvExpression::ResetCompiledExpressions() { engine_->ResetCompiledExpressions(); }
+void qvExpression::Reset() { engine_->Reset(); }
 
-const CompiledExpression* qvExpression::Expression(int32_t Index) const {
-  return Index >= 0 && size_t(Index) < expressions_.size() ? &expressions_[size_t(Index)] : nullptr;
-}
-
-void qvExpression::SeedRandom(uint64_t Seed) { random_->Seed(Seed); }
+const std::u16string& qvExpression::OpcodeName(int16_t Opcode) const { return engine_->Opcodes().Name(Opcode); }
+uint8_t qvExpression::OpcodePriority(int16_t Opcode) const { return engine_->Opcodes().Priority(Opcode); }
+int16_t qvExpression::OpcodeArgs(int16_t Opcode) const { return engine_->Opcodes().Args(Opcode); }
+const CompiledExpression* qvExpression::Expression(int32_t Index) const { return engine_->Expression(Index); }
+void qvExpression::SeedRandom(uint64_t Seed) { engine_->SeedRandom(Seed); }
+qvTier qvExpression::HighestTier() const { return engine_->HighestTier(); }
+void qvExpression::SetHighestTier(qvTier Highest) { engine_->SetHighestTier(Highest); }

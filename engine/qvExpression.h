@@ -3,37 +3,28 @@
 // twenty user-defined functions, and records every failure it detects in its error state (a
 // code, a description, a source index and a character position) instead of throwing.
 //
-// The members are implemented by subsystem:
-//   engine/compile/  opcode table and error state, scanner, compiler, listing
-//   engine/eval/     evaluator, operators, numeric and string functions, number formatting
-//   engine/stores/   variables, arrays, user-defined functions, expression store and resets
+// This header is the engine's public face: the class is a facade over the engine's components
+// (engine/Engine.h, namespace qv), none of which this header exposes. docs/architecture.md walks
+// through them.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
-#include <new>
-#include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "engine/CompiledExpression.h"
 #include "engine/RuntimeError.h"
 #include "engine/Variant.h"
-#include "engine/compile/OpcodeTable.h"
-#include "engine/eval/RandomGenerator.h"
+#include "engine/qvArrayValues.h"
+#include "engine/qvColumn.h"
+#include "engine/qvTier.h"
 #include "engine/qvVariable.h"
-#include "engine/stores/ArrayEntry.h"
-#include "engine/stores/VariableStore.h"
 
-// One column of values for ValueColumns: the variable it feeds and Rows values.
-struct qvColumn {
-  std::u16string Name;    // a variable's name, compared as the engine compares names
-  const double* Values;   // Rows values
-};
-
-class Machine;  // the evaluator's accumulator and stack (engine/eval/Machine.h)
+struct CompiledExpression;  // engine/CompiledExpression.h, for tools that inspect compiled code
+struct qvExpressionTestAccess;
+namespace qv {
+class Engine;
+}
 
 class qvExpression {
  public:
@@ -43,20 +34,20 @@ class qvExpression {
   qvExpression& operator=(const qvExpression&) = delete;
 
   // ---- counts and switches ----
-  int16_t NumUserFuncs() const { return numUserFuncs_; }
-  int16_t ArraysCount() const { return arraysCount_; }
-  bool CreateVariables() const { return createVariables_; }
+  int16_t NumUserFuncs() const;
+  int16_t ArraysCount() const;
+  bool CreateVariables() const;
   // The evaluation trap: on (the state at creation), a failing sub-step of an evaluation leaves
   // the value it started from and records nothing (continue on failure). Off, such a failure is
   // recorded and ends the evaluation with an empty result. User functions follow the setting.
-  bool EvaluationTrap() const { return evaluationTrap_; }
-  void SetEvaluationTrap(bool On) { evaluationTrap_ = On; }
+  bool EvaluationTrap() const;
+  void SetEvaluationTrap(bool On);
 
   // ---- error state (engine/compile/ErrorState.cpp) ----
-  int32_t ErrorCode() const { return errorCode_; }
-  std::u16string ErrorDescription() const { return errorDescription_; }
-  int32_t ErrorPos() const { return errorPos_; }
-  int32_t ErrorSource() const { return errorSource_; }
+  int32_t ErrorCode() const;
+  std::u16string ErrorDescription() const;
+  int32_t ErrorPos() const;
+  int32_t ErrorSource() const;
   void ClearError();
 
   // ---- compiler and listing (engine/compile/) ----
@@ -117,104 +108,12 @@ class qvExpression {
   const CompiledExpression* Expression(int32_t Index) const;
   // Makes RND repeatable: the engine and its user-function sub-engines draw from one generator.
   void SeedRandom(uint64_t Seed);
+  // The fastest tier evaluation may use (the fastest the build has, at creation); lower it to
+  // compare tiers or to rule one out. User functions follow the setting.
+  qvTier HighestTier() const;
+  void SetHighestTier(qvTier Highest);
 
  private:
-  friend class qvExpressionTestAccess;  // lets the tests reach the private procedures
-  friend class Compiler;                // engine/compile/Compiler.cpp: one compilation pass
-
-  // ---- creation and the opcode table (engine/qvExpression.cpp) ----
-  explicit qvExpression(std::shared_ptr<RandomGenerator> random);  // a user function's sub-engine
-  void Initialize();
-  void AddOpcode(int16_t Opcode, std::u16string_view Name, int16_t Priority, int16_t Args);
-  void ResetUserFuncOpcodes();
-
-  // ---- error reporting (engine/compile/ErrorState.cpp) ----
-  // Records a caught run-time failure of the procedure Procedure as error 11; failure 94 is not
-  // recorded.
-  void ReportError(std::u16string_view Procedure, const qvRuntimeError& Failure);
-  // Runs Body; a run-time failure (or exhausted memory) escaping it goes to ReportError under
-  // Procedure, and the caller carries on.
-  template <class Body>
-  void Guarded(std::u16string_view Procedure, Body&& body);
-  void SetError(int32_t Code, std::u16string Description);
-
-  // ---- scanner (engine/compile/Scanner.cpp); the cursor is 1-based ----
-  void SkipBlanks(std::u16string_view Text, int32_t& Cursor);
-  Variant GetNumber(std::u16string_view Text, int32_t& Cursor);
-  std::u16string GetName(std::u16string_view Text, int32_t& Cursor);
-  std::u16string GetString(std::u16string_view Text, int32_t& Cursor);
-  std::u16string StripComments(std::u16string& Text);
-  static std::u16string_view TrimSpaces(std::u16string_view Text);  // code 32 only, both ends
-
-  // ---- compiler (engine/compile/Compiler.cpp) ----
-  void CompileExpression();
-  int16_t OperatorOpcode(std::u16string_view Text, int32_t& Cursor);
-  int16_t FunctionOpcode(std::u16string_view UpperName);
-  int16_t ArrayOpcode(std::u16string_view UpperName);
-
-  // ---- variables (engine/stores/Variables.cpp) ----
-  std::shared_ptr<qvVariable> xVariable(const Variant& Name, bool& Create);
-  int32_t AddVariable(std::shared_ptr<qvVariable>& Record);
-  // The position 1..Count that an index value names (halves to even), 0 when it lies outside;
-  // an index that is no number raises a type mismatch.
-  static int32_t ItemPosition(const Variant& Index, int32_t Count);
-
-  // ---- arrays (engine/stores/Arrays.cpp) ----
-  std::u16string ArrayNameWithDims(const Variant& Slot);
-  int16_t FindArray(std::u16string_view Name) const;  // slot 1..ArraysCount, or 0
-  int16_t ArraySlotFor(std::u16string_view Name);      // the name's slot, a new one when missing
-  // The offset in Entry.Values of the element at Subscripts (one per dimension, the first
-  // varying fastest), or -1 when it lies outside the bounds or outside the storage that exists.
-  static int64_t ElementOffset(const ArrayEntry& Entry, const std::array<int32_t, 4>& Subscripts);
-
-  // ---- user-defined functions (engine/stores/UserFunctions.cpp) ----
-  void DefineBody(int16_t Slot, const std::vector<std::u16string>& Params, std::u16string& Body,
-                  const std::u16string& Name);
-
-  // ---- evaluator (engine/eval/) ----
-  Variant Evaluate(const CompiledExpression& Code);
-  qvExpression& UserFuncEngine(int Slot);  // slot 1..20, created on first use
-  void ArrayElement(Machine& M, int Slot);        // opcode -Slot: one element of array Slot
-  void CallUserFunc(Machine& M, int16_t Opcode);  // opcodes 56 to 75
-  void Combinations(Machine& M, bool Ordered);    // NCR, and NPR when Ordered
-  // Records code 6 for an instruction that found its arguments outside its domain.
-  void RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right);
-
-  // ---- number formatting (engine/eval/NumberFormat.cpp) ----
-  double Log10(const double& X);
-  std::u16string FormatReal(const double& X);
-  double Factorial(double X);
-
-  // ---- fields, in the order of creation ----
-  int16_t numUserFuncs_ = 0;
-  int16_t arraysCount_ = 0;
-  bool evaluationTrap_ = false;  // true at creation: continue on failure
-  bool createVariables_ = false;
-  VariableStore variables_;
-  std::array<std::unique_ptr<qvExpression>, kMaxUserFuncs> userFuncEngines_;
-  std::array<std::u16string, kMaxUserFuncs> userFuncTexts_;
-  std::vector<ArrayEntry> arrays_;  // slot 0 exists and never holds an array
-  int32_t errorCode_ = 0;
-  std::u16string errorDescription_;
-  int32_t errorPos_ = 0;
-  int32_t errorSource_ = 0;
-  std::array<std::u16string, kOpcodeCount> opcodeNames_;
-  std::array<uint8_t, kOpcodeCount> opcodePriority_{};
-  std::array<int16_t, kOpcodeCount> opcodeArgs_{};
-  std::vector<CompiledExpression> expressions_;  // index 0 exists and is never given out
-  int32_t currentExpression_ = 0;
-  std::shared_ptr<RandomGenerator> random_;
+  friend struct qvExpressionTestAccess;  // tests/TestAccess.h: the components behind the facade
+  std::unique_ptr<qv::Engine> engine_;
 };
-
-template <class Body>
-void qvExpression::Guarded(std::u16string_view Procedure, Body&& body) {
-  try {
-    body();
-  } catch (const qvRuntimeError& failure) {
-    ReportError(Procedure, failure);
-  } catch (const std::bad_alloc&) {
-    ReportError(Procedure, qvRuntimeError(kErrOutOfMemory));
-  } catch (const std::length_error&) {
-    ReportError(Procedure, qvRuntimeError(kErrOutOfMemory));
-  }
-}

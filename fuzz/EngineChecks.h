@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "engine/CompiledExpression.h"
@@ -67,11 +68,12 @@ inline void ListChecked(qvExpression& engine) {
   CheckErrorState(engine);
 }
 
-// Two values are the same when they have the same kind and the same number or text.
+// Two values are the same when they have the same kind and the same text or the same bits.
 inline bool SameValue(const Variant& a, const Variant& b) {
   if (a.kind() != b.kind()) return false;
   if (a.isText()) return a.asText() == b.asText();
-  return a.asDouble() == b.asDouble() || (std::isnan(a.asDouble()) && std::isnan(b.asDouble()));
+  const double x = a.asDouble(), y = b.asDouble();
+  return std::memcmp(&x, &y, sizeof x) == 0;
 }
 
 // What one evaluation gave: the value and the recorded failure.
@@ -81,22 +83,19 @@ struct Outcome {
   std::u16string Description;
 };
 
-// Evaluates Index from a clear error state with a fixed random seed, and clears the error state
-// again. With GeneralLoop, the all-double program is taken away from the record for that one
-// evaluation, so the general loop runs (the record belongs to the engine; nothing else reads it
-// meanwhile).
-inline Outcome Evaluated(qvExpression& engine, int16_t index, bool generalLoop) {
+// Evaluates Index on tiers up to Highest from a clear error state with a fixed random seed, and
+// clears the error state again; the engine's tier setting is put back.
+inline Outcome Evaluated(qvExpression& engine, int16_t index, qvTier highest) {
+  const qvTier setting = engine.HighestTier();
+  engine.SetHighestTier(highest);
   engine.ClearError();
   engine.SeedRandom(7);
-  auto* code = const_cast<CompiledExpression*>(engine.Expression(index));
-  std::shared_ptr<const DoubleProgram> program;
-  if (generalLoop && code) program = std::move(code->Fast);
   int32_t run = index;
   Outcome outcome;
   outcome.Value = engine.Value(run);
   outcome.Code = engine.ErrorCode();
   outcome.Description = engine.ErrorDescription();
-  if (program) code->Fast = std::move(program);
+  engine.SetHighestTier(setting);
   engine.ClearError();
   return outcome;
 }
@@ -105,20 +104,21 @@ inline bool SameOutcome(const Outcome& a, const Outcome& b) {
   return SameValue(a.Value, b.Value) && a.Code == b.Code && a.Description == b.Description;
 }
 
-// The all-double program of an expression, when it has one, must give exactly what the general
-// loop gives: the same value of the same kind and the same recorded failure.
-inline void CheckFastPathAgrees(qvExpression& engine, int16_t index) {
+// Every tier must give exactly what the general loop gives: the same value of the same kind and
+// the same recorded failure.
+inline void CheckTiersAgree(qvExpression& engine, int16_t index) {
   const CompiledExpression* code = engine.Expression(index);
-  if (!code || !code->Fast || engine.ErrorCode() != 0) return;
-  Check(SameOutcome(Evaluated(engine, index, false), Evaluated(engine, index, true)),
-        "the all-double program and the general loop disagree");
+  if (!code || !code->Compiled || !code->Compiled->Fast || engine.ErrorCode() != 0) return;
+  const Outcome general = Evaluated(engine, index, qvTier::General);
+  for (qvTier tier : {qvTier::AllDouble, qvTier::Native})
+    Check(SameOutcome(Evaluated(engine, index, tier), general), "a fast tier and the general loop disagree");
 }
 
 // Everything an expression goes through: compile, evaluate, list; then the same after clearing a
 // failed compilation, which lets the evaluator and the listing run the partial code it left.
 inline void Exercise(qvExpression& engine, const std::u16string& text) {
   int16_t index = CompileChecked(engine, text);
-  CheckFastPathAgrees(engine, index);
+  CheckTiersAgree(engine, index);
   ValueChecked(engine, index);
   ListChecked(engine);
   engine.ClearError();

@@ -2,18 +2,19 @@
 #include <gtest/gtest.h>
 
 #include "engine/qvExpression.h"
+#include "tests/TestAccess.h"
 
-class qvExpressionTestAccess {
- public:
-  static int16_t Find(qvExpression& e, std::u16string_view name) { return e.FindArray(name); }
-  static std::u16string WithDims(qvExpression& e, int32_t slot) { return e.ArrayNameWithDims(Variant(slot)); }
-  static size_t Storage(qvExpression& e, int16_t slot) { return e.arrays_[size_t(slot)].Values.size(); }
+struct A {
+  static int16_t Find(qvExpression& e, std::u16string_view name) { return qvExpressionTestAccess::Inside(e).FindArray(name); }
+  static std::u16string WithDims(qvExpression& e, int32_t slot) {
+    return qvExpressionTestAccess::Inside(e).ArrayNameWithDims(Variant(slot));
+  }
+  static size_t Storage(qvExpression& e, int16_t slot) { return qvExpressionTestAccess::Arrays(e)[size_t(slot)].Values.size(); }
   static void FillSlots(qvExpression& e, int16_t count) {
-    e.arrays_.resize(size_t(count) + 1);
-    e.arraysCount_ = count;
+    qvExpressionTestAccess::Arrays(e).resize(size_t(count) + 1);
+    qvExpressionTestAccess::SetArraysCount(e, count);
   }
 };
-using A = qvExpressionTestAccess;
 
 namespace {
 

@@ -5,6 +5,10 @@
 #include <string>
 
 #include "engine/qvExpression.h"
+#include "engine/CompiledExpression.h"
+#include "engine/compile/OpcodeTable.h"
+
+using namespace qv;  // the engine's internals under test
 
 namespace {
 

@@ -6,23 +6,12 @@
 #include <string>
 
 #include "engine/qvExpression.h"
+#include "tests/TestAccess.h"
 #include "tests/Evaluated.h"
+#include "engine/CompiledExpression.h"
+#include "engine/compile/OpcodeTable.h"
 
-class qvExpressionTestAccess {
- public:
-  // Stores a hand-built record as the next expression index and returns that index.
-  static int32_t Store(qvExpression& e, CompiledExpression code) {
-    e.expressions_.push_back(std::move(code));
-    return int32_t(e.expressions_.size()) - 1;
-  }
-  static int32_t CurrentExpression(const qvExpression& e) { return e.currentExpression_; }
-  // Adds an array entry as it stands, consistent or not, and returns its slot.
-  static int16_t StoreArray(qvExpression& e, ArrayEntry entry) {
-    e.arrays_.resize(size_t(e.arraysCount_) + 1);
-    e.arrays_.push_back(std::move(entry));
-    return ++e.arraysCount_;
-  }
-};
+using namespace qv;  // the engine's internals under test
 
 namespace {
 using K = Variant::Kind;

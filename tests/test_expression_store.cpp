@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/qvExpression.h"
+#include "engine/CompiledExpression.h"
+
+using namespace qv;  // the engine's internals under test
 
 namespace {
 void CompileText(qvExpression& e, std::u16string text) {

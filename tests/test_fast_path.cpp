@@ -1,6 +1,7 @@
-// The all-double program against the general evaluation loop: wherever the program gives a result
-// it must be the general loop's to the bit and of the same kind, with no failure recorded by the
-// general loop; everywhere else it must decline and leave the decision to the general loop.
+// The fast tiers against the general evaluation loop: wherever a fast tier gives a result it must
+// be the general loop's to the bit and of the same kind, with no failure recorded by the general
+// loop; everywhere else it must decline and leave the decision to the general loop. Every tier the
+// build has is compared, through the engine's highest-tier setting.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,14 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/eval/DoubleProgramRun.h"
 #include "engine/qvExpression.h"
+#include "tests/TestAccess.h"
+#include "engine/CompiledExpression.h"
+#include "engine/compile/OpcodeTable.h"
 
-class qvExpressionTestAccess {
- public:
-  // The general loop alone, on the record of an index.
-  static Variant General(qvExpression& e, int32_t index) { return e.Evaluate(*e.Expression(index)); }
-};
+using namespace qv;  // the engine's internals under test
 
 namespace {
 using K = Variant::Kind;
@@ -31,31 +30,52 @@ bool Same(const Variant& a, const Variant& b) {
 }
 
 // An engine with the variables X, Y and Z bound, and one expression compiled under index 1.
-struct Engine {
+struct Bound {
   qvExpression e;
   std::shared_ptr<qvVariable> x = e.BindVariable(u"X"), y = e.BindVariable(u"Y"), z = e.BindVariable(u"Z");
 
-  explicit Engine(std::u16string text) {
+  explicit Bound(std::u16string text) {
     int16_t index = 1;
     e.Compile(text, index);
     EXPECT_EQ(e.ErrorCode(), 0) << std::string(text.begin(), text.end());
   }
-  const DoubleProgram* Program() const { return e.Expression(1)->Fast.get(); }
+  const DoubleProgram* Program() const {
+    const CompiledExpression* record = e.Expression(1);
+    return record && record->Compiled ? record->Compiled->Fast.get() : nullptr;
+  }
+  // The fast tiers alone, up to the given one: true with their result, false when they decline.
+  bool Fast(Variant& out, qvTier highest) { return qvExpressionTestAccess::Fast(e, 1, highest, out); }
   void Set(Variant vx, Variant vy, Variant vz) {
     x->Value = vx;
     y->Value = vy;
     z->Value = vz;
   }
-  // Runs the program; when it gives a result, the general loop must give the same and record
-  // nothing. Returns whether the program gave one.
+  // Runs each fast tier; where one gives a result, the general loop must give the same and record
+  // nothing, and every tier must take or decline the same rows. Value at each tier setting must
+  // agree with the general loop in value, kind and recorded failure. Returns whether the fast
+  // tiers gave a result.
   bool Agrees(const char* what) {
-    Variant fast;
-    const bool ran = Program() && RunDoubleProgram(*Program(), fast);
     e.ClearError();
-    const Variant general = qvExpressionTestAccess::General(e, 1);
-    if (ran) {
-      EXPECT_TRUE(Same(fast, general)) << what << ": " << fast.asDouble() << " vs " << general.asDouble();
-      EXPECT_EQ(e.ErrorCode(), 0) << what;
+    e.SetHighestTier(qvTier::General);
+    int32_t index = 1;
+    const Variant general = e.Value(index);
+    const int32_t code = e.ErrorCode();
+    const std::u16string description = e.ErrorDescription();
+    bool ran = false;
+    for (qvTier tier : {qvTier::AllDouble, qvTier::Native}) {
+      Variant fast;
+      const bool took = Fast(fast, tier);
+      if (tier == qvTier::AllDouble) ran = took;
+      EXPECT_EQ(took, ran) << what << ": the tiers decline alike";
+      if (took) {
+        EXPECT_TRUE(Same(fast, general)) << what << ": " << fast.asDouble() << " vs " << general.asDouble();
+        EXPECT_EQ(code, 0) << what;
+      }
+      e.ClearError();
+      e.SetHighestTier(tier);
+      EXPECT_TRUE(Same(e.Value(index), general)) << what;
+      EXPECT_EQ(e.ErrorCode(), code) << what;
+      EXPECT_EQ(e.ErrorDescription(), description) << what;
     }
     e.ClearError();
     return ran;
@@ -83,7 +103,7 @@ TEST(FastPath, AgreesWithTheGeneralLoopToTheBit) {
                                       1e308, -1e-300, 0.1, nan, inf, -inf};
   int runs = 0, total = 0;
   for (const auto& text : texts) {
-    Engine engine(text);
+    Bound engine(text);
     ASSERT_NE(engine.Program(), nullptr) << Narrow(text);
     for (double vx : values)
       for (double vy : values)
@@ -107,16 +127,16 @@ TEST(FastPath, GivesTheGeneralLoopsKinds) {
   for (const Case& c : {Case{u"X > 0.5", K::Int16}, Case{u"2", K::Int32}, Case{u"X * 2", K::Double},
                         Case{u"NOT X", K::Int16}, Case{u"SGN(X)", K::Int16}, Case{u"MIN(X > 1, Y > 1)", K::Int16},
                         Case{u"IIF(X, 1, 2)", K::Int32}, Case{u"2 / 1", K::Double}}) {
-    Engine engine(c.text);
+    Bound engine(c.text);
     engine.Set(0.75, 2.0, 0.0);
     Variant fast;
     ASSERT_NE(engine.Program(), nullptr) << Narrow(c.text);
-    ASSERT_TRUE(RunDoubleProgram(*engine.Program(), fast)) << Narrow(c.text);
+    ASSERT_TRUE(engine.Fast(fast, qvTier::Native)) << Narrow(c.text);
     EXPECT_EQ(fast.kind(), c.kind) << Narrow(c.text);
     engine.Agrees(Narrow(c.text).c_str());
   }
   // ACOS(1) is the whole number 0 in the general loop: the program declines there.
-  Engine acos(u"ACOS(X)");
+  Bound acos(u"ACOS(X)");
   acos.Set(1.0, 0.0, 0.0);
   EXPECT_FALSE(acos.Agrees("ACOS(1)"));
   int32_t index = 1;
@@ -137,11 +157,11 @@ TEST(FastPath, DeclinesWhereTheGeneralLoopFailsASubStep) {
                         Case{u"X * 10", 1.5e308, 0, u""}, Case{u"X ^ (1/3)", -8.0, 6, u"(-8) ^ "},
                         Case{u"FACT(X)", 170.0, 6, u"FACT(170)"}, Case{u"EXP(X)", 710.0, 0, u""},
                         Case{u"ATANH(X)", 1.0, 6, u"ATANH(1)"}}) {
-    Engine engine(c.text);
+    Bound engine(c.text);
     engine.Set(c.x, 0.0, 0.0);
     Variant fast;
     ASSERT_NE(engine.Program(), nullptr) << Narrow(c.text);
-    EXPECT_FALSE(RunDoubleProgram(*engine.Program(), fast)) << Narrow(c.text);
+    EXPECT_FALSE(engine.Fast(fast, qvTier::Native)) << Narrow(c.text);
     const Variant general = qvExpressionTestAccess::General(engine.e, 1);
     const std::u16string description = engine.e.ErrorDescription();
     engine.e.ClearError();
@@ -160,7 +180,7 @@ TEST(FastPath, DeclinesWhereTheGeneralLoopFailsASubStep) {
 // for empty, whole numbers and texts then apply; NaN and infinities reach the program, which
 // declines as soon as a result is not finite.
 TEST(FastPath, VariablesThatAreNotDoublesGoToTheGeneralLoop) {
-  Engine engine(u"X + Y");
+  Bound engine(u"X + Y");
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
   for (const Variant& v : {Variant(), Variant(int16_t(2)), Variant(int32_t(70000)), Variant(u"3"),
                            Variant(u"abc"), Variant(nan), Variant(inf)}) {
@@ -173,13 +193,13 @@ TEST(FastPath, VariablesThatAreNotDoublesGoToTheGeneralLoop) {
   // NaN compares as equal to everything in the general loop, and so in the program; an
   // infinite divisor gives 0 in both.
   for (const char16_t* text : {u"X = Y", u"X >= Y", u"X <= Y", u"NOT X <> Y"}) {
-    Engine compare(text);
+    Bound compare(text);
     compare.Set(nan, 5.0, 0.0);
     EXPECT_TRUE(compare.Agrees(Narrow(text).c_str()));
     int32_t index = 1;
     EXPECT_EQ(compare.e.Value(index).asWhole(), 1) << Narrow(text);
   }
-  Engine divide(u"Y / X");
+  Bound divide(u"Y / X");
   divide.Set(inf, 5.0, 0.0);
   EXPECT_TRUE(divide.Agrees("5 / inf"));
 }
@@ -190,12 +210,12 @@ TEST(FastPath, IsDerivedForPureNumericCodeOnly) {
   for (const char16_t* text : {u"a+b*c", u"(a+b)*(a-b)/(c+1)", u"x^2 + y^2", u"SIN(x)*COS(y) + 1", u"SQR(x*x + y*y)",
                                u"a*x^3 + b*x^2 + c*x + 1", u"EXP(-x*x/2) / SQR(2*PI)", u"MIN(a,b) + MAX(b,c)",
                                u"(x > 0.5) * a + (x <= 0.5) * b", u"((a+b)*(c-x)+(y*a-b)/(c+2))*((x-y)/(a+1)+b*c)"})
-    EXPECT_NE(Engine(text).Program(), nullptr) << Narrow(text);
+    EXPECT_NE(Bound(text).Program(), nullptr) << Narrow(text);
   for (const char16_t* text : {u"\"a\" & X", u"LEN(\"abc\") * X", u"X MOD 2", u"X \\ 2", u"RND(X)", u"NCR(X, 2)",
                                u"USER1 + X", u"2 + 3", u"(X > 1) + (Y > 1)", u"-(X > 1)", u"ABS(2) * X",
                                u"MIN(X, 2)", u"ARRAY(1, 2, 3) + X"})
-    EXPECT_EQ(Engine(text).Program(), nullptr) << Narrow(text);
-  Engine array(u"0");
+    EXPECT_EQ(Bound(text).Program(), nullptr) << Narrow(text);
+  Bound array(u"0");
   std::u16string definition = u"T(3)";
   array.e.DefineArray(definition);
   std::u16string text = u"T(1) * X";
@@ -207,7 +227,7 @@ TEST(FastPath, IsDerivedForPureNumericCodeOnly) {
 // A recompilation replaces the program with the new code's, and a failed one leaves none: the
 // instructions kept after a failure run in the general loop once the error is cleared.
 TEST(FastPath, FollowsRecompilation) {
-  Engine engine(u"X + 1");
+  Bound engine(u"X + 1");
   ASSERT_NE(engine.Program(), nullptr);
   std::u16string broken = u"X * 2 +";
   int16_t index = 1;
@@ -241,7 +261,7 @@ TEST(FastPath, NoProgramBeyondFortySlots) {
       code.Operands.emplace_back();
     }
     code.Count = int32_t(code.Opcodes.size()) - 1;
-    const auto program = DeriveDoubleProgram(code);
+    const auto program = DeriveDoubleProgram(*BuildProgram(code, false));
     EXPECT_EQ(program != nullptr, loads == 40) << loads;
   }
 }

@@ -16,6 +16,8 @@
 #include "engine/qvExpression.h"
 #include "fuzz/EngineChecks.h"  // Evaluated: one evaluation by either path
 
+using namespace qv;  // the engine's internals under test
+
 namespace {
 
 constexpr size_t kOneMegabyte = size_t(1) << 20;
@@ -454,8 +456,8 @@ TEST(HostileInput, AllDoubleProgramAgreesWithTheGeneralLoopOnHostileVariables) {
       engine.BindVariable(u"Y")->Value = y;
       for (const std::u16string& text : texts) {
         int16_t index = Compile(engine, text);
-        const fuzz::Outcome fast = fuzz::Evaluated(engine, index, false);
-        const fuzz::Outcome general = fuzz::Evaluated(engine, index, true);
+        const fuzz::Outcome fast = fuzz::Evaluated(engine, index, qvTier::Native);
+        const fuzz::Outcome general = fuzz::Evaluated(engine, index, qvTier::General);
         EXPECT_TRUE(fuzz::SameOutcome(fast, general))
             << ToNarrow(text) << " with X = " << ToNarrow(x.toText()) << ", Y = " << ToNarrow(y.toText()) << ": "
             << ToNarrow(fast.Value.toText()) << " / " << ToNarrow(general.Value.toText()) << ", "

@@ -6,32 +6,25 @@
 #include <string>
 
 #include "engine/qvExpression.h"
-
-class qvExpressionTestAccess {
- public:
-  static std::u16string Format(double x) {
-    qvExpression e;
-    return e.FormatReal(x);
-  }
-  static double Log10(double x) {
-    qvExpression e;
-    return e.Log10(x);
-  }
-  static std::u16string FormatOn(qvExpression& e, double x) { return e.FormatReal(x); }
-};
+#include "engine/eval/NumberFormat.h"
+#include "tests/TestAccess.h"
 
 namespace {
-std::u16string F(double x) { return qvExpressionTestAccess::Format(x); }
+std::u16string Format(double x) {
+  qv::ErrorState errors;
+  return qv::FormatReal(errors, x);
+}
+std::u16string F(double x) { return Format(x); }
 }  // namespace
 
 TEST(NumberFormat, Log10UsesTheFifteenDigitDivisor) {
   // Just below 1, so the switch points lie slightly above the powers of ten. (The correctly
   // rounded quotient is 0.9999999999999982, one unit in the last place from ...81.)
-  EXPECT_LT(qvExpressionTestAccess::Log10(10), 1.0);
-  EXPECT_NEAR(qvExpressionTestAccess::Log10(10), 0.9999999999999981, 2.3e-16);
-  EXPECT_EQ(qvExpressionTestAccess::Log10(31.622776601683793), 1.4999999999999971);
-  EXPECT_EQ(qvExpressionTestAccess::Log10(0), 0);
-  EXPECT_EQ(qvExpressionTestAccess::Log10(-5), 0);
+  EXPECT_LT(qv::Log10(10), 1.0);
+  EXPECT_NEAR(qv::Log10(10), 0.9999999999999981, 2.3e-16);
+  EXPECT_EQ(qv::Log10(31.622776601683793), 1.4999999999999971);
+  EXPECT_EQ(qv::Log10(0), 0);
+  EXPECT_EQ(qv::Log10(-5), 0);
   EXPECT_EQ(std::bit_cast<uint64_t>(2.30258509299405), 0x40026BB1BBB5551Full);
 }
 
@@ -78,8 +71,8 @@ TEST(NumberFormat, ScientificFormKeepsFourSignificantDigitsAndThePoint) {
 
 TEST(NumberFormat, NonFiniteInputIsReportedAndGivesNoText) {
   qvExpression e;
-  EXPECT_EQ(qvExpressionTestAccess::FormatOn(e, INFINITY), u"");
+  EXPECT_EQ(qv::FormatReal(qvExpressionTestAccess::Errors(e), INFINITY), u"");
   EXPECT_EQ(e.ErrorCode(), 11);
   EXPECT_NE(e.ErrorDescription().find(u"FormatReal$"), std::u16string::npos);
-  EXPECT_EQ(qvExpressionTestAccess::FormatOn(e, NAN), u"");
+  EXPECT_EQ(qv::FormatReal(qvExpressionTestAccess::Errors(e), NAN), u"");
 }

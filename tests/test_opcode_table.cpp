@@ -2,18 +2,19 @@
 #include <gtest/gtest.h>
 
 #include "engine/qvExpression.h"
+#include "tests/TestAccess.h"
 
-class qvExpressionTestAccess {
- public:
-  static void Report(qvExpression& e, std::u16string_view proc, int32_t number) {
-    e.ReportError(proc, qvRuntimeError(number));
-  }
-  static void SetError(qvExpression& e, int32_t code, std::u16string d, int32_t pos, int32_t src) {
-    e.SetError(code, std::move(d));
-    e.errorPos_ = pos;
-    e.errorSource_ = src;
-  }
-};
+namespace {
+void Report(qvExpression& e, std::u16string_view proc, int32_t number) {
+  qvExpressionTestAccess::Errors(e).Report(proc, qvRuntimeError(number));
+}
+void SetError(qvExpression& e, int32_t code, std::u16string d, int32_t pos, int32_t src) {
+  qv::ErrorState& errors = qvExpressionTestAccess::Errors(e);
+  errors.Set(code, std::move(d));
+  errors.Pos = pos;
+  errors.Source = src;
+}
+}  // namespace
 
 TEST(OpcodeTable, HasEightyFourRowsExactlyAsTabled) {
   qvExpression e;
@@ -54,7 +55,7 @@ TEST(ErrorState, StartsClearAndClearErrorResetsAllFour) {
   qvExpression e;
   EXPECT_EQ(e.ErrorCode(), 0);
   EXPECT_EQ(e.ErrorDescription(), u"");
-  qvExpressionTestAccess::SetError(e, 5, u"x", 7, -3);
+  SetError(e, 5, u"x", 7, -3);
   EXPECT_EQ(e.ErrorDescription(), u"x");
   EXPECT_EQ(e.ErrorDescription(), u"x");  // reading clears nothing
   e.ClearError();
@@ -66,8 +67,8 @@ TEST(ErrorState, StartsClearAndClearErrorResetsAllFour) {
 
 TEST(ErrorState, ReportErrorComposesCodeElevenAndKeepsPositionAndSource) {
   qvExpression e;
-  qvExpressionTestAccess::SetError(e, 1, u"old", 4, 2);
-  qvExpressionTestAccess::Report(e, u"GetNumber", kErrOverflow);
+  SetError(e, 1, u"old", 4, 2);
+  Report(e, u"GetNumber", kErrOverflow);
   EXPECT_EQ(e.ErrorCode(), 11);
   EXPECT_EQ(e.ErrorDescription(), u"Error 6 has occured in qvCalcE, GetNumber\r\nOverflow");
   EXPECT_EQ(e.ErrorPos(), 4);
@@ -76,8 +77,8 @@ TEST(ErrorState, ReportErrorComposesCodeElevenAndKeepsPositionAndSource) {
 
 TEST(ErrorState, ReportErrorIgnoresUseOfNull) {
   qvExpression e;
-  qvExpressionTestAccess::SetError(e, 3, u"kept", 1, 1);
-  qvExpressionTestAccess::Report(e, u"Compile", kErrNull);
+  SetError(e, 3, u"kept", 1, 1);
+  Report(e, u"Compile", kErrNull);
   EXPECT_EQ(e.ErrorCode(), 3);
   EXPECT_EQ(e.ErrorDescription(), u"kept");
 }

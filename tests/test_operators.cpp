@@ -8,6 +8,10 @@
 #include "engine/eval/Operators.h"
 #include "engine/qvExpression.h"
 #include "tests/Evaluated.h"
+#include "engine/CompiledExpression.h"
+#include "engine/compile/OpcodeTable.h"
+
+using namespace qv;  // the engine's internals under test
 
 namespace {
 using K = Variant::Kind;

@@ -5,16 +5,22 @@
 #include <string>
 
 #include "engine/qvExpression.h"
+#include "engine/compile/Scanner.h"
+#include "tests/TestAccess.h"
 
-class qvExpressionTestAccess {
- public:
-  static Variant Number(qvExpression& e, std::u16string_view t, int32_t& c) { return e.GetNumber(t, c); }
-  static std::u16string Name(qvExpression& e, std::u16string_view t, int32_t& c) { return e.GetName(t, c); }
-  static std::u16string String(qvExpression& e, std::u16string_view t, int32_t& c) { return e.GetString(t, c); }
-  static void Blanks(qvExpression& e, std::u16string_view t, int32_t& c) { e.SkipBlanks(t, c); }
-  static std::u16string Strip(qvExpression& e, std::u16string& t) { return e.StripComments(t); }
+// The scanner's procedures on an engine's error state.
+struct A {
+  static qv::ErrorState& E(qvExpression& e) { return qvExpressionTestAccess::Errors(e); }
+  static Variant Number(qvExpression& e, std::u16string_view t, int32_t& c) { return qv::GetNumber(E(e), t, c); }
+  static std::u16string Name(qvExpression& e, std::u16string_view t, int32_t& c) { return qv::GetName(E(e), t, c); }
+  static std::u16string String(qvExpression& e, std::u16string_view t, int32_t& c) {
+    std::u16string s;
+    qv::GetString(E(e), t, c, s);
+    return s;
+  }
+  static void Blanks(qvExpression& e, std::u16string_view t, int32_t& c) { qv::SkipBlanks(E(e), t, c); }
+  static std::u16string Strip(qvExpression& e, std::u16string& t) { return qv::StripComments(E(e), t); }
 };
-using A = qvExpressionTestAccess;
 
 namespace {
 

@@ -7,6 +7,8 @@
 #include "engine/qvExpression.h"
 #include "tests/Evaluated.h"
 
+using namespace qv;  // the engine's internals under test
+
 namespace {
 using K = Variant::Kind;
 

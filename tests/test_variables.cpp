@@ -2,14 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "engine/qvExpression.h"
+#include "tests/TestAccess.h"
 
-class qvExpressionTestAccess {
- public:
+struct A {
   static std::shared_ptr<qvVariable> Find(qvExpression& e, const char16_t* name, bool create) {
-    return e.xVariable(Variant(name), create);
+    return qvExpressionTestAccess::Inside(e).xVariable(Variant(name), create);
   }
 };
-using A = qvExpressionTestAccess;
 
 TEST(Variables, SetAndReadWithoutRegardToCaseKeepingPositionAndFirstSpelling) {
   qvExpression e;

@@ -4,30 +4,26 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/Engine.h"
 #include "engine/Messages.h"
-#include "engine/eval/DoubleProgram.h"
-#include "engine/qvExpression.h"
+#include "engine/compile/Scanner.h"
 
+namespace qv {
 namespace {
 constexpr int kStackTop = 40;  // both stacks have entries 0 to 40; entry 0 is never written
-constexpr int32_t kPastEnd = -1;  // "the character" past the end of a text: the empty text
-
-bool IsDigit(int32_t c) { return c >= u'0' && c <= u'9'; }
-bool IsLetter(int32_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 }  // namespace
 
 // One compilation of the record R into which Compile stored the text.
 class Compiler {
  public:
-  Compiler(qvExpression& engine, CompiledExpression& record) : e_(engine), r_(record) {}
-  void Run();
+  Compiler(Engine& engine, CompiledExpression& record)
+      : e_(engine), errors_(engine.errors_), table_(engine.opcodes_), r_(record) {}
+  bool Run();  // true when the end marker was reached without a failure
 
  private:
   enum class Step { Go, Stop };  // Stop: the compilation has ended (finished or failed)
 
-  int32_t CharAt(int32_t pos) const {
-    return pos >= 1 && size_t(pos) <= text_.size() ? text_[size_t(pos - 1)] : kPastEnd;
-  }
+  char16_t CharAt(int32_t pos) const { return qv::CharAt(text_, pos); }
   Step ReadOperand();
   Step ReadOperator();
   Step ReadName();
@@ -35,7 +31,7 @@ class Compiler {
   Step Close(int16_t op);
   void Push(int16_t op);
   void Emit(int16_t op);
-  void Append(int16_t op, ::Operand operand = {});
+  void Append(int16_t op, Operand operand = {});
   int16_t Top() const { return ops_[size_t(opTop_)]; }
   int16_t ArgsOf(int16_t op) const;
   uint8_t PriorityOf(int16_t op) const;
@@ -46,7 +42,9 @@ class Compiler {
   void Finish();
   void KeepFullArrays();
 
-  qvExpression& e_;
+  Engine& e_;
+  ErrorState& errors_;
+  const OpcodeTable& table_;
   CompiledExpression& r_;
   std::u16string text_;  // the working text: the record's text and the end marker
   int32_t cursor_ = 1;
@@ -60,10 +58,10 @@ class Compiler {
 };
 
 // Main loop: skip blanks, note the position, then read an operand or an operator.
-void Compiler::Run() {
-  r_.Fast.reset();  // the previous code's derived form must not outlive it
+bool Compiler::Run() {
+  r_.Compiled.reset();  // the previous code's program must not outlive it
   r_.Count = 0;
-  e_.errorSource_ = e_.currentExpression_;
+  errors_.Source = e_.currentExpression_;
   // Room for every instruction the text can give (each comes from at least one character of it),
   // so that no array grows during the pass; instruction 0 is never used.
   const size_t room = std::min(r_.Text.size() + 2, size_t(kMaxInstructions) + 1);
@@ -73,8 +71,8 @@ void Compiler::Run() {
   r_.Operands.reserve(room);
   r_.Opcodes.push_back(OpNone);
   r_.Operands.emplace_back();
-  e_.errorCode_ = 0;
-  e_.errorDescription_.clear();
+  errors_.Code = 0;
+  errors_.Description.clear();
   try {
     text_ = r_.Text;
     text_.push_back(u'\0');
@@ -82,8 +80,8 @@ void Compiler::Run() {
     Push(OpStart);
     cursor_ = 1;
     for (;;) {
-      e_.SkipBlanks(text_, cursor_);
-      e_.errorPos_ = cursor_;
+      SkipBlanks(errors_, text_, cursor_);
+      errors_.Pos = cursor_;
       if ((expectOperator_ ? ReadOperator() : ReadOperand()) == Step::Stop) break;
     }
   } catch (...) {
@@ -91,6 +89,7 @@ void Compiler::Run() {
     throw;
   }
   if (!finished_) KeepFullArrays();
+  return finished_;
 }
 
 // After a failure the arrays have indices 0 to 300, or to Count when more were counted.
@@ -102,9 +101,9 @@ void Compiler::KeepFullArrays() {
 
 // <operand> = number | string | "+" | "-" | "(" | name
 Compiler::Step Compiler::ReadOperand() {
-  int32_t c = CharAt(cursor_);
+  const char16_t c = CharAt(cursor_);
   if (IsDigit(c) || c == u'.') {
-    Variant v = e_.GetNumber(text_, cursor_);
+    Variant v = GetNumber(errors_, text_, cursor_);
     if (Top() == OpNegate) {  // the literal absorbs a pending unary minus
       if (v.kind() == Variant::Kind::Int32) v = Variant(int32_t(-v.asWhole()));
       else if (v.isDouble()) v = Variant(-v.asDouble());
@@ -112,8 +111,8 @@ Compiler::Step Compiler::ReadOperand() {
     }
     Append(OpLoad, {std::move(v), nullptr});
   } else if (c == u'"') {
-    std::u16string s = e_.GetString(text_, cursor_);
-    if (e_.errorCode_ == 1) return SyntaxError(e_.errorDescription_);
+    std::u16string s;
+    if (!GetString(errors_, text_, cursor_, s)) return SyntaxError(msg::kMissingDelimiter);
     Append(OpLoad, {Variant(std::move(s)), nullptr});
   } else if (c == u'+') {
     ++cursor_;
@@ -134,21 +133,21 @@ Compiler::Step Compiler::ReadOperand() {
 
 // A name in operand position: NOT, a function, an array, or a variable (created when new).
 Compiler::Step Compiler::ReadName() {
-  std::u16string name = e_.GetName(text_, cursor_);
+  std::u16string name = GetName(errors_, text_, cursor_);
   std::u16string upper = UpperCase(name);
-  int16_t f = e_.FunctionOpcode(upper);
+  int16_t f = table_.FunctionNamed(upper);
   if (f == OpNot) {
     Push(OpNot);
     return Step::Go;
   }
-  if (f != 0 && e_.opcodeArgs_[size_t(f)] == 0) {  // PI, DEG, user functions without arguments
+  if (f != 0 && table_.Args(f) == 0) {  // PI, DEG, user functions without arguments
     Append(f);
     ++values_;
     expectOperator_ = true;
     if (CharAt(cursor_) == u'(' && CharAt(cursor_ + 1) == u')') cursor_ += 2;
     return Step::Go;
   }
-  int16_t callee = f != 0 ? f : e_.ArrayOpcode(upper);
+  int16_t callee = f != 0 ? f : int16_t(-e_.FindArray(upper));
   if (callee != 0) {
     if (CharAt(cursor_) != u'(') {
       if (f != 0) return SyntaxError(msg::kMissingBrackets);
@@ -176,15 +175,16 @@ Compiler::Step Compiler::ReadName() {
 
 // An operator where one is expected: find it, check word-operator spacing, reduce, then act.
 Compiler::Step Compiler::ReadOperator() {
-  int32_t before = CharAt(cursor_ - 1);
-  int16_t op = e_.OperatorOpcode(text_, cursor_);
+  const char16_t before = CharAt(cursor_ - 1);
+  int16_t op = 0;
+  errors_.Guarded(u"OperatorOpcode", [&] { op = table_.OperatorAt(text_, cursor_); });
   if (op == 0) {
-    int32_t c = CharAt(cursor_);
-    std::u16string shown = c == kPastEnd ? u"" : std::u16string(1, char16_t(c));
+    const bool inText = cursor_ >= 1 && size_t(cursor_) <= text_.size();
+    std::u16string shown = inText ? std::u16string(1, CharAt(cursor_)) : u"";
     return Fail(4, std::u16string(msg::kUnknownOperator) + u"'" + shown + u"' ");
   }
-  if (op >= OpMod && op <= OpXor) {
-    int32_t after = CharAt(cursor_);
+  if (OpcodeTable::Kind(op) == OpKind::WordOperator) {
+    const char16_t after = CharAt(cursor_);
     if (!(before == u' ' || before == u')') || !(after == u' ' || after == u'('))
       return SyntaxError();
   }
@@ -236,8 +236,7 @@ void Compiler::Finish() {
   r_.Operands.resize(size_t(r_.Count) + 1);
   r_.Opcodes.shrink_to_fit();
   r_.Operands.shrink_to_fit();
-  r_.Fast = DeriveDoubleProgram(r_);
-  e_.errorPos_ = 0;
+  errors_.Pos = 0;
 }
 
 // Push: the entry goes on the operator stack; an item that takes values opens a frame for them.
@@ -260,19 +259,20 @@ void Compiler::Emit(int16_t op) {
   Append(op);
   int16_t n = ArgsOf(op);
   if (n > 0) values_ -= n - 1;
-  else if (op >= OpPower) values_ -= 1;
+  else if (OpcodeTable::Kind(op) == OpKind::Operator || OpcodeTable::Kind(op) == OpKind::WordOperator)
+    values_ -= 1;
 }
 
-void Compiler::Append(int16_t op, ::Operand operand) {
+void Compiler::Append(int16_t op, Operand operand) {
   CompiledExpression& r = r_;
   ++r.Count;
   // Past the capacity every further instruction is reported without throwing: a long text may
   // run a million instructions past it, and an exception each would cost seconds.
   if (r.Count > kMaxInstructions) {
-    e_.ReportError(u"AppendToCompiled", qvRuntimeError(kErrSubscript));
+    errors_.Report(u"AppendToCompiled", qvRuntimeError(kErrSubscript));
     return;
   }
-  e_.Guarded(u"AppendToCompiled", [&] {
+  errors_.Guarded(u"AppendToCompiled", [&] {
     if (r.Opcodes.size() <= size_t(r.Count)) {  // within the room reserved: no reallocation
       r.Opcodes.resize(size_t(r.Count) + 1, OpNone);
       r.Operands.resize(size_t(r.Count) + 1);
@@ -283,16 +283,11 @@ void Compiler::Append(int16_t op, ::Operand operand) {
 }
 
 // Argument roles; an array reference takes as many values as the array has dimensions.
-int16_t Compiler::ArgsOf(int16_t op) const {
-  if (op >= 0) return op < kOpcodeCount ? e_.opcodeArgs_[size_t(op)] : 0;
-  int k = -op;
-  return k <= e_.arraysCount_ && size_t(k) < e_.arrays_.size() ? e_.arrays_[size_t(k)].NumDims : 0;
-}
+int16_t Compiler::ArgsOf(int16_t op) const { return op >= 0 ? table_.Args(op) : e_.ArrayDims(-op); }
 
 // Priorities; a waiting array reference binds like a function (the priority of "ARRAY").
 uint8_t Compiler::PriorityOf(int16_t op) const {
-  if (op < 0) return e_.opcodePriority_[OpArray];
-  return op < kOpcodeCount ? e_.opcodePriority_[size_t(op)] : 0;
+  return table_.Priority(op < 0 ? int16_t(OpArray) : op);
 }
 
 int16_t& Compiler::Frame() {
@@ -301,7 +296,7 @@ int16_t& Compiler::Frame() {
 }
 
 Compiler::Step Compiler::Fail(int32_t code, std::u16string description) {
-  e_.SetError(code, std::move(description));
+  errors_.Set(code, std::move(description));
   return Step::Stop;
 }
 
@@ -312,7 +307,7 @@ Compiler::Step Compiler::SyntaxError(std::u16string_view detail) {
 // Names the entry just below the top of the operator stack: a function, an array, or nothing.
 Compiler::Step Compiler::WrongArguments() {
   int16_t below = opTop_ >= 1 ? ops_[size_t(opTop_ - 1)] : int16_t(OpNone);
-  std::u16string name = below < 0 ? e_.ArrayNameWithDims(Variant(int32_t(-below))) : e_.OpcodeName(below);
+  std::u16string name = below < 0 ? e_.ArrayNameWithDims(Variant(int32_t(-below))) : table_.Name(below);
   return Fail(5, std::u16string(msg::kWrongArgCount) + name);
 }
 
@@ -320,9 +315,9 @@ Compiler::Step Compiler::WrongArguments() {
 
 // Compile: cut the comment, allot the index (the next one for an index below 1), store the text
 // and compile it. An index from 1 to the highest recompiles that record in place.
-void qvExpression::Compile(std::u16string& Text, int16_t& Index) {
-  Guarded(u"Compile", [&] {
-    std::u16string text = StripComments(Text);
+void Engine::Compile(std::u16string& Text, int16_t& Index) {
+  errors_.Guarded(u"Compile", [&] {
+    std::u16string text = StripComments(errors_, Text);
     if (text.empty()) text = u"0";
     int32_t upper = int32_t(expressions_.size()) - 1;
     if (Index < 1) {
@@ -336,41 +331,14 @@ void qvExpression::Compile(std::u16string& Text, int16_t& Index) {
   });
 }
 
-void qvExpression::CompileExpression() {
-  Guarded(u"CompileExpression", [&] {
-    Compiler(*this, expressions_[size_t(currentExpression_)]).Run();
-  });
+// The compilation pass, then the program evaluation runs: made from whatever instructions the
+// pass left, so that a host that clears a compile error evaluates what was compiled, as the
+// instructions would run. Only a finished compilation gets the fast tiers.
+void Engine::CompileExpression() {
+  CompiledExpression& record = expressions_[size_t(currentExpression_)];
+  bool finished = false;
+  errors_.Guarded(u"CompileExpression", [&] { finished = Compiler(*this, record).Run(); });
+  errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished); });
 }
 
-// The first of opcodes 6 to 25 whose name stands at the cursor, compared without regard to case
-// (so "<>" and "<=" win over "<"); the cursor moves past it. 0 when none.
-int16_t qvExpression::OperatorOpcode(std::u16string_view Text, int32_t& Cursor) {
-  int16_t found = 0;
-  Guarded(u"OperatorOpcode", [&] {
-    if (Cursor < 1 || size_t(Cursor) > Text.size()) return;
-    std::u16string_view rest = Text.substr(size_t(Cursor - 1));
-    for (int16_t op = OpEnd; op <= OpConcat; ++op) {
-      const std::u16string& name = opcodeNames_[size_t(op)];  // upper case
-      if (rest.size() >= name.size() && UpperCase(rest[0]) == name[0] &&
-          EqualNoCase(rest.substr(0, name.size()), name)) {
-        Cursor += int32_t(name.size());
-        found = op;
-        return;
-      }
-    }
-  });
-  return found;
-}
-
-// Function names are opcodes 26 to 83 (user functions included); "NOT" is 5.
-int16_t qvExpression::FunctionOpcode(std::u16string_view UpperName) {
-  for (int16_t op = OpPi; op <= OpInstr; ++op) {
-    const std::u16string& name = opcodeNames_[size_t(op)];
-    if (name.size() == UpperName.size() && EqualNoCase(name, UpperName)) return op;
-  }
-  return EqualNoCase(UpperName, u"NOT") ? int16_t(OpNot) : int16_t(0);
-}
-
-int16_t qvExpression::ArrayOpcode(std::u16string_view UpperName) {
-  return int16_t(-FindArray(UpperName));
-}
+}  // namespace qv

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace qv {
+
 namespace {
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
@@ -75,3 +77,5 @@ DecimalPrefix ReadDecimalPrefix(std::u16string_view Text, bool AllowSign) {
   result.Value = negative ? -value : value;
   return result;
 }
+
+}  // namespace qv

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
+namespace qv {
+
 struct DecimalPrefix {
   double Value = 0;                 // 0 when no digit was read, or the value underflows
   bool HasDigits = false;           // the mantissa has at least one digit
@@ -17,3 +19,5 @@ struct DecimalPrefix {
 // Reads the longest prefix of Text that is a number of the form above; an incomplete exponent
 // is not part of it. A leading sign is read only when AllowSign is true.
 DecimalPrefix ReadDecimalPrefix(std::u16string_view Text, bool AllowSign);
+
+}  // namespace qv

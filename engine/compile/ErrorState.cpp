@@ -1,26 +1,31 @@
-// The error state: cleared by ClearError, written by the engine's own checks through SetError
-// and by caught run-time failures through ReportError.
+// The error state: cleared by ClearError, written by the engine's own checks through Set and by
+// caught run-time failures through Report.
+#include "engine/compile/ErrorState.h"
+
 #include "engine/Messages.h"
-#include "engine/qvExpression.h"
+#include "engine/Variant.h"
 
-void qvExpression::ClearError() {
-  errorCode_ = 0;
-  errorDescription_.clear();
-  errorPos_ = 0;
-  errorSource_ = 0;
+namespace qv {
+
+void ErrorState::Clear() {
+  Code = 0;
+  Description.clear();
+  Pos = 0;
+  Source = 0;
 }
 
-void qvExpression::SetError(int32_t Code, std::u16string Description) {
-  errorCode_ = Code;
-  errorDescription_ = std::move(Description);
+void ErrorState::Set(int32_t code, std::u16string description) {
+  Code = code;
+  Description = std::move(description);
 }
 
-// "Error " N " has occured in " "qvCalcE, " procedure, CR LF, the failure's own text; code 11.
-// ErrorPos and ErrorSource keep their values. Failure 94 (use of a null value) is not recorded.
-void qvExpression::ReportError(std::u16string_view Procedure, const qvRuntimeError& Failure) {
+// "Error " N " has occured in " "qvCalcE, " procedure, CR LF, the failure's own text.
+void ErrorState::Report(std::u16string_view Procedure, const qvRuntimeError& Failure) {
   if (Failure.Number == kErrNull) return;
   std::u16string text;
   text.append(msg::kErrorWord).append(WholeToText(Failure.Number)).append(msg::kHasOccured);
   text.append(msg::kSourcePrefix).append(Procedure).append(msg::kNewLine).append(Failure.Description);
-  SetError(11, std::move(text));
+  Set(11, std::move(text));
 }
+
+}  // namespace qv

@@ -1,6 +1,8 @@
 // The postfix listing: the compiled code of the current expression as readable text, one item
 // per instruction, each after one blank.
-#include "engine/qvExpression.h"
+#include "engine/Engine.h"
+
+namespace qv {
 
 namespace {
 // A string constant between double quotes, or between apostrophes when it holds a double quote
@@ -19,12 +21,12 @@ std::u16string LoadItem(const Operand& operand) {
 
 // A failure (an array access has no name in the opcode table) reaches the caller as a
 // qvRuntimeError: this is the one procedure that does not catch its own.
-std::u16string qvExpression::RPNExpression() {
+std::u16string Engine::RPNExpression() {
   int32_t upper = int32_t(expressions_.size()) - 1;
   if (currentExpression_ < 1 || currentExpression_ > upper) currentExpression_ = upper;
-  errorSource_ = currentExpression_;
+  errors_.Source = currentExpression_;
   const CompiledExpression& r = expressions_[size_t(currentExpression_)];
-  if (r.Text.empty() || errorCode_ != 0) return {};
+  if (r.Text.empty() || errors_.Code != 0) return {};
   std::u16string out;
   for (int32_t i = 1; i <= r.Count && size_t(i) < r.Opcodes.size(); ++i) {
     int16_t op = r.Opcodes[size_t(i)];
@@ -32,9 +34,11 @@ std::u16string qvExpression::RPNExpression() {
     if (op == OpLoad) {
       out += LoadItem(r.Operands[size_t(i)]);
     } else {
-      if (op < 0 || op >= kOpcodeCount) RaiseRuntimeError(kErrSubscript);
-      out += opcodeNames_[size_t(op)];
+      if (!OpcodeTable::Valid(op)) RaiseRuntimeError(kErrSubscript);
+      out += opcodes_.Name(op);
     }
   }
   return out;
 }
+
+}  // namespace qv

@@ -1,14 +1,20 @@
-// The opcode table: every operator and function of the language, written once as data. The
-// engine copies it at creation; only the user-function rows 56 to 75 change afterwards.
+// The opcode table: every operator and function of the language, written once as data, and the
+// object that owns it for one engine. Only the user-function rows change after creation (their
+// names and argument counts, as functions are defined).
 //
 // Priority: how tightly the item binds; 255 is a barrier the compiler never pops.
 // Args: > 0 the number of values the item takes (it opens an argument frame); 0 opens no frame
 // (operators, functions without arguments); -1 closes one argument (end marker, ",", ")").
+// Kind: what the item is to the compiler and the evaluator. Every test of "which sort of opcode
+// is this" asks the kind; no code outside this file tests a range of opcode numbers.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+namespace qv {
 
 enum Opcode : int16_t {
   OpNone = 0, OpLoad = 1, OpStart = 2, OpOpen = 3, OpNegate = 4, OpNot = 5,
@@ -28,49 +34,155 @@ enum Opcode : int16_t {
 inline constexpr int kOpcodeCount = 84;
 inline constexpr int kMaxUserFuncs = 20;
 inline constexpr uint8_t kBarrier = 255;
+inline constexpr uint8_t kFunctionPriority = 30;
+
+enum class OpKind : uint8_t {
+  None,          // no role (0) and the load of an operand (1)
+  Opener,        // start marker and "(": barriers at the bottom of a frame
+  Closer,        // end marker, "," and ")": each closes one argument
+  Unary,         // unary minus and NOT
+  Operator,      // a binary operator written with symbols
+  WordOperator,  // MOD, AND, OR, XOR: need a blank or a bracket on each side
+  Constant,      // PI and DEG
+  RealFunction,  // a function of one number whose result is a double (ABS ... ATANH but SGN)
+  Function,      // any other numeric function (SGN, RND, FACT, MIN, MAX, NCR, NPR, IIF)
+  ArrayRow,      // the name ARRAY, reserved; compiled code never computes with it
+  UserFunction,  // the twenty user-function slots
+  TextFunction,  // LEN ... INSTR
+};
 
 struct OpcodeRow {
+  Opcode op;
   std::u16string_view name;
   uint8_t priority;
   int16_t args;
+  OpKind kind;
 };
 
-inline constexpr std::array<OpcodeRow, kOpcodeCount> kOpcodeRows = {{
-    {u"", 0, 0},                          // 0  no role
-    {u"", 0, 0},                          // 1  load operand
-    {u"", kBarrier, 1},                   // 2  start marker: bottom of the operator stack
-    {u"(", kBarrier, 1},                  // 3  opening parenthesis
-    {u"-", 18, 0},                        // 4  unary minus
-    {u"NOT", 8, 0},                       // 5  unary NOT
-    {std::u16string_view(u"\0", 1), 0, -1},  // 6  end of text: one NUL character
-    {u",", 0, -1},                        // 7  argument separator
-    {u")", 0, -1},                        // 8  closing parenthesis
-    {u"^", 20, 0},   {u"*", 17, 0},   {u"/", 17, 0},   {u"\\", 16, 0},  // 9..12
-    {u"+", 14, 0},   {u"-", 14, 0},                                       // 13, 14
-    {u"=", 10, 0},   {u"<>", 10, 0},  {u"<=", 10, 0},  {u"<", 10, 0},    // 15..18
-    {u">=", 10, 0},  {u">", 10, 0},                                       // 19, 20
-    {u"MOD", 15, 0}, {u"AND", 7, 0},  {u"OR", 6, 0},   {u"XOR", 6, 0},   // 21..24
-    {u"&", 4, 0},                                                         // 25
-    {u"PI", 0, 0},   {u"DEG", 0, 0},                                      // 26, 27: constants
-    {u"ABS", 30, 1}, {u"INT", 30, 1}, {u"FIX", 30, 1}, {u"SGN", 30, 1}, {u"RND", 30, 1},
-    {u"SQR", 30, 1}, {u"LOG", 30, 1}, {u"LN", 30, 1},  {u"EXP", 30, 1}, {u"SIN", 30, 1},
-    {u"ASIN", 30, 1}, {u"COS", 30, 1}, {u"ACOS", 30, 1}, {u"TAN", 30, 1}, {u"ATN", 30, 1},
-    {u"SINH", 30, 1}, {u"COSH", 30, 1}, {u"TANH", 30, 1}, {u"ASINH", 30, 1},
-    {u"ACOSH", 30, 1}, {u"ATANH", 30, 1}, {u"FACT", 30, 1},           // 28..49
-    {u"MIN", 30, 2}, {u"MAX", 30, 2}, {u"NCR", 30, 2}, {u"NPR", 30, 2},   // 50..53
-    {u"IIF", 30, 3}, {u"ARRAY", 30, 3},                                   // 54, 55
-    {u"USER1", 30, 0}, {u"USER2", 30, 0}, {u"USER3", 30, 0}, {u"USER4", 30, 0},
-    {u"USER5", 30, 0}, {u"USER6", 30, 0}, {u"USER7", 30, 0}, {u"USER8", 30, 0},
-    {u"USER9", 30, 0}, {u"USER_10", 30, 0}, {u"USER_11", 30, 0}, {u"USER_12", 30, 0},
-    {u"USER_13", 30, 0}, {u"USER_14", 30, 0}, {u"USER_15", 30, 0}, {u"USER_16", 30, 0},
-    {u"USER_17", 30, 0}, {u"USER_18", 30, 0}, {u"USER_19", 30, 0}, {u"USER_20", 30, 0},
-    {u"LEN", 30, 1}, {u"ASC", 30, 1}, {u"SPACE", 30, 1}, {u"STRING", 30, 2},  // 76..79
-    {u"LEFT", 30, 2}, {u"RIGHT", 30, 2}, {u"MID", 30, 3}, {u"INSTR", 30, 3},   // 80..83
-}};
+namespace rows {
+using K = OpKind;
+constexpr uint8_t F = kFunctionPriority;
+}  // namespace rows
 
+inline constexpr std::array<OpcodeRow, kOpcodeCount> kOpcodeRows = [] {
+  using namespace rows;
+  std::array<OpcodeRow, kOpcodeCount> r = {{
+      {OpNone, u"", 0, 0, K::None},
+      {OpLoad, u"", 0, 0, K::None},
+      {OpStart, u"", kBarrier, 1, K::Opener},
+      {OpOpen, u"(", kBarrier, 1, K::Opener},
+      {OpNegate, u"-", 18, 0, K::Unary},
+      {OpNot, u"NOT", 8, 0, K::Unary},
+      {OpEnd, std::u16string_view(u"\0", 1), 0, -1, K::Closer},  // end of text: one NUL
+      {OpComma, u",", 0, -1, K::Closer},
+      {OpClose, u")", 0, -1, K::Closer},
+      {OpPower, u"^", 20, 0, K::Operator},
+      {OpMultiply, u"*", 17, 0, K::Operator},
+      {OpDivide, u"/", 17, 0, K::Operator},
+      {OpIntDivide, u"\\", 16, 0, K::Operator},
+      {OpAdd, u"+", 14, 0, K::Operator},
+      {OpSubtract, u"-", 14, 0, K::Operator},
+      {OpEqual, u"=", 10, 0, K::Operator},
+      {OpNotEqual, u"<>", 10, 0, K::Operator},
+      {OpLessEqual, u"<=", 10, 0, K::Operator},
+      {OpLess, u"<", 10, 0, K::Operator},
+      {OpGreaterEqual, u">=", 10, 0, K::Operator},
+      {OpGreater, u">", 10, 0, K::Operator},
+      {OpMod, u"MOD", 15, 0, K::WordOperator},
+      {OpAnd, u"AND", 7, 0, K::WordOperator},
+      {OpOr, u"OR", 6, 0, K::WordOperator},
+      {OpXor, u"XOR", 6, 0, K::WordOperator},
+      {OpConcat, u"&", 4, 0, K::Operator},
+      {OpPi, u"PI", 0, 0, K::Constant},
+      {OpDeg, u"DEG", 0, 0, K::Constant},
+      {OpAbs, u"ABS", F, 1, K::RealFunction},
+      {OpInt, u"INT", F, 1, K::RealFunction},
+      {OpFix, u"FIX", F, 1, K::RealFunction},
+      {OpSgn, u"SGN", F, 1, K::Function},
+      {OpRnd, u"RND", F, 1, K::Function},
+      {OpSqr, u"SQR", F, 1, K::RealFunction},
+      {OpLog, u"LOG", F, 1, K::RealFunction},
+      {OpLn, u"LN", F, 1, K::RealFunction},
+      {OpExp, u"EXP", F, 1, K::RealFunction},
+      {OpSin, u"SIN", F, 1, K::RealFunction},
+      {OpAsin, u"ASIN", F, 1, K::RealFunction},
+      {OpCos, u"COS", F, 1, K::RealFunction},
+      {OpAcos, u"ACOS", F, 1, K::RealFunction},
+      {OpTan, u"TAN", F, 1, K::RealFunction},
+      {OpAtn, u"ATN", F, 1, K::RealFunction},
+      {OpSinh, u"SINH", F, 1, K::RealFunction},
+      {OpCosh, u"COSH", F, 1, K::RealFunction},
+      {OpTanh, u"TANH", F, 1, K::RealFunction},
+      {OpAsinh, u"ASINH", F, 1, K::RealFunction},
+      {OpAcosh, u"ACOSH", F, 1, K::RealFunction},
+      {OpAtanh, u"ATANH", F, 1, K::RealFunction},
+      {OpFact, u"FACT", F, 1, K::Function},
+      {OpMin, u"MIN", F, 2, K::Function},
+      {OpMax, u"MAX", F, 2, K::Function},
+      {OpNcr, u"NCR", F, 2, K::Function},
+      {OpNpr, u"NPR", F, 2, K::Function},
+      {OpIif, u"IIF", F, 3, K::Function},
+      {OpArray, u"ARRAY", F, 3, K::ArrayRow},
+  }};
+  // The user-function slots, named USER1 to USER9 and USER_10 to USER_20 until defined.
+  constexpr std::u16string_view kUserNames[kMaxUserFuncs] = {
+      u"USER1", u"USER2", u"USER3", u"USER4", u"USER5", u"USER6", u"USER7",
+      u"USER8", u"USER9", u"USER_10", u"USER_11", u"USER_12", u"USER_13", u"USER_14",
+      u"USER_15", u"USER_16", u"USER_17", u"USER_18", u"USER_19", u"USER_20"};
+  for (int k = 0; k < kMaxUserFuncs; ++k)
+    r[size_t(OpUser1 + k)] = {Opcode(OpUser1 + k), kUserNames[k], F, 0, K::UserFunction};
+  const OpcodeRow text[] = {
+      {OpLen, u"LEN", F, 1, K::TextFunction},     {OpAsc, u"ASC", F, 1, K::TextFunction},
+      {OpSpace, u"SPACE", F, 1, K::TextFunction}, {OpString, u"STRING", F, 2, K::TextFunction},
+      {OpLeft, u"LEFT", F, 2, K::TextFunction},   {OpRight, u"RIGHT", F, 2, K::TextFunction},
+      {OpMid, u"MID", F, 3, K::TextFunction},     {OpInstr, u"INSTR", F, 3, K::TextFunction},
+  };
+  for (const OpcodeRow& row : text) r[size_t(row.op)] = row;
+  return r;
+}();
+
+// Each row sits at the index of its opcode: the enumeration and the table cannot drift apart.
+constexpr bool RowsInOrder() {
+  for (int i = 0; i < kOpcodeCount; ++i)
+    if (kOpcodeRows[size_t(i)].op != i || (i > 0 && kOpcodeRows[size_t(i)].name.empty() && i != OpLoad && i != OpStart))
+      return false;
+  return true;
+}
+static_assert(RowsInOrder(), "every opcode has its row, at its own index");
 static_assert(kOpcodeRows[OpEnd].name.size() == 1 && kOpcodeRows[OpEnd].name[0] == 0);
-static_assert(kOpcodeRows[OpConcat].name == u"&" && kOpcodeRows[OpPi].name == u"PI");
-static_assert(kOpcodeRows[OpArray].name == u"ARRAY" && kOpcodeRows[OpArray].args == 3);
-static_assert(kOpcodeRows[OpUser1].name == u"USER1" && kOpcodeRows[OpUser20].name == u"USER_20");
-static_assert(kOpcodeRows[OpLen].name == u"LEN" && kOpcodeRows[OpInstr].name == u"INSTR");
 static_assert(OpUser20 - OpUser1 + 1 == kMaxUserFuncs);
+
+// One engine's table: the rows above, with the user-function rows renamed as functions are
+// defined. Lookups compare names without regard to case.
+class OpcodeTable {
+ public:
+  OpcodeTable() { Reset(); }
+  void Reset();  // every row as written above; no user functions
+
+  static bool Valid(int16_t op) noexcept { return op >= 0 && op < kOpcodeCount; }
+  const std::u16string& Name(int16_t op) const noexcept;
+  uint8_t Priority(int16_t op) const noexcept { return Valid(op) ? priority_[size_t(op)] : 0; }
+  int16_t Args(int16_t op) const noexcept { return Valid(op) ? args_[size_t(op)] : 0; }
+  static OpKind Kind(int16_t op) noexcept { return Valid(op) ? kOpcodeRows[size_t(op)].kind : OpKind::None; }
+
+  // The operator, end marker, "," or ")" whose name stands at the 1-based Cursor of Text (the
+  // first in table order, so "<>" and "<=" win over "<"); the cursor moves past it. 0 when none.
+  int16_t OperatorAt(std::u16string_view Text, int32_t& Cursor) const;
+  // The function, constant or user-function slot of that name (upper case), NOT for "NOT", or 0.
+  int16_t FunctionNamed(std::u16string_view UpperName) const;
+
+  // User functions: slot 1 to 20 is opcode OpUser1 - 1 + slot.
+  int16_t NumUserFuncs() const noexcept { return numUserFuncs_; }
+  static int UserSlot(int16_t op) noexcept { return op - OpUser1 + 1; }
+  static int16_t UserOpcode(int Slot) noexcept { return int16_t(OpUser1 - 1 + Slot); }
+  void DefineUserFunc(int Slot, std::u16string_view Name, int16_t Args);
+  void ResetUserFuncs();  // placeholder names, no arguments, count 0
+
+ private:
+  std::array<std::u16string, kOpcodeCount> names_;
+  std::array<uint8_t, kOpcodeCount> priority_{};
+  std::array<int16_t, kOpcodeCount> args_{};
+  int16_t numUserFuncs_ = 0;
+};
+
+}  // namespace qv

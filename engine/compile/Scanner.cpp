@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <climits>
 
+#include "engine/compile/Scanner.h"
+
 #include "engine/Messages.h"
 #include "engine/compile/DecimalReader.h"
-#include "engine/qvExpression.h"
 
+namespace qv {
 namespace {
 
 // Position INT32_MAX counts as past the end too, so that no loop below can step the cursor
@@ -16,14 +18,11 @@ bool InText(std::u16string_view text, int32_t cursor) {
   return cursor >= 1 && cursor < INT32_MAX && size_t(cursor) <= text.size();
 }
 
-// The character at a position; past either end, a code that belongs to none of the classes the
-// scanner tests (it stands for the empty text there).
-constexpr char16_t kNoCharacter = 0xFFFF;
+// The character at a position; past either end (and at position INT32_MAX), kNoCharacter.
 char16_t At(std::u16string_view text, int32_t cursor) {
-  return InText(text, cursor) ? text[size_t(cursor - 1)] : kNoCharacter;
+  return InText(text, cursor) ? CharAt(text, cursor) : kNoCharacter;
 }
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool IsExponentLetter(char16_t c) { return c == u'E' || c == u'e' || c == u'D' || c == u'd'; }
 
 // Name characters: digits, letters, "_" and the single-byte codes 128 to 255. The single-byte
@@ -68,7 +67,7 @@ std::u16string_view ScanNumberLiteral(std::u16string_view text, int32_t& cursor)
 
 }  // namespace
 
-std::u16string_view qvExpression::TrimSpaces(std::u16string_view Text) {
+std::u16string_view TrimSpaces(std::u16string_view Text) {
   size_t first = Text.find_first_not_of(u' ');
   if (first == std::u16string_view::npos) return {};
   return Text.substr(first, Text.find_last_not_of(u' ') - first + 1);
@@ -76,18 +75,18 @@ std::u16string_view qvExpression::TrimSpaces(std::u16string_view Text) {
 
 // Only code 32 is a blank: tabs and other white space stop it. Past the end of a text without
 // end marker there is no character whose code could be read, which is a failure.
-void qvExpression::SkipBlanks(std::u16string_view Text, int32_t& Cursor) {
+void SkipBlanks(ErrorState& Errors, std::u16string_view Text, int32_t& Cursor) {
   while (At(Text, Cursor) == u' ') ++Cursor;
-  if (!InText(Text, Cursor)) ReportError(u"SkipBlanks", qvRuntimeError(kErrInvalidArgument));
+  if (!InText(Text, Cursor)) Errors.Report(u"SkipBlanks", qvRuntimeError(kErrInvalidArgument));
 }
 
 // <number> = digits ["." digits] [("E"|"e"|"D"|"d") ["+"|"-"] digits]
 // With a point: a double, the longest prefix that reads as a number. Without one: a 32-bit
 // integer, the whole literal rounded halves to even; overflow (6) or an exponent letter without
 // digits (13) are failures reported under "GetNumber", and the result is then empty.
-Variant qvExpression::GetNumber(std::u16string_view Text, int32_t& Cursor) {
+Variant GetNumber(ErrorState& Errors, std::u16string_view Text, int32_t& Cursor) {
   Variant result;
-  Guarded(u"GetNumber", [&] {
+  Errors.Guarded(u"GetNumber", [&] {
     const std::u16string_view literal = ScanNumberLiteral(Text, Cursor);
     const DecimalPrefix number = ReadDecimalPrefix(literal, false);
     const bool point = literal.find(u'.') != std::u16string_view::npos;
@@ -108,14 +107,14 @@ Variant qvExpression::GetNumber(std::u16string_view Text, int32_t& Cursor) {
 // <name> = {digit | letter | "_" | code 128..255}, then blanks are skipped, so that SIN (X)
 // reads like SIN(X). Case is kept. Reaching the end of a text without end marker is a failure
 // reported under "GetName" with an empty result.
-std::u16string qvExpression::GetName(std::u16string_view Text, int32_t& Cursor) {
+std::u16string GetName(ErrorState& Errors, std::u16string_view Text, int32_t& Cursor) {
   std::u16string name;
-  Guarded(u"GetName", [&] {
+  Errors.Guarded(u"GetName", [&] {
     const int32_t start = Cursor;
     while (IsNameChar(At(Text, Cursor))) ++Cursor;
     if (!InText(Text, Cursor)) RaiseRuntimeError(kErrInvalidArgument);
     name = Text.substr(size_t(start - 1), size_t(Cursor - start));
-    SkipBlanks(Text, Cursor);
+    SkipBlanks(Errors, Text, Cursor);
   });
   return name;
 }
@@ -124,9 +123,10 @@ std::u16string qvExpression::GetName(std::u16string_view Text, int32_t& Cursor) 
 // character of the text (in the compiler's text that is the end marker). A missing closing
 // delimiter sets error 1 with the cursor on the last character; the compiler completes the text.
 // The delimiter is compared as a character, so characters outside Latin-1 never match it.
-std::u16string qvExpression::GetString(std::u16string_view Text, int32_t& Cursor) {
-  std::u16string content;
-  Guarded(u"GetString", [&] {
+bool GetString(ErrorState& Errors, std::u16string_view Text, int32_t& Cursor, std::u16string& Content) {
+  bool closed = true;
+  Content.clear();
+  Errors.Guarded(u"GetString", [&] {
     if (!InText(Text, Cursor)) RaiseRuntimeError(kErrInvalidArgument);
     const int32_t start = Cursor;
     const char16_t delimiter = Text[size_t(start - 1)];
@@ -136,7 +136,8 @@ std::u16string qvExpression::GetString(std::u16string_view Text, int32_t& Cursor
       // At or beyond the last character (an opening delimiter there too), the string is open.
       if (++Cursor >= last) {
         Cursor = last;
-        SetError(1, std::u16string(msg::kMissingDelimiter));
+        Errors.Set(1, std::u16string(msg::kMissingDelimiter));
+        closed = false;
         return;
       }
       if (Text[size_t(Cursor - 1)] != delimiter) continue;
@@ -145,16 +146,16 @@ std::u16string qvExpression::GetString(std::u16string_view Text, int32_t& Cursor
       doubled = true;
     }
     const auto raw = Text.substr(size_t(start), size_t(Cursor - start - 2));
-    content = doubled ? CollapsePairs(raw, delimiter) : std::u16string(raw);
+    Content = doubled ? CollapsePairs(raw, delimiter) : std::u16string(raw);
   });
-  return content;
+  return closed;
 }
 
 // The first apostrophe starts a comment, even inside a quoted string. With a comment the rest is
 // trimmed of blanks (code 32) and written back; without one the text is returned as it is.
-std::u16string qvExpression::StripComments(std::u16string& Text) {
+std::u16string StripComments(ErrorState& Errors, std::u16string& Text) {
   std::u16string result;
-  Guarded(u"StripComments$", [&] {
+  Errors.Guarded(u"StripComments$", [&] {
     const size_t apostrophe = Text.find(u'\'');
     if (apostrophe == std::u16string::npos) {
       result = Text;
@@ -165,3 +166,5 @@ std::u16string qvExpression::StripComments(std::u16string& Text) {
   });
   return result;
 }
+
+}  // namespace qv

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/qvExpression.h"
+#include "engine/Engine.h"
+
+namespace qv {
 
 namespace {
 
@@ -24,15 +26,15 @@ double RowNumber(const Variant& result, int32_t& status) {
 
 // Rows run one after another in row order on this engine (so RND draws the sequence successive
 // Value calls would); the thread count does not change any result.
-size_t qvExpression::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows,
+size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows,
                                   double* Out, int32_t* Status, unsigned Threads) {
   (void)Threads;
   if (Rows == 0) return 0;
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  if (errorCode_ != 0) {  // a failure recorded before the call refuses every row, as Value does
+  if (errors_.Code != 0) {  // a failure recorded before the call refuses every row, as Value does
     for (size_t r = 0; r < Rows; ++r) {
       Out[r] = nan;
-      if (Status) Status[r] = errorCode_;
+      if (Status) Status[r] = errors_.Code;
     }
     return 0;
   }
@@ -46,23 +48,25 @@ size_t qvExpression::ValueColumns(int32_t Index, const std::vector<qvColumn>& Co
     saved.push_back(record->Value);
     bound.emplace_back(std::move(record), column.Values);
   }
-  const int32_t source = errorSource_, position = errorPos_, current = currentExpression_;
-  const std::u16string description = errorDescription_;
+  const int32_t source = errors_.Source, position = errors_.Pos, current = currentExpression_;
+  const std::u16string description = errors_.Description;
   size_t good = 0;
   for (size_t r = 0; r < Rows; ++r) {
     for (auto& [record, values] : bound) record->Value = Variant(values[r]);
     int32_t index = Index;
     const Variant result = Value(index);
-    int32_t status = errorCode_;
+    int32_t status = errors_.Code;
     Out[r] = status == 0 ? RowNumber(result, status) : nan;
     if (Status) Status[r] = status;
     good += status == 0;
     ClearError();
   }
   for (size_t k = 0; k < bound.size(); ++k) bound[k].first->Value = std::move(saved[k]);
-  errorSource_ = source;
-  errorPos_ = position;
-  errorDescription_ = description;
+  errors_.Source = source;
+  errors_.Pos = position;
+  errors_.Description = description;
   currentExpression_ = current;
   return good;
 }
+
+}  // namespace qv

@@ -3,8 +3,8 @@
 // arithmetic and comparison operators and the pure numeric functions. Value runs it first; it
 // declines (and the general loop then runs from instruction 1, which is safe because these
 // instructions have no side effects) whenever its result could differ from the general loop's in
-// value, kind or recorded failure: a variable that does not hold a finite double, a result that is
-// not finite, a zero divisor, an argument outside a function's domain, ACOS of exactly 1.
+// value, kind or recorded failure: a variable that does not hold a double, a result that is not
+// finite, a zero divisor, an argument outside a function's domain, ACOS of exactly 1.
 //
 // Kinds are decided when the program is derived. Whole-number constants and the 0 and 1 of
 // comparisons are carried as doubles (exactly); an instruction is admitted only where the general
@@ -21,7 +21,9 @@
 
 #include "engine/Variant.h"
 
-struct CompiledExpression;
+namespace qv {
+
+struct Program;
 
 enum class DoubleOp : uint8_t {
   Add, Subtract, Multiply, Divide, Power,
@@ -43,20 +45,26 @@ struct DoubleStep {
 struct DoubleProgram {
   static constexpr int kMaxRegisters = 256;
 
-  // Registers 0 to Inputs.size() - 1 take these values at entry: first the variables (the Value
-  // fields of the records the load instructions hold), then the program's own Constants (doubles
-  // held as values, so that one loop reads all inputs); the stack positions follow them.
-  std::vector<const Variant*> Inputs;
-  std::vector<Variant> Constants;  // never resized once Inputs points into it
+  // The registers at entry: [0, Variables) the values of the compiled program's variables, in its
+  // order, as the caller gathers them into the frame; then the Constants (LoadConstants puts them
+  // there); the stack positions follow them.
+  uint16_t Variables = 0;
+  std::vector<double> Constants;
   std::vector<DoubleStep> Steps;
   uint8_t Result = 0;
   Variant::Kind ResultKind = Variant::Kind::Double;  // Double, Int16 or Int32
+
+  size_t InputCount() const noexcept { return Variables + Constants.size(); }
+  void LoadConstants(double* Frame) const noexcept {
+    for (size_t k = 0; k < Constants.size(); ++k) Frame[Variables + k] = Constants[k];
+  }
 };
 
-// The program of a successfully compiled record, or null when the record holds anything the
-// program does not cover.
-std::shared_ptr<const DoubleProgram> DeriveDoubleProgram(const CompiledExpression& Code);
+// The all-double form of a successfully compiled program, or null when the program holds
+// anything it does not cover.
+std::unique_ptr<const DoubleProgram> DeriveDoubleProgram(const Program& Code);
 
-// RunDoubleProgram (engine/eval/DoubleProgramRun.h) runs the program: true with Result set to
-// exactly what the general loop would give, or false, having changed nothing, when the general
-// loop must decide.
+}  // namespace qv
+
+// RunDoubleProgram (engine/eval/DoubleProgramRun.h) runs the program on a frame: true with the
+// value the general loop would give, or false when the general loop must decide.

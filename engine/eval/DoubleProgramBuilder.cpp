@@ -1,5 +1,5 @@
-// Deriving the all-double program from a compiled record. A first pass gives every variable read
-// and every constant a register; a second pass replays the general loop's stack discipline on
+// Deriving the all-double program from a compiled program. Registers 0 to n-1 are the program's
+// n variables; a first pass gives every constant a register after them; a second pass replays the general loop's stack discipline on
 // shapes instead of values (the accumulator and the 40 slots, the initial empty value at the
 // bottom), so each instruction knows which registers hold its arguments and which kind its result
 // has. The result of an instruction goes to the register of the stack position it leaves it in.
@@ -8,12 +8,13 @@
 #include <memory>
 #include <new>
 
-#include "engine/CompiledExpression.h"
 #include "engine/compile/OpcodeTable.h"
 #include "engine/eval/DoubleProgram.h"
+#include "engine/eval/DoubleSemantics.h"
 #include "engine/eval/Machine.h"
-#include "engine/eval/NumericFunctions.h"
+#include "engine/eval/Program.h"
 
+namespace qv {
 namespace {
 
 // The kind a value will have at run time. Number: a number whose kind depends on the values
@@ -28,95 +29,80 @@ struct Value {
 Shape Join(Shape a, Shape b) { return a == b ? a : Shape::Number; }
 
 // The argument counts of the instructions the program covers (loads, PI and DEG take none); -1
-// for every other instruction.
+// for every other instruction. Whole-number division, MOD and joining texts are left out.
 int Arguments(int16_t op) {
   switch (op) {
     case OpLoad: case OpPi: case OpDeg: return 0;
-    case OpNegate: case OpNot: case OpFact: return 1;
+    case OpNegate: case OpNot: case OpFact: case OpSgn: return 1;
     case OpMin: case OpMax: return 2;
     case OpIif: return 3;
+    case OpIntDivide: case OpMod: case OpConcat: return -1;
     default: break;
   }
-  if (op >= OpPower && op <= OpXor && op != OpIntDivide && op != OpMod) return 2;
-  if (op >= OpAbs && op <= OpAtanh && op != OpRnd) return 1;
+  const OpKind kind = OpcodeTable::Kind(op);
+  if (kind == OpKind::Operator || kind == OpKind::WordOperator) return 2;
+  if (kind == OpKind::RealFunction) return 1;
   return -1;
 }
 
 class Builder {
  public:
-  explicit Builder(const CompiledExpression& code) : code_(code) {}
-  std::shared_ptr<const DoubleProgram> Build();
+  explicit Builder(const Program& code) : code_(code) {}
+  std::unique_ptr<const DoubleProgram> Build();
 
  private:
   bool Registers();
-  bool Instruction(int16_t op, const Operand& operand);
+  bool Replay(const Instruction& instruction);
   bool Push(Value v);
   bool Apply(int16_t op, int args);
   static Shape ResultShape(int16_t op, const Value* in);
   void AddConstant(double value);  // while the registers are laid out
   size_t FindConstant(double value) const;
   int ConstantRegister(double value) const;
-  int InputRegister(const Variant* value);
 
-  const CompiledExpression& code_;
-  std::shared_ptr<DoubleProgram> program_ = std::make_shared<DoubleProgram>();
+  const Program& code_;
+  std::unique_ptr<DoubleProgram> program_ = std::make_unique<DoubleProgram>();
   DoubleProgram& p_ = *program_;
-  size_t variables_ = 0;       // inputs 0 to variables_ - 1 are variables, the rest constants
   int temps_ = 0;              // the register of stack position 0; position k is temps_ + k
   std::vector<Value> stack_;  // stack_[0] is the initial empty accumulator; back() the accumulator
 };
 
-std::shared_ptr<const DoubleProgram> Builder::Build() {
-  const int32_t count = code_.Count;
-  if (count < 1 || size_t(count) >= code_.Opcodes.size() || size_t(count) >= code_.Operands.size())
-    return nullptr;
-  if (!Registers()) return nullptr;
+std::unique_ptr<const DoubleProgram> Builder::Build() {
+  if (code_.Code.empty() || !Registers()) return nullptr;
   stack_.assign(1, Value{temps_, Shape::Empty});
-  for (int32_t i = 1; i <= count; ++i)
-    if (!Instruction(code_.Opcodes[size_t(i)], code_.Operands[size_t(i)])) return nullptr;
+  for (const Instruction& instruction : code_.Code)
+    if (!Replay(instruction)) return nullptr;
   if (stack_.size() != 2) return nullptr;
   const Value result = stack_.back();
   if (result.shape == Shape::Empty || result.shape == Shape::Number) return nullptr;
   p_.Result = uint8_t(result.reg);
   p_.ResultKind = result.shape == Shape::Double ? Variant::Kind::Double
                   : result.shape == Shape::Int16 ? Variant::Kind::Int16 : Variant::Kind::Int32;
-  return program_;
+  return std::move(program_);
 }
 
-// Inputs first, then constants; the stack positions 0 to 40 follow them.
+// Variables first, then constants; the stack positions 0 to 40 follow them.
 bool Builder::Registers() {
-  for (int32_t i = 1; i <= code_.Count; ++i) {
-    const int16_t op = code_.Opcodes[size_t(i)];
+  if (code_.Variables.size() > size_t(DoubleProgram::kMaxRegisters)) return false;
+  p_.Variables = uint16_t(code_.Variables.size());
+  for (const Instruction& instruction : code_.Code) {
+    const int16_t op = instruction.Op;
     if (Arguments(op) < 0) return false;
-    const Operand& operand = code_.Operands[size_t(i)];
-    if (op == OpLoad && operand.Var) {
-      InputRegister(&operand.Var->Value);
-    } else if (op == OpLoad) {
-      if (!operand.Constant.isNumber()) return false;  // texts and empty are the general loop's
-      AddConstant(operand.Constant.asDouble());
+    if (op == OpLoad && !instruction.Variable) {
+      const Variant& c = code_.Constants[instruction.Index];
+      if (!c.isNumber()) return false;  // texts and empty are the general loop's
+      AddConstant(c.asDouble());
     } else if (op == OpPi || op == OpDeg) {
       AddConstant(op == OpPi ? kPi : DegreeConstant());
     }
   }
-  variables_ = p_.Inputs.size();
-  for (const Variant& c : p_.Constants) p_.Inputs.push_back(&c);
-  temps_ = int(p_.Inputs.size());
+  temps_ = int(p_.InputCount());
   return temps_ + kStackSlots + 1 <= DoubleProgram::kMaxRegisters;
-}
-
-int Builder::InputRegister(const Variant* value) {
-  auto it = std::find(p_.Inputs.begin(), p_.Inputs.end(), value);
-  if (it != p_.Inputs.end()) return int(it - p_.Inputs.begin());
-  p_.Inputs.push_back(value);
-  return int(p_.Inputs.size()) - 1;
 }
 
 // Constants are told apart by their bits (0 and -0 are two constants).
 size_t Builder::FindConstant(double value) const {
-  const auto same = [value](const Variant& c) {
-    const double d = c.asDouble();
-    return std::memcmp(&d, &value, sizeof d) == 0;
-  };
+  const auto same = [value](double c) { return std::memcmp(&c, &value, sizeof c) == 0; };
   return size_t(std::find_if(p_.Constants.begin(), p_.Constants.end(), same) - p_.Constants.begin());
 }
 
@@ -124,13 +110,14 @@ void Builder::AddConstant(double value) {
   if (FindConstant(value) == p_.Constants.size()) p_.Constants.emplace_back(value);
 }
 
-int Builder::ConstantRegister(double value) const { return int(variables_ + FindConstant(value)); }
+int Builder::ConstantRegister(double value) const { return int(p_.Variables + FindConstant(value)); }
 
-bool Builder::Instruction(int16_t op, const Operand& operand) {
+bool Builder::Replay(const Instruction& instruction) {
+  const int16_t op = instruction.Op;
   if (op == OpPi || op == OpDeg) return Push({ConstantRegister(op == OpPi ? kPi : DegreeConstant()), Shape::Double});
   if (op != OpLoad) return Apply(op, Arguments(op));
-  if (operand.Var) return Push({InputRegister(&operand.Var->Value), Shape::Double});
-  const Variant& c = operand.Constant;
+  if (instruction.Variable) return Push({int(instruction.Index), Shape::Double});
+  const Variant& c = code_.Constants[instruction.Index];
   const Shape shape = c.isDouble() ? Shape::Double : c.kind() == Variant::Kind::Int16 ? Shape::Int16 : Shape::Int32;
   return Push({ConstantRegister(c.asDouble()), shape});
 }
@@ -206,16 +193,23 @@ Shape Builder::ResultShape(int16_t op, const Value* in) {
     case OpNot: case OpSgn: return Shape::Int16;
     default: break;
   }
-  if (op >= OpEqual && op <= OpXor) return Shape::Int16;  // comparisons and logic: 1 or 0
-  return Shape::Double;  // / ^ FACT and the functions of RealValue
+  switch (op) {
+    case OpEqual: case OpNotEqual: case OpLessEqual: case OpLess: case OpGreaterEqual:
+    case OpGreater: case OpAnd: case OpOr: case OpXor:
+      return Shape::Int16;  // comparisons and logic: 1 or 0
+    default:
+      return Shape::Double;  // / ^ FACT and the functions of RealValue
+  }
 }
 
 }  // namespace
 
-std::shared_ptr<const DoubleProgram> DeriveDoubleProgram(const CompiledExpression& Code) {
+std::unique_ptr<const DoubleProgram> DeriveDoubleProgram(const Program& Code) {
   try {
     return Builder(Code).Build();
   } catch (const std::bad_alloc&) {
     return nullptr;  // without the program the general loop runs: nothing is lost
   }
 }
+
+}  // namespace qv

@@ -1,5 +1,6 @@
-// The evaluator: selects an expression and runs its postfix instructions on an accumulator and a
-// 40-slot operand stack. An instruction of k arguments finds argument k in the accumulator and the
+// The evaluator: selects an expression and runs its compiled program, on the fastest tier that
+// takes it (engine/eval/Tiers.h) and otherwise on the general loop here: the postfix instructions
+// on an accumulator and a 40-slot operand stack. An instruction of k arguments finds argument k in the accumulator and the
 // others in the top k-1 slots, leaves its result in the accumulator and pops k-1. A failing
 // sub-step has no effect and the instruction goes on (continue on failure); domain failures and
 // array bounds are recorded in the error state, and evaluation still runs to the end.
@@ -7,14 +8,16 @@
 #include <new>
 #include <stdexcept>
 
+#include "engine/Engine.h"
 #include "engine/Messages.h"
-#include "engine/eval/DoubleProgramRun.h"
 #include "engine/eval/Machine.h"
+#include "engine/eval/NumberFormat.h"
 #include "engine/eval/NumericFunctions.h"
 #include "engine/eval/Operators.h"
 #include "engine/eval/StringFunctions.h"
-#include "engine/qvExpression.h"
+#include "engine/eval/Tiers.h"
 
+namespace qv {
 namespace {
 
 // Two-operand operators without a check of their own: compute into the accumulator, then pop.
@@ -43,7 +46,7 @@ std::u16string PlainNumber(double x) {
 
 // Index 0, an index out of range or a negative index select the highest expression; a negative
 // Index is overwritten with it. Nothing runs while a failure is recorded or the text is empty.
-Variant qvExpression::Value(int32_t& Index) {
+Variant Engine::Value(int32_t& Index) {
   const int32_t highest = std::max(int32_t(expressions_.size()) - 1, int32_t(0));
   // One unsigned comparison tells an index from 1 to the highest from everything else.
   int32_t selected = Index;
@@ -52,32 +55,34 @@ Variant qvExpression::Value(int32_t& Index) {
     selected = highest;
   }
   currentExpression_ = selected;
-  errorSource_ = selected;
+  errors_.Source = selected;
   if (size_t(selected) >= expressions_.size()) return {};
-  const CompiledExpression& code = expressions_[size_t(selected)];
-  if (code.Text.empty() || errorCode_ != 0) return {};
-  if (const DoubleProgram* fast = code.Fast.get()) {
-    double value;
-    if (RunDoubleProgram(*fast, value)) return DoubleProgramResult(*fast, value);
-  }
-  return Evaluate(code);
+  const CompiledExpression& record = expressions_[size_t(selected)];
+  if (record.Text.empty() || errors_.Code != 0 || !record.Compiled) return {};
+  const Program& code = *record.Compiled;
+  return Run(code, code.VariableValues.data());
 }
 
-Variant qvExpression::Evaluate(const CompiledExpression& Code) {
+Variant Engine::Run(const Program& Code, const Variant* const* Values) {
+  if (Code.Fast && highestTier_ >= Tier::AllDouble) {
+    double frame[DoubleProgram::kMaxRegisters];
+    double value;
+    if (GatherFrame(Code, Values, frame) && RunFastTiers(Code, highestTier_, frame, value))
+      return DoubleProgramResult(*Code.Fast, value);
+  }
+  return Evaluate(Code, Values);
+}
+
+Variant Engine::Evaluate(const Program& Code, const Variant* const* Values) {
   Machine m;
-  // A record whose arrays are shorter than its Count has no further instructions to run.
-  const size_t stored = std::min(Code.Opcodes.size(), Code.Operands.size());
-  const int32_t count = int32_t(std::min<int64_t>(Code.Count, int64_t(stored) - 1));
-  for (int32_t i = 1; i <= count; ++i) {
-    const int16_t op = Code.Opcodes[size_t(i)];
+  for (const Instruction& instruction : Code.Code) {
+    const int16_t op = instruction.Op;
     try {
       switch (op) {
-        case OpLoad: {  // push; acc := the constant, or the variable's current value
-          const Operand& operand = Code.Operands[size_t(i)];
+        case OpLoad:  // push; acc := the constant, or the variable's current value
           m.Push();
-          m.acc = operand.Var ? operand.Var->Value : operand.Constant;
+          m.acc = instruction.Variable ? *Values[instruction.Index] : Code.Constants[instruction.Index];
           break;
-        }
         case OpNegate: Negate(m.acc); break;  // acc := -acc
         case OpNot: Not(m.acc); break;        // acc := 1 when acc <= 0, else 0
         case OpPower:                         // acc := top ^ acc, pop; or record, no pop
@@ -106,8 +111,11 @@ Variant qvExpression::Evaluate(const CompiledExpression& Code) {
         case OpDeg: m.Push(); m.acc = Variant(DegreeConstant()); break;   // push; acc := pi/180
         case OpRnd: Random(m.acc, random_->Next()); break;                // acc := acc * random
         case OpFact: {                                                    // acc := acc!
-          double x;
-          if (m.acc.toNumber(x)) m.acc.setDouble(Factorial(x));
+          double x, product;
+          if (m.acc.toNumber(x)) {
+            Factorial(x, product);
+            m.acc.setDouble(product);  // 0 when the failure was recorded
+          }
           break;
         }
         case OpMin: case OpMax: MinMax(op == OpMax, m.Below(0), m.acc); m.Pop(1); break;
@@ -120,16 +128,21 @@ Variant qvExpression::Evaluate(const CompiledExpression& Code) {
         case OpLeft: case OpRight: LeftRight(op == OpRight, m.Below(0), m.acc); m.Pop(1); break;
         case OpMid: Mid(m.Below(1), m.Below(0), m.acc); m.Pop(2); break;
         case OpInstr: Instr(m.Below(1), m.Below(0), m.acc); m.Pop(2); break;
+        case OpSgn:  // acc := -1, 0 or 1
+          UnaryFunction(op, m.acc);
+          break;
         default:
-          if (op >= OpAbs && op <= OpAtanh) {  // one-argument numeric functions: acc := f(acc)
-            if (UnaryFunction(op, m.acc) == Step::Domain) RecordDomain(op, nullptr, m.acc);
-          } else if (op >= OpUser1 && op <= OpUser20) {
-            CallUserFunc(m, op);
-          } else if (op < 0 && -op <= arraysCount_) {
-            ArrayElement(m, -op);
+          switch (OpcodeTable::Kind(op)) {
+            case OpKind::RealFunction:  // one-argument numeric functions: acc := f(acc)
+              if (UnaryFunction(op, m.acc) == Step::Domain) RecordDomain(op, nullptr, m.acc);
+              break;
+            case OpKind::UserFunction: CallUserFunc(m, op); break;
+            default:
+              if (op < 0 && -op <= arraysCount_) ArrayElement(m, -op);
+              // Anything else (ARRAY, markers, unknown opcodes) is an internal error that has
+              // no effect under continue on failure: nothing is popped.
+              break;
           }
-          // Anything else (ARRAY, markers, unknown opcodes) is an internal error that has no
-          // effect under continue on failure: nothing is popped.
           break;
       }
     } catch (const std::bad_alloc&) {
@@ -141,9 +154,9 @@ Variant qvExpression::Evaluate(const CompiledExpression& Code) {
 }
 
 // "Div by zero" for / and \; "(" L ") ^ " R for a power; NAME "(" x ")" for a function.
-void qvExpression::RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right) {
+void Engine::RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right) {
   if (Opcode == OpDivide || Opcode == OpIntDivide) {
-    SetError(6, std::u16string(msg::kDivByZero));
+    errors_.Set(6, std::u16string(msg::kDivByZero));
     return;
   }
   double x = 0, y = 0;
@@ -151,18 +164,18 @@ void qvExpression::RecordDomain(int16_t Opcode, const Variant* Left, const Varia
   std::u16string text;
   if (Opcode == OpPower) {
     if (Left) Left->toNumber(x);
-    text.append(u"(").append(FormatReal(x)).append(msg::kPowerOf).append(FormatReal(y));
+    text.append(u"(").append(FormatReal(errors_, x)).append(msg::kPowerOf).append(FormatReal(errors_, y));
   } else {
-    text.append(kOpcodeRows[size_t(Opcode)].name).append(u"(").append(FormatReal(y)).append(u")");
+    text.append(kOpcodeRows[size_t(Opcode)].name).append(u"(").append(FormatReal(errors_, y)).append(u")");
   }
-  SetError(6, std::move(text));
+  errors_.Set(6, std::move(text));
 }
 
 // The element of array Slot named by the top NumDims values: each index is checked against its
 // bounds as a double (the first failing dimension is recorded, code 5), then rounded and fetched
 // whether or not the check passed. An index outside the dimension or the storage leaves the
 // accumulator with the last index. An index that does not read as a number counts as 0.
-void qvExpression::ArrayElement(Machine& M, int Slot) {
+void Engine::ArrayElement(Machine& M, int Slot) {
   if (size_t(Slot) >= arrays_.size()) return;
   const ArrayEntry& entry = arrays_[size_t(Slot)];
   const int n = entry.NumDims;
@@ -178,7 +191,7 @@ void qvExpression::ArrayElement(Machine& M, int Slot) {
     if (index[size_t(d)] >= 0 && index[size_t(d)] <= entry.Dims[size_t(d)]) continue;
     std::u16string text = ArrayNameWithDims(Variant(int16_t(Slot)));
     text.append(msg::kArrayElement).append(PlainNumber(d)).append(msg::kOutOfBounds);
-    SetError(5, text.append(PlainNumber(index[size_t(d)])));
+    errors_.Set(5, text.append(PlainNumber(index[size_t(d)])));
     break;
   }
   std::array<int32_t, 4> subscripts{};
@@ -189,12 +202,12 @@ void qvExpression::ArrayElement(Machine& M, int Slot) {
   M.Pop(n - 1);
 }
 
-// A call of user function Opcode - 55: the arguments go, last first, into the sub-engine's
+// A call of a user function: the arguments go, last first, into the sub-engine's
 // variables by position (a position the sub-engine lacks is skipped), then the sub-engine
 // evaluates its highest expression, the body. Without arguments the call pushes first, like PI.
-void qvExpression::CallUserFunc(Machine& M, int16_t Opcode) {
-  const int n = opcodeArgs_[size_t(Opcode)];
-  qvExpression& sub = UserFuncEngine(Opcode - OpUser1 + 1);
+void Engine::CallUserFunc(Machine& M, int16_t Opcode) {
+  const int n = opcodes_.Args(Opcode);
+  Engine& sub = UserFuncEngine(OpcodeTable::UserSlot(Opcode));
   if (n <= 0) M.Push();
   for (int k = n; k >= 1; --k) {
     const Variant* argument = k == n ? &M.acc : M.Below(n - 1 - k);
@@ -207,8 +220,14 @@ void qvExpression::CallUserFunc(Machine& M, int16_t Opcode) {
 }
 
 // Every sub-engine shares this engine's generator, so RND draws one sequence in the whole tree.
-qvExpression& qvExpression::UserFuncEngine(int Slot) {
-  std::unique_ptr<qvExpression>& engine = userFuncEngines_[size_t(Slot - 1)];
-  if (!engine) engine.reset(new qvExpression(random_));
+Engine& Engine::UserFuncEngine(int Slot) {
+  std::unique_ptr<Engine>& engine = userFuncEngines_[size_t(Slot - 1)];
+  if (!engine) {
+    engine = std::make_unique<Engine>(random_);
+    engine->SetEvaluationTrap(evaluationTrap_);
+    engine->SetHighestTier(highestTier_);
+  }
   return *engine;
 }
+
+}  // namespace qv

@@ -1,5 +1,4 @@
-// The state of one evaluation: the accumulator and the fixed operand stack of 40 slots, plus the
-// outcome type of one sub-step. Kept apart from the evaluator so that a specialised evaluation
+// The state of one evaluation: the accumulator and the fixed operand stack of 40 slots. Kept apart from the evaluator so that a specialised evaluation
 // path can run on the same state and the same operator functions.
 #pragma once
 
@@ -9,12 +8,9 @@
 #include <new>
 
 #include "engine/Variant.h"
+#include "engine/eval/DoubleSemantics.h"  // Step, the outcome of one sub-step
 
-// The outcome of one sub-step of an instruction. Failed: the arithmetic, a conversion or a storage
-// access did not work; the sub-step had no effect, nothing is recorded and the instruction goes on
-// with its next sub-step. Domain: a check of the instruction found its argument outside the
-// domain; the caller records the failure (code 6) with the text that instruction writes.
-enum class Step : uint8_t { Ok, Failed, Domain };
+namespace qv {
 
 inline constexpr int kStackSlots = 40;
 
@@ -75,3 +71,5 @@ class Machine {
   int16_t built_ = 0;  // slots 1 to built_ hold constructed values
   alignas(Variant) unsigned char raw_[kStackSlots * sizeof(Variant)];
 };
+
+}  // namespace qv

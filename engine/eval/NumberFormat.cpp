@@ -6,7 +6,11 @@
 #include <cmath>
 #include <string>
 
-#include "engine/qvExpression.h"
+#include "engine/eval/NumberFormat.h"
+
+#include "engine/Variant.h"
+
+namespace qv {
 
 namespace {
 
@@ -86,16 +90,16 @@ std::string ScientificForm(double magnitude) {
 
 }  // namespace
 
-double qvExpression::Log10(const double& X) {
+double Log10(double X) {
   if (X <= 0) return 0;
   return std::log(X) / kLn10Decimal;
 }
 
-std::u16string qvExpression::FormatReal(const double& X) {
+std::u16string FormatReal(ErrorState& Errors, double X) {
   if (X == 0) return u"0";
   if (!std::isfinite(X)) {
     // No pattern writes an infinity or NaN (which only a host's variable can bring in).
-    ReportError(u"FormatReal$", qvRuntimeError(kErrOverflow));
+    Errors.Report(u"FormatReal$", qvRuntimeError(kErrOverflow));
     return {};
   }
   double a = std::fabs(X);
@@ -108,3 +112,5 @@ std::u16string qvExpression::FormatReal(const double& X) {
   }
   return ToU16(sign + FixedForm(a, decimals));
 }
+
+}  // namespace qv

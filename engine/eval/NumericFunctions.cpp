@@ -5,23 +5,19 @@
 
 #include <cmath>
 
+#include "engine/Engine.h"
 #include "engine/Messages.h"
 #include "engine/compile/OpcodeTable.h"
+#include "engine/eval/Machine.h"
+#include "engine/eval/NumberFormat.h"
 #include "engine/eval/Operators.h"
-#include "engine/qvExpression.h"
 
+namespace qv {
 namespace {
 
 Step Real(double r, Variant& acc) noexcept {
-  if (!std::isfinite(r)) return Step::Failed;
+  if (!IsFiniteResult(r)) return Step::Failed;
   acc.setDouble(r);
-  return Step::Ok;
-}
-
-// A finite result into out; anything else fails the sub-step.
-Step Finite(double r, double& out) noexcept {
-  if (!std::isfinite(r)) return Step::Failed;
-  out = r;
   return Step::Ok;
 }
 
@@ -34,34 +30,11 @@ Step WholeKept(int16_t op, Variant& acc) noexcept {
   return Step::Ok;
 }
 
-// SINH, COSH, TANH from e^x and e^-x, each computed on its own; either leaving the double range
-// fails the function.
-Step Hyperbolic(int16_t op, double x, double& out) noexcept {
-  double ep = std::exp(x), em = std::exp(-x);
-  if (!std::isfinite(ep) || !std::isfinite(em)) return Step::Failed;
-  if (op == OpSinh) return Finite((ep - em) / 2, out);
-  if (op == OpCosh) return Finite((ep + em) / 2, out);
-  return Finite((ep - em) / (ep + em), out);
-}
-
-Step Asin(double x, double& out) noexcept {
-  if (std::fabs(x) == 1) return Finite((x < 0 ? -1 : 1) * kPi / 2, out);
-  if (x > -1 && x < 1) return Finite(std::atan(x / std::sqrt(1 - x * x)), out);
-  return Step::Domain;
-}
-
-// ACOS of exactly 1 is the whole number 0, which the caller gives.
-Step Acos(double x, double& out) noexcept {
-  if (x == -1) return Finite(kPi, out);
-  if (x > -1 && x < 1) return Finite(std::atan(-x / std::sqrt(1 - x * x)) + 2 * std::atan(1.0), out);
-  return Step::Domain;
-}
-
 // The functions on x read as a double whose result is a double: SGN and ACOS(1) give whole
 // numbers and are decided by the caller.
 Step RealFunction(int16_t op, double x, Variant& acc) noexcept {
   if (op == OpSgn) {
-    acc = Variant(int16_t(x > 0 ? 1 : (x < 0 ? -1 : 0)));
+    acc = Variant(int16_t(Sign(x)));
     return Step::Ok;
   }
   if (op == OpAcos && x == 1) {
@@ -75,32 +48,6 @@ Step RealFunction(int16_t op, double x, Variant& acc) noexcept {
 }
 
 }  // namespace
-
-Step RealValue(int16_t op, double x, double& out) noexcept {
-  switch (op) {
-    case OpAbs: return Finite(std::fabs(x), out);
-    case OpInt: return Finite(std::floor(x), out);
-    case OpFix: return Finite(std::trunc(x), out);
-    case OpSqr: return x < 0 ? Step::Failed : Finite(std::sqrt(x), out);
-    case OpLog: return x > 0 ? Finite(std::log(x) / std::log(10.0), out) : Step::Domain;
-    case OpLn: return x > 0 ? Finite(std::log(x), out) : Step::Domain;
-    case OpExp: return Finite(std::exp(x), out);
-    case OpSin: return Finite(std::sin(x), out);
-    case OpAsin: return Asin(x, out);
-    case OpCos: return Finite(std::cos(x), out);
-    case OpAcos: return x == 1 ? Step::Failed : Acos(x, out);
-    case OpTan: return Finite(std::tan(x), out);
-    case OpAtn: return Finite(std::atan(x), out);
-    case OpSinh: case OpCosh: case OpTanh: return Hyperbolic(op, x, out);
-    case OpAsinh: return Finite(std::log(x + std::sqrt(x * x + 1)), out);
-    case OpAcosh: return x >= 1 ? Finite(std::log(x + std::sqrt(x * x - 1)), out) : Step::Domain;
-    case OpAtanh:
-      return x > -1 && x < 1 ? Finite(0.5 * std::log((1 + x) / (1 - x)), out) : Step::Domain;
-    default: return Step::Failed;
-  }
-}
-
-double DegreeConstant() noexcept { return std::atan(1.0) / 45; }
 
 Step UnaryFunction(int16_t op, Variant& acc) noexcept {
   bool keepsWhole = op == OpAbs || op == OpInt || op == OpFix;
@@ -132,46 +79,39 @@ void Iif(const Variant* c, const Variant* a, Variant& acc) {
   if (held && a) acc = *a;
 }
 
-// n! for x from 0 to 169; outside that range (NaN included) the failure is recorded and the
-// result is 0.
-double qvExpression::Factorial(double X) {
-  double product = 0;
-  if (!FactorialValue(X, product)) {
-    std::u16string text(kOpcodeRows[OpFact].name);
-    SetError(6, text.append(u"(").append(FormatReal(X)).append(u")"));
-  }
-  return product;
-}
-
-bool FactorialValue(double x, double& out) noexcept {
-  if (!(x >= 0 && x <= 169)) return false;
-  int16_t n = int16_t(RoundHalfEven(x));
-  double product = 1;
-  for (int k = 2; k <= n; ++k) product *= k;
-  out = product;
-  return true;
+// n! for x from 0 to 169; outside that range (NaN included) the failure is recorded, Product is 0
+// and the answer is false.
+bool Engine::Factorial(double X, double& Product) {
+  Product = 0;
+  if (FactorialValue(X, Product)) return true;
+  std::u16string text(kOpcodeRows[OpFact].name);
+  errors_.Set(6, text.append(u"(").append(FormatReal(errors_, X)).append(u")"));
+  return false;
 }
 
 // NCR (Ordered false): n! / (r! (n-r)!); NPR (Ordered true): n! / (n-r)!. A factorial that fails,
 // or a failure recorded earlier in this evaluation, replaces the description by the call written
 // out; the accumulator then keeps b. A value that does not read as a number leaves its reading at
 // 0, as a failed assignment would.
-void qvExpression::Combinations(Machine& M, bool Ordered) {
+void Engine::Combinations(Machine& M, bool Ordered) {
   const Variant* a = M.Below(0);
   double n = 0, r = 0;
-  bool readA = a && a->toNumber(n);
-  bool readB = M.acc.toNumber(r);
-  double nf = Factorial(n), rf = 1, df = 1;
-  if (!Ordered && errorCode_ == 0) rf = Factorial(r);
-  if (errorCode_ == 0) df = Factorial(n - r);
-  if (errorCode_ != 0) {
+  const bool readA = a && a->toNumber(n);
+  const bool readB = M.acc.toNumber(r);
+  double nf = 0, rf = 1, df = 1;
+  bool failed = !Factorial(n, nf) || errors_.Code != 0;
+  if (!Ordered && !failed) failed = !Factorial(r, rf);
+  if (!failed) failed = !Factorial(n - r, df);
+  if (failed) {
     if (readA && readB) {
       std::u16string text(Ordered ? msg::kPermutations : msg::kCombinations);
-      text.append(FormatReal(n)).append(u",").append(FormatReal(r)).append(u")");
-      errorDescription_ = std::move(text);
+      text.append(FormatReal(errors_, n)).append(u",").append(FormatReal(errors_, r)).append(u")");
+      errors_.Description = std::move(text);
     }
   } else {
     Real(nf / (rf * df), M.acc);
   }
   M.Pop(1);
 }
+
+}  // namespace qv

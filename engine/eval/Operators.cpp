@@ -6,7 +6,9 @@
 #include <cmath>
 
 #include "engine/compile/OpcodeTable.h"
+#include "engine/eval/DoubleSemantics.h"
 
+namespace qv {
 namespace {
 
 // An arithmetic operand: a whole number (empty counts as the 16-bit 0) or a double (texts are
@@ -36,7 +38,7 @@ bool BothDouble(const Variant& a, const Variant& b) noexcept {
 }
 
 Step DoubleResult(double r, Variant& acc) noexcept {
-  if (!std::isfinite(r)) return Step::Failed;
+  if (!IsFiniteResult(r)) return Step::Failed;
   acc.setDouble(r);
   return Step::Ok;
 }
@@ -66,7 +68,7 @@ bool Sixteen(const Variant& v) noexcept {
 Test IsPositive(const Variant& v) noexcept {
   double x;
   if (!v.toNumber(x)) return Test::Failed;
-  return x > 0 ? Test::True : Test::False;
+  return Truth(x) ? Test::True : Test::False;
 }
 
 Test IsNonZero(const Variant& v) noexcept {
@@ -93,8 +95,7 @@ Variant WholeResult(int64_t value, bool sixteen) noexcept {
 int CompareValues(const Variant& a, const Variant& b) noexcept {
   bool at = a.isText(), bt = b.isText();
   if (!at && !bt) {
-    double x = a.asDouble(), y = b.asDouble();  // empty reads 0
-    return x < y ? -1 : (x > y ? 1 : 0);
+    return CompareDoubles(a.asDouble(), b.asDouble());  // empty reads 0
   }
   if (at && bt) return CompareNoCase(a.asText(), b.asText());
   // One text: against empty it compares with the empty text; any number is below any text.
@@ -113,7 +114,7 @@ Step Negate(Variant& acc) noexcept {
     case Variant::Kind::Empty: acc = Variant(int16_t(0)); return Step::Ok;
     case Variant::Kind::Int16: acc = WholeResult(-int64_t(acc.asWhole()), true); return Step::Ok;
     case Variant::Kind::Int32: acc = WholeResult(-int64_t(acc.asWhole()), false); return Step::Ok;
-    case Variant::Kind::Double: acc.setDouble(-acc.asDouble()); return Step::Ok;
+    case Variant::Kind::Double: acc.setDouble(-acc.asDouble()); return Step::Ok;  // as every tier
     case Variant::Kind::Text: {
       double x;
       if (!acc.toNumber(x)) return Step::Failed;
@@ -155,11 +156,15 @@ Step Multiply(const Variant& l, Variant& acc) noexcept {
   return Arithmetic(Arith::Multiply, l, acc);
 }
 
+// The zero test reads the divisor first: a text that is no number fails it, and the division
+// then fails too.
 Step Divide(const Variant& l, Variant& acc) noexcept {
   if (IsNonZero(acc) == Test::False) return Step::Domain;
-  double x, y;
+  double x, y, r;
   if (!l.toNumber(x) || !acc.toNumber(y)) return Step::Failed;
-  return DoubleResult(x / y, acc);
+  const Step s = DivideValue(x, y, r);
+  if (s == Step::Ok) acc.setDouble(r);
+  return s == Step::Domain ? Step::Failed : s;
 }
 
 // \ divides whole numbers, truncating toward zero. A divisor that is 0 only after rounding fails
@@ -181,22 +186,6 @@ Step Mod(const Variant& l, Variant& acc) noexcept {
   return Step::Ok;
 }
 
-// ^: a base that is not negative takes any exponent; a negative base takes only whole exponents
-// of magnitude up to 100, the sign following the exponent's parity.
-Step PowerValue(double x, double y, double& out) noexcept {
-  if (x >= 0) {
-    const double r = std::pow(x, y);
-    if (!std::isfinite(r)) return Step::Failed;
-    out = r;
-    return Step::Ok;
-  }
-  if (y != RoundHalfEven(y) || std::fabs(y) > 100) return Step::Domain;
-  const double r = std::pow(std::fabs(x), y);
-  if (!std::isfinite(r)) return Step::Failed;
-  out = std::fmod(y, 2.0) != 0 ? -r : r;
-  return Step::Ok;
-}
-
 // An operand that does not read as a number fails the sign test, which carries on as if it held,
 // and then fails the power itself: either way the sub-step fails.
 Step Power(const Variant& l, Variant& acc) noexcept {
@@ -208,18 +197,7 @@ Step Power(const Variant& l, Variant& acc) noexcept {
 }
 
 void Relation(int16_t op, const Variant& l, Variant& acc) noexcept {
-  int c = CompareValues(l, acc);
-  bool held = false;
-  switch (op) {
-    case OpEqual: held = c == 0; break;
-    case OpNotEqual: held = c != 0; break;
-    case OpLessEqual: held = c <= 0; break;
-    case OpLess: held = c < 0; break;
-    case OpGreaterEqual: held = c >= 0; break;
-    case OpGreater: held = c > 0; break;
-    default: return;
-  }
-  acc = Variant(int16_t(held ? 1 : 0));
+  acc = Variant(int16_t(RelationHolds(op, CompareValues(l, acc)) ? 1 : 0));
 }
 
 // AND, OR, XOR on the truth of both operands; when either does not read as a number the test
@@ -228,8 +206,7 @@ void Logic(int16_t op, const Variant& l, Variant& acc) noexcept {
   Test a = IsPositive(l), b = IsPositive(acc);
   bool held = true;
   if (a != Test::Failed && b != Test::Failed) {
-    bool x = a == Test::True, y = b == Test::True;
-    held = op == OpAnd ? (x && y) : op == OpOr ? (x || y) : (x != y);
+    held = LogicHolds(op, a == Test::True, b == Test::True);
   }
   acc = Variant(int16_t(held ? 1 : 0));
 }
@@ -241,3 +218,5 @@ Step Concat(const Variant& l, Variant& acc) {
   left += right;
   return TextResult(std::move(left), acc);
 }
+
+}  // namespace qv

@@ -8,6 +8,8 @@
 #include "engine/Variant.h"
 #include "engine/eval/Machine.h"
 
+namespace qv {
+
 // ---- reading values ----
 // A test against a fixed number reads its value as a number; text that does not read as one
 // makes the test fail, and the instruction then carries on as if the test had held.
@@ -38,12 +40,11 @@ Step Divide(const Variant& l, Variant& acc) noexcept;     // Domain: "Div by zer
 Step IntDivide(const Variant& l, Variant& acc) noexcept;  // Domain: "Div by zero"
 Step Mod(const Variant& l, Variant& acc) noexcept;
 Step Power(const Variant& l, Variant& acc) noexcept;      // Domain: negative base, bad exponent
-// The power of two numbers, as both evaluation paths compute it: Ok with a finite out, Failed,
-// or Domain (a negative base with an exponent not whole or beyond 100 in magnitude).
-Step PowerValue(double x, double y, double& out) noexcept;
 
 // ---- comparisons, logic, concatenation ----
 // op is one of the comparison opcodes 15 to 20 or the logical opcodes 22 to 24.
 void Relation(int16_t op, const Variant& l, Variant& acc) noexcept;
 void Logic(int16_t op, const Variant& l, Variant& acc) noexcept;
 Step Concat(const Variant& l, Variant& acc);
+
+}  // namespace qv

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 
+namespace qv {
+
 void RandomGenerator::SeedFromClock() noexcept {
   // Two generators seeded in the same clock tick still differ: a process-wide counter is mixed
   // in (atomic, the only state shared between engines).
@@ -11,3 +13,5 @@ void RandomGenerator::SeedFromClock() noexcept {
   uint64_t wall = uint64_t(std::chrono::system_clock::now().time_since_epoch().count());
   state_ = ticks ^ (wall << 1) ^ (counter.fetch_add(1, std::memory_order_relaxed) * 0xD1B54A32D192ED03ull);
 }
+
+}  // namespace qv

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace qv {
+
 class RandomGenerator {
  public:
   RandomGenerator() { SeedFromClock(); }
@@ -23,3 +25,5 @@ class RandomGenerator {
  private:
   uint64_t state_ = 0;
 };
+
+}  // namespace qv

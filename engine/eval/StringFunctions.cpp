@@ -8,6 +8,8 @@
 
 #include "engine/eval/Operators.h"
 
+namespace qv {
+
 namespace {
 
 // A count for SPACE, STRING, LEFT and RIGHT: not negative, and a text of that length must fit.
@@ -116,3 +118,5 @@ Step Instr(const Variant* start, const Variant* searched, Variant& acc) {
   acc = Variant(found);
   return Step::Ok;
 }
+
+}  // namespace qv

@@ -6,6 +6,8 @@
 #include "engine/Variant.h"
 #include "engine/eval/Machine.h"
 
+namespace qv {
+
 Step Len(Variant& acc);
 Step Asc(Variant& acc);
 Step Space(Variant& acc);
@@ -13,3 +15,5 @@ Step StringOf(const Variant* count, Variant& acc);
 Step LeftRight(bool right, const Variant* value, Variant& acc);
 Step Mid(const Variant* value, const Variant* start, Variant& acc);
 Step Instr(const Variant* start, const Variant* searched, Variant& acc);
+
+}  // namespace qv

@@ -7,7 +7,10 @@
 
 #include "engine/Messages.h"
 #include "engine/compile/DecimalReader.h"
-#include "engine/qvExpression.h"
+#include "engine/compile/Scanner.h"
+#include "engine/Engine.h"
+
+namespace qv {
 
 namespace {
 
@@ -62,7 +65,11 @@ bool WithinUpperBounds(const ArrayEntry& entry, const std::array<int32_t, 4>& su
 
 }  // namespace
 
-int16_t qvExpression::FindArray(std::u16string_view Name) const {
+int16_t Engine::ArrayDims(int Slot) const {
+  return Slot <= arraysCount_ && size_t(Slot) < arrays_.size() ? arrays_[size_t(Slot)].NumDims : 0;
+}
+
+int16_t Engine::FindArray(std::u16string_view Name) const {
   for (int16_t slot = 1; slot <= arraysCount_ && size_t(slot) < arrays_.size(); ++slot)
     if (EqualNoCase(arrays_[size_t(slot)].Name, Name)) return slot;
   return 0;
@@ -70,14 +77,14 @@ int16_t qvExpression::FindArray(std::u16string_view Name) const {
 
 // A new name takes the next slot. The count is a 16-bit number: a 32768th array is refused as
 // an overflow rather than written over the last one.
-int16_t qvExpression::ArraySlotFor(std::u16string_view Name) {
+int16_t Engine::ArraySlotFor(std::u16string_view Name) {
   if (int16_t slot = FindArray(Name)) return slot;
   if (arraysCount_ == INT16_MAX) RaiseRuntimeError(kErrOverflow);
   arrays_.resize(size_t(arraysCount_) + 2);  // keeps the earlier slots
   return ++arraysCount_;
 }
 
-int64_t qvExpression::ElementOffset(const ArrayEntry& Entry, const std::array<int32_t, 4>& Subscripts) {
+int64_t Engine::ElementOffset(const ArrayEntry& Entry, const std::array<int32_t, 4>& Subscripts) {
   if (!WithinUpperBounds(Entry, Subscripts)) return -1;
   int64_t offset = 0;
   for (int16_t k = Entry.NumDims; k >= 1; --k) {
@@ -92,19 +99,19 @@ int64_t qvExpression::ElementOffset(const ArrayEntry& Entry, const std::array<in
 // Malformed definitions set error 12. An array too large to store is refused as out of memory
 // and reported under "DefineArray" (failing silently would pass for a definition that worked);
 // the store is then unchanged. An empty name, as in "(3)", is accepted like any other.
-void qvExpression::DefineArray(std::u16string& Definition) {
-  Guarded(u"DefineArray", [&] {
-    const std::u16string text = StripComments(Definition);
+void Engine::DefineArray(std::u16string& Definition) {
+  errors_.Guarded(u"DefineArray", [&] {
+    const std::u16string text = StripComments(errors_, Definition);
     const size_t bracket = text.find(u'(');
     if (bracket == std::u16string::npos) {
-      SetError(12, text + std::u16string(msg::kBracketExpected));
+      errors_.Set(12, text + std::u16string(msg::kBracketExpected));
       return;
     }
     std::u16string name(TrimSpaces(std::u16string_view(text).substr(0, bracket)));
     std::array<int16_t, 5> dims{};
     int16_t numDims = 0;
     if (!ReadBounds(std::u16string_view(text).substr(bracket + 1), dims, numDims)) {
-      SetError(12, name + std::u16string(msg::kTooManyDims));
+      errors_.Set(12, name + std::u16string(msg::kTooManyDims));
       return;
     }
     const int64_t count = ElementCount(dims, numDims);
@@ -122,11 +129,11 @@ void qvExpression::DefineArray(std::u16string& Definition) {
 // passed. Bounds the block does not have keep their old entries; bounds beyond 16 bits give 0.
 // The elements are copied before anything changes, so exhausted memory (reported under
 // "SetArrayValues") leaves the store as it was.
-void qvExpression::SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayValues& Values) {
-  Guarded(u"SetArrayValues", [&] {
+void Engine::SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayValues& Values) {
+  errors_.Guarded(u"SetArrayValues", [&] {
     std::u16string name = Name.toText();
     if (NumDims >= 5) {
-      SetError(10, name + std::u16string(msg::kTooManyDims));
+      errors_.Set(10, name + std::u16string(msg::kTooManyDims));
       return;
     }
     std::vector<double> copy;
@@ -143,9 +150,9 @@ void qvExpression::SetArrayValues(const Variant& Name, uint8_t NumDims, const qv
 }
 
 // A name not stored gives slot 0 and leaves NumDims and Bounds as they were.
-void qvExpression::GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t& NumDims,
+void Engine::GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t& NumDims,
                                    std::vector<int16_t>& Bounds) {
-  Guarded(u"GetArrayDetails", [&] {
+  errors_.Guarded(u"GetArrayDetails", [&] {
     Slot = 0;
     const int16_t slot = FindArray(Name);
     if (slot == 0) return;
@@ -159,9 +166,9 @@ void qvExpression::GetArrayDetails(const std::u16string& Name, int16_t& Slot, in
 // Writes one element. Slots out of range and subscripts above a bound do nothing; a negative
 // subscript, or one outside an array without matching storage, is a subscript failure, and a
 // value that is no number a type mismatch, both reported under "ArrayValue".
-void qvExpression::ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t S2,
+void Engine::ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t S2,
                               int16_t S3, int16_t S4) {
-  Guarded(u"ArrayValue", [&] {
+  errors_.Guarded(u"ArrayValue", [&] {
     if (Slot < 1 || Slot > arraysCount_) return;
     ArrayEntry& entry = arrays_[size_t(Slot)];
     const std::array<int32_t, 4> subscripts{S1, S2, S3, S4};
@@ -176,9 +183,9 @@ void qvExpression::ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, in
 
 // Reads one element as a double; the 16-bit integer 0 when there is none. A negative subscript
 // (or one outside mismatched storage) is reported under "GetArrayValue".
-Variant qvExpression::GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, int16_t S4) {
+Variant Engine::GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, int16_t S4) {
   Variant result(int16_t(0));
-  Guarded(u"GetArrayValue", [&] {
+  errors_.Guarded(u"GetArrayValue", [&] {
     if (Slot < 1 || Slot > arraysCount_) return;
     const ArrayEntry& entry = arrays_[size_t(Slot)];
     const std::array<int32_t, 4> subscripts{S1, S2, S3, S4};
@@ -190,18 +197,18 @@ Variant qvExpression::GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_
   return result;
 }
 
-std::u16string qvExpression::ArrayName(const Variant& Slot) {
+std::u16string Engine::ArrayName(const Variant& Slot) {
   std::u16string name;
-  Guarded(u"ArrayName", [&] {
+  errors_.Guarded(u"ArrayName", [&] {
     if (int32_t slot = ItemPosition(Slot, arraysCount_)) name = arrays_[size_t(slot)].Name;
   });
   return name;
 }
 
 // Name(d1, d2, ...) with the upper bounds, for messages: Grid(3, 4).
-std::u16string qvExpression::ArrayNameWithDims(const Variant& Slot) {
+std::u16string Engine::ArrayNameWithDims(const Variant& Slot) {
   std::u16string text;
-  Guarded(u"ArrayNameWithDims$", [&] {
+  errors_.Guarded(u"ArrayNameWithDims$", [&] {
     const int32_t slot = ItemPosition(Slot, arraysCount_);
     if (slot == 0) return;
     const ArrayEntry& entry = arrays_[size_t(slot)];
@@ -212,3 +219,5 @@ std::u16string qvExpression::ArrayNameWithDims(const Variant& Slot) {
   });
   return text;
 }
+
+}  // namespace qv

@@ -1,5 +1,7 @@
 #include "engine/stores/VariableStore.h"
 
+namespace qv {
+
 std::shared_ptr<qvVariable> VariableStore::Find(std::u16string_view name) const {
   auto it = index_.find(UpperCase(name));
   return it == index_.end() ? nullptr : records_[it->second];
@@ -37,3 +39,5 @@ void VariableStore::Clear() noexcept {
   records_.clear();
   index_.clear();
 }
+
+}  // namespace qv

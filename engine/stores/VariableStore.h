@@ -12,6 +12,8 @@
 
 #include "engine/qvVariable.h"
 
+namespace qv {
+
 class VariableStore {
  public:
   int32_t Count() const noexcept { return int32_t(records_.size()); }
@@ -31,3 +33,5 @@ class VariableStore {
   std::vector<std::shared_ptr<qvVariable>> records_;
   std::unordered_map<std::u16string, size_t> index_;  // upper-cased key -> offset in records_
 };
+
+}  // namespace qv

@@ -1,6 +1,8 @@
 // The variable store: named values shared by reference with the compiled code that loads them.
 // A name that reads as a number never reaches the store; it stands for that number.
-#include "engine/qvExpression.h"
+#include "engine/Engine.h"
+
+namespace qv {
 
 namespace {
 
@@ -11,7 +13,7 @@ bool IsNumericName(std::u16string_view name, double& value) { return TextToNumbe
 
 }  // namespace
 
-int32_t qvExpression::ItemPosition(const Variant& Index, int32_t Count) {
+int32_t Engine::ItemPosition(const Variant& Index, int32_t Count) {
   double x = 0;
   if (!Index.toNumber(x)) RaiseRuntimeError(kErrTypeMismatch);
   if (!(x > 0 && x <= Count)) return 0;
@@ -22,8 +24,8 @@ int32_t qvExpression::ItemPosition(const Variant& Index, int32_t Count) {
 // Sets a variable, creating it when new. A numeric name only hands its number back in Value.
 // The only failure possible is exhausted memory; it is reported under "Variable", since a host
 // that was told nothing would take the assignment for done.
-void qvExpression::Variable(const Variant& VarName, double& Value) {
-  Guarded(u"Variable", [&] {
+void Engine::Variable(const Variant& VarName, double& Value) {
+  errors_.Guarded(u"Variable", [&] {
     std::u16string name = NameText(VarName);
     if (double number = 0; IsNumericName(name, number)) {
       Value = number;
@@ -40,9 +42,9 @@ void qvExpression::Variable(const Variant& VarName, double& Value) {
 
 // A missing name is the collection's failed lookup (invalid argument), reported under
 // "VariableValue" with the result 0; nothing is created.
-double qvExpression::VariableValue(const Variant& VarName) {
+double Engine::VariableValue(const Variant& VarName) {
   double result = 0;
-  Guarded(u"VariableValue", [&] {
+  errors_.Guarded(u"VariableValue", [&] {
     const std::u16string name = NameText(VarName);
     if (IsNumericName(name, result)) return;
     auto record = variables_.Find(name);
@@ -55,21 +57,21 @@ double qvExpression::VariableValue(const Variant& VarName) {
   return result;
 }
 
-int32_t qvExpression::NumVariables() { return variables_.Count(); }
+int32_t Engine::NumVariables() { return variables_.Count(); }
 
-int16_t qvExpression::VariablesCount() {
+int16_t Engine::VariablesCount() {
   const int32_t count = variables_.Count();
   if (count > INT16_MAX) {
-    ReportError(u"VariablesCount", qvRuntimeError(kErrOverflow));
+    errors_.Report(u"VariablesCount", qvRuntimeError(kErrOverflow));
     return 0;
   }
   return int16_t(count);
 }
 
 // The name at a position 1..count; the empty text for any other index, without an error.
-std::u16string qvExpression::VariableName(const Variant& Index) {
+std::u16string Engine::VariableName(const Variant& Index) {
   std::u16string name;
-  Guarded(u"VariableName", [&] {
+  errors_.Guarded(u"VariableName", [&] {
     if (int32_t position = ItemPosition(Index, variables_.Count())) name = variables_.At(position)->Name;
   });
   return name;
@@ -78,7 +80,7 @@ std::u16string qvExpression::VariableName(const Variant& Index) {
 // Empties the variable store and the array store. Compiled code keeps the records it holds.
 // Emptying at once has the same effect as removing the first record count times, without the
 // cost of renumbering the positions after each removal.
-void qvExpression::ResetVariables() {
+void Engine::ResetVariables() {
   variables_.Clear();
   arraysCount_ = 0;
   arrays_.resize(1);  // slot 0 alone, which never holds an array
@@ -88,7 +90,7 @@ void qvExpression::ResetVariables() {
 // integer 0. Failures (exhausted memory) give no variable and record nothing: the compiler then
 // reports the name as undefined. An empty name is stored like any other; it cannot be written
 // in an expression, so only a host can create it.
-std::shared_ptr<qvVariable> qvExpression::xVariable(const Variant& Name, bool& Create) {
+std::shared_ptr<qvVariable> Engine::xVariable(const Variant& Name, bool& Create) {
   try {
     std::u16string name = NameText(Name);
     if (double number = 0; IsNumericName(name, number)) return variables_.Find(name);
@@ -103,9 +105,11 @@ std::shared_ptr<qvVariable> qvExpression::xVariable(const Variant& Name, bool& C
 }
 
 // Replaces any record under the same key and appends this one; failures go to the caller.
-int32_t qvExpression::AddVariable(std::shared_ptr<qvVariable>& Record) { return variables_.Add(Record); }
+int32_t Engine::AddVariable(std::shared_ptr<qvVariable>& Record) { return variables_.Add(Record); }
 
-std::shared_ptr<qvVariable> qvExpression::BindVariable(const std::u16string& Name) {
+std::shared_ptr<qvVariable> Engine::BindVariable(const std::u16string& Name) {
   bool create = true;
   return xVariable(Variant(Name), create);
 }
+
+}  // namespace qv

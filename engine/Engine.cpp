@@ -1,0 +1,46 @@
+// Creation and destruction of the engine, and its settings.
+#include "engine/Engine.h"
+
+namespace qv {
+
+Engine::Engine() : random_(std::make_shared<RandomGenerator>()) { Initialize(); }
+
+Engine::Engine(std::shared_ptr<RandomGenerator> random) : random_(std::move(random)) { Initialize(); }
+
+// Creation, in this order: no arrays; one empty expression record (index 0); the opcode table
+// (built by its own constructor); the two switches; the empty variable store; no user functions.
+void Engine::Initialize() {
+  errors_.Guarded(u"Class_Initialize", [&] {
+    arraysCount_ = 0;
+    arrays_.assign(1, ArrayEntry{});
+    expressions_.assign(1, CompiledExpression{});
+    evaluationTrap_ = true;
+    createVariables_ = true;
+    variables_.Clear();
+  });
+}
+
+// The sub-engines of the defined functions go first, then everything else with the object
+// (sub-engines of slots no longer counted included: unique_ptr releases them all).
+Engine::~Engine() {
+  for (int k = 1; k <= NumUserFuncs() && k <= kMaxUserFuncs; ++k) userFuncEngines_[size_t(k - 1)].reset();
+}
+
+// Sub-engines follow the engine's settings, those made later included (UserFuncEngine).
+void Engine::SetEvaluationTrap(bool On) {
+  evaluationTrap_ = On;
+  for (auto& sub : userFuncEngines_)
+    if (sub) sub->SetEvaluationTrap(On);
+}
+
+void Engine::SetHighestTier(Tier Highest) {
+  highestTier_ = Highest > kHighestTier ? kHighestTier : Highest;
+  for (auto& sub : userFuncEngines_)
+    if (sub) sub->SetHighestTier(highestTier_);
+}
+
+const CompiledExpression* Engine::Expression(int32_t Index) const {
+  return Index >= 0 && size_t(Index) < expressions_.size() ? &expressions_[size_t(Index)] : nullptr;
+}
+
+}  // namespace qv

@@ -1,0 +1,165 @@
+// The engine behind the public facade qvExpression: its components and the procedures that join
+// them. Each component is a small object of its own, handed by reference to the parts that need
+// it: the opcode table (engine/compile/OpcodeTable.h), the error state (ErrorState.h), the
+// variable store (engine/stores/VariableStore.h), the arrays, the user-function slots with their
+// sub-engines, and the table of compiled expressions, each holding an immutable compiled program
+// (engine/eval/Program.h) that evaluation runs through the ladder of tiers (engine/eval/Tiers.h).
+//
+// The procedures are implemented by subsystem:
+//   engine/compile/  opcode table, error state, scanner, compiler, listing
+//   engine/eval/     evaluator, tiers, operators, numeric and string functions, number formatting
+//   engine/stores/   variables, arrays, user-defined functions, expression store and resets
+//
+// Words this code uses in one sense throughout:
+//   record     the stored form of one thing: a variable's qvVariable, an array's ArrayEntry, an
+//              expression index's CompiledExpression.
+//   sub-step   one piece of an instruction's work (a conversion, an arithmetic operation, a
+//              storage access).
+//   fails      a sub-step fails: under the evaluation trap (the state at creation) it has no
+//              effect and records nothing, and the instruction goes on (continue on failure).
+//   records    a failure is written into the error state (code, description, position, source).
+//   declines   a fast tier gives an evaluation back to the next tier down, having changed
+//              nothing, wherever its result could differ from the general loop's.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/CompiledExpression.h"
+#include "engine/RuntimeError.h"
+#include "engine/Variant.h"
+#include "engine/compile/ErrorState.h"
+#include "engine/compile/OpcodeTable.h"
+#include "engine/eval/RandomGenerator.h"
+#include "engine/eval/Tiers.h"
+#include "engine/qvArrayValues.h"
+#include "engine/qvColumn.h"
+#include "engine/qvVariable.h"
+#include "engine/stores/ArrayEntry.h"
+#include "engine/stores/VariableStore.h"
+
+struct qvExpressionTestAccess;
+
+namespace qv {
+
+class Machine;
+
+class Engine {
+ public:
+  Engine();
+  explicit Engine(std::shared_ptr<RandomGenerator> random);  // a user function's sub-engine
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // ---- the members of the facade, one for one ----
+  int16_t NumUserFuncs() const { return opcodes_.NumUserFuncs(); }
+  int16_t ArraysCount() const { return arraysCount_; }
+  bool CreateVariables() const { return createVariables_; }
+  bool EvaluationTrap() const { return evaluationTrap_; }
+  void SetEvaluationTrap(bool On);
+  Tier HighestTier() const { return highestTier_; }
+  void SetHighestTier(Tier Highest);
+
+  const ErrorState& Errors() const { return errors_; }
+  void ClearError() { errors_.Clear(); }
+
+  void Compile(std::u16string& Text, int16_t& Index);
+  std::u16string RPNExpression();
+  Variant Value(int32_t& Index);
+  size_t ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
+                      int32_t* Status, unsigned Threads);
+
+  void Variable(const Variant& VarName, double& Value);
+  double VariableValue(const Variant& VarName);
+  int32_t NumVariables();
+  int16_t VariablesCount();
+  std::u16string VariableName(const Variant& Index);
+  void ResetVariables();
+  std::shared_ptr<qvVariable> BindVariable(const std::u16string& Name);
+
+  void DefineArray(std::u16string& Definition);
+  void SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayValues& Values);
+  void GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t& NumDims,
+                       std::vector<int16_t>& Bounds);
+  void ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t S2, int16_t S3, int16_t S4);
+  Variant GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, int16_t S4);
+  std::u16string ArrayName(const Variant& Slot);
+
+  void UserFunc(std::u16string& Definition);
+  std::u16string UserFuncText(const Variant& Index);
+  bool ReservedName(const std::u16string& Name, const std::u16string& Prefix);
+  void ResetUserFuncs();
+
+  int32_t NumExpressions();
+  std::u16string ExpressionText(const Variant& Index);
+  void ResetCompiledExpressions();
+  void Reset();
+
+  const OpcodeTable& Opcodes() const { return opcodes_; }
+  const CompiledExpression* Expression(int32_t Index) const;
+  void SeedRandom(uint64_t Seed) { random_->Seed(Seed); }
+
+  // ---- the procedures the members share ----
+  // Compiler (engine/compile/Compiler.cpp)
+  void CompileExpression();
+  // Variables (engine/stores/Variables.cpp)
+  std::shared_ptr<qvVariable> xVariable(const Variant& Name, bool& Create);
+  int32_t AddVariable(std::shared_ptr<qvVariable>& Record);
+  // The position 1..Count that an index value names (halves to even), 0 when it lies outside;
+  // an index that is no number raises a type mismatch.
+  static int32_t ItemPosition(const Variant& Index, int32_t Count);
+  // Arrays (engine/stores/Arrays.cpp)
+  std::u16string ArrayNameWithDims(const Variant& Slot);
+  int16_t FindArray(std::u16string_view Name) const;  // slot 1..ArraysCount, or 0
+  int16_t ArraySlotFor(std::u16string_view Name);      // the name's slot, a new one when missing
+  // The offset in Entry.Values of the element at Subscripts (one per dimension, the first
+  // varying fastest), or -1 when it lies outside the bounds or outside the storage that exists.
+  static int64_t ElementOffset(const ArrayEntry& Entry, const std::array<int32_t, 4>& Subscripts);
+  // The compiler's view of arrays: an array reference -k takes as many values as array k has
+  // dimensions.
+  int16_t ArrayDims(int Slot) const;
+  // User-defined functions (engine/stores/UserFunctions.cpp)
+  void DefineBody(int16_t Slot, const std::vector<std::u16string>& Params, std::u16string& Body,
+                  const std::u16string& Name);
+  Engine& UserFuncEngine(int Slot);  // slot 1..20, created on first use
+  // Evaluator (engine/eval/Evaluator.cpp)
+  // Runs a program whose variables hold the values Values[k] (one per program variable): the
+  // fast tiers up to the highest allowed, the general loop where they decline.
+  Variant Run(const Program& Code, const Variant* const* Values);
+  Variant Evaluate(const Program& Code, const Variant* const* Values);  // the general loop
+  void ArrayElement(Machine& M, int Slot);        // opcode -Slot: one element of array Slot
+  void CallUserFunc(Machine& M, int16_t Opcode);  // a user-function slot's opcode
+  void Combinations(Machine& M, bool Ordered);    // NCR, and NPR when Ordered
+  bool Factorial(double X, double& Product);      // false, with the failure recorded, outside 0..169
+  // Records code 6 for an instruction that found its arguments outside its domain.
+  void RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right);
+
+  ErrorState& Errors() { return errors_; }
+
+ private:
+  friend class Compiler;                    // engine/compile/Compiler.cpp: one compilation pass
+  friend struct ::qvExpressionTestAccess;  // tests/TestAccess.h
+  void Initialize();
+
+  // ---- fields, in the order of creation ----
+  ErrorState errors_;
+  OpcodeTable opcodes_;
+  int16_t arraysCount_ = 0;
+  bool evaluationTrap_ = false;  // true at creation: continue on failure
+  bool createVariables_ = false;
+  Tier highestTier_ = kHighestTier;
+  VariableStore variables_;
+  std::array<std::unique_ptr<Engine>, kMaxUserFuncs> userFuncEngines_;
+  std::array<std::u16string, kMaxUserFuncs> userFuncTexts_;
+  std::vector<ArrayEntry> arrays_;  // slot 0 exists and never holds an array
+  std::vector<CompiledExpression> expressions_;  // index 0 exists and is never given out
+  int32_t currentExpression_ = 0;
+  std::shared_ptr<RandomGenerator> random_;
+};
+
+}  // namespace qv

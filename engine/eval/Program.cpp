@@ -1,0 +1,62 @@
+// Making the program of a compiled record: its instructions with their operands split into
+// variables and constants, and the fast tiers' forms.
+#include "engine/eval/Program.h"
+
+#include <algorithm>
+
+#include "engine/CompiledExpression.h"
+#include "engine/compile/OpcodeTable.h"
+#include "engine/eval/DoubleProgram.h"
+#if QV_HAVE_NATIVE
+#include "engine/native/NativeProgram.h"
+#else
+namespace qv {
+class NativeProgram {};  // this build has no native tier: Program::Native stays null
+}  // namespace qv
+#endif
+
+namespace qv {
+
+Program::Program() = default;
+Program::~Program() = default;
+
+namespace {
+
+// The index of a load's variable in the program's list, adding it on its first load.
+uint16_t VariableIndex(Program& code, const std::shared_ptr<qvVariable>& record) {
+  auto it = std::find(code.Variables.begin(), code.Variables.end(), record);
+  if (it != code.Variables.end()) return uint16_t(it - code.Variables.begin());
+  code.Variables.push_back(record);
+  return uint16_t(code.Variables.size() - 1);
+}
+
+}  // namespace
+
+std::shared_ptr<const Program> BuildProgram(const CompiledExpression& Record, bool Finished) {
+  auto code = std::make_shared<Program>();
+  const size_t stored = std::min(Record.Opcodes.size(), Record.Operands.size());
+  const int64_t count = std::min<int64_t>(Record.Count, int64_t(stored) - 1);
+  code->Code.reserve(size_t(std::max<int64_t>(count, 0)));
+  for (int64_t i = 1; i <= count; ++i) {
+    Instruction instruction{Record.Opcodes[size_t(i)], false, 0};
+    if (instruction.Op == OpLoad) {
+      const Operand& operand = Record.Operands[size_t(i)];
+      if (operand.Var) {
+        instruction.Variable = true;
+        instruction.Index = VariableIndex(*code, operand.Var);
+      } else {
+        code->Constants.push_back(operand.Constant);
+        instruction.Index = uint16_t(code->Constants.size() - 1);
+      }
+    }
+    code->Code.push_back(instruction);
+  }
+  for (const auto& record : code->Variables) code->VariableValues.push_back(&record->Value);
+  if (Finished) code->Fast = DeriveDoubleProgram(*code);
+#if QV_HAVE_NATIVE
+  if (code->Fast) code->Native = NativeProgram::Compile(*code->Fast);
+#endif
+  return code;
+}
+
+}  // namespace qv

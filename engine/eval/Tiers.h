@@ -1,0 +1,51 @@
+// The ladder of evaluation tiers, in one place. A compiled program runs on the fastest tier it
+// has, up to a highest tier that the engine's setting allows: the native form, then the
+// all-double program, then the general loop. The fast tiers share one frame of doubles that the
+// caller gathers; where one declines (an input that is not a double, a result that would not
+// simply be stored) the general loop decides, which gives what every tier would have given.
+#pragma once
+
+#include "engine/eval/DoubleProgramRun.h"
+#include "engine/eval/Program.h"
+#include "engine/qvTier.h"
+#if QV_HAVE_NATIVE
+#include "engine/native/NativeProgram.h"
+#endif
+
+namespace qv {
+
+using Tier = qvTier;
+#if QV_HAVE_NATIVE
+inline constexpr Tier kHighestTier = Tier::Native;
+#else
+inline constexpr Tier kHighestTier = Tier::AllDouble;
+#endif
+
+// The values of the program's variables into the first registers of the frame; false when one
+// of them is not a double (the fast tiers then decline).
+inline bool GatherFrame(const Program& Code, const Variant* const* Values, double* Frame) noexcept {
+  bool doubles = true;
+  const size_t n = Code.Variables.size();
+  for (size_t k = 0; k < n; ++k) {
+    doubles &= Values[k]->isDouble();
+    Frame[k] = Values[k]->asDouble();
+  }
+  return doubles;
+}
+
+// The fast tiers up to Highest on a gathered frame: true with the value (of the all-double
+// program's result kind), or false when the general loop must decide. Code.Fast is not null. A
+// native form declines exactly where the all-double program would, so a decline goes straight
+// to the general loop.
+inline bool RunFastTiers(const Program& Code, Tier Highest, double* Frame, double& Value) noexcept {
+  const DoubleProgram& fast = *Code.Fast;
+  fast.LoadConstants(Frame);
+#if QV_HAVE_NATIVE
+  if (Highest >= Tier::Native && Code.Native) return Code.Native->Run(Frame, Value);
+#else
+  (void)Highest;
+#endif
+  return RunDoubleProgram(fast, Frame, Value);
+}
+
+}  // namespace qv
