@@ -60,7 +60,7 @@ bool TableReporter::PrintTable(const std::array<Probe, kCases.size()>& probes) c
     const double qvc = Time("qvcalc_compile", c.number) / 1000, muc = Time("muparser_compile", c.number) / 1000;
     const double perSet = (named - qv) / double(c.uses.size());
     std::printf("| %d | `%s` | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %g | %lld", c.number,
-                ToNarrow(c.qv).c_str(), Cell(native, "%.2f").c_str(), Cell(qv, "%.2f").c_str(),
+                qv::ToNarrow(c.qv).c_str(), Cell(native, "%.2f").c_str(), Cell(qv, "%.2f").c_str(),
                 Cell(qv / native, "%.2f").c_str(), Cell(mu, "%.2f").c_str(), Cell(qv / mu, "%.2f").c_str(),
                 Cell(named, "%.2f").c_str(), Cell(named > 0 ? perSet : 0, "%.1f").c_str(), Cell(qvc, "%.3f").c_str(),
                 Cell(muc, "%.3f").c_str(), Cell(muc / qvc, "%.1f").c_str(), p.allocationsPerEvaluation,

@@ -31,8 +31,8 @@ std::string Shown(std::u16string_view text) {
 }  // namespace
 
 std::string ResultText(const Variant& value) {
-  if (value.isWhole()) return ToUtf8(WholeToText(value.asWhole()));
-  if (value.isDouble()) return ToUtf8(NumberToText(value.asDouble()));
+  if (value.isWhole()) return ToUtf8(qv::WholeToText(value.asWhole()));
+  if (value.isDouble()) return ToUtf8(qv::NumberToText(value.asDouble()));
   return ToUtf8(value.asText());
 }
 

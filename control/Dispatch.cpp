@@ -70,7 +70,7 @@ DispatchArg Convert(const Variant& arg, ParamType type) {
       break;
     case Whole32:
       if (!arg.toNumber(out.Number)) RaiseRuntimeError(kErrTypeMismatch);
-      if (!ToWhole(out.Number, out.Whole)) RaiseRuntimeError(kErrOverflow);
+      if (!qv::ToWhole(out.Number, out.Whole)) RaiseRuntimeError(kErrOverflow);
       break;
   }
   return out;
@@ -92,7 +92,7 @@ std::span<const MemberInfo> DispatchMembers() { return kMembers; }
 
 int32_t DispatchIdOfName(std::u16string_view Name) {
   for (const MemberInfo& member : kMembers)
-    if (member.DispId != 0 && EqualNoCase(member.Name, Name)) return member.DispId;
+    if (member.DispId != 0 && qv::EqualNoCase(member.Name, Name)) return member.DispId;
   return 0;
 }
 

@@ -210,7 +210,7 @@ void qvCalc::ErrorTrap(const std::u16string& Source, const qvRuntimeError& Failu
   ++trapDepth_;
   try {
     std::u16string text(qv::msg::kErrorWord);
-    text.append(WholeToText(Failure.Number)).append(qv::msg::kHasOccured).append(Source);
+    text.append(qv::WholeToText(Failure.Number)).append(qv::msg::kHasOccured).append(Source);
     std::u16string description = Failure.Description;
     RaiseErrorMsg(text, description);
   } catch (...) {

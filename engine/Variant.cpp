@@ -29,35 +29,37 @@ void Variant::releaseText() noexcept {
 }
 
 const std::u16string& Variant::asText() const noexcept {
-  return kind_ == Kind::Text ? u_.text->text : kEmptyText;
+  return kind_ == Kind::Text ? text() : kEmptyText;
 }
 
 bool Variant::toNumberOther(double& out) const noexcept {
   switch (kind_) {
     case Kind::Empty: out = 0; return true;
     case Kind::Int16:
-    case Kind::Int32: out = u_.i32; return true;
-    case Kind::Double: out = u_.d; return true;
-    case Kind::Text: return TextToNumber(u_.text->text, out);
+    case Kind::Int32: out = i32(); return true;
+    case Kind::Double: out = d(); return true;
+    case Kind::Text: return qv::TextToNumber(text(), out);
   }
   return false;
 }
 
 bool Variant::toWhole(int32_t& out) const noexcept {
-  double d = 0;
-  return toNumber(d) && ToWhole(d, out);
+  double x = 0;
+  return toNumber(x) && qv::ToWhole(x, out);
 }
 
 std::u16string Variant::toText() const {
   switch (kind_) {
     case Kind::Empty: return {};
     case Kind::Int16:
-    case Kind::Int32: return WholeToText(u_.i32);
-    case Kind::Double: return NumberToText(u_.d);
-    case Kind::Text: return u_.text->text;
+    case Kind::Int32: return qv::WholeToText(i32());
+    case Kind::Double: return qv::NumberToText(d());
+    case Kind::Text: return text();
   }
   return {};
 }
+
+namespace qv {
 
 // <number> = blanks [sign] (digits ["." digits] | "." digits) [("E"|"D") [sign] digits] blanks
 bool TextToNumber(std::u16string_view text, double& out) noexcept {
@@ -65,9 +67,9 @@ bool TextToNumber(std::u16string_view text, double& out) noexcept {
   while (b < e && (text[b] == u' ' || text[b] == u'\t')) ++b;
   while (e > b && (text[e - 1] == u' ' || text[e - 1] == u'\t')) --e;
   text = text.substr(b, e - b);
-  qv::DecimalPrefix number;
+  DecimalPrefix number;
   try {
-    number = qv::ReadDecimalPrefix(text, true);
+    number = ReadDecimalPrefix(text, true);
   } catch (...) {  // only memory can fail here
     return false;
   }
@@ -174,3 +176,5 @@ int CompareNoCase(std::u16string_view a, std::u16string_view b) noexcept {
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
+
+}  // namespace qv

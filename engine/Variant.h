@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -57,10 +58,10 @@ class Variant {
 
   // The number, for Int16, Int32 and Double; 0 for Empty and Text.
   double asDouble() const noexcept {
-    return kind_ == Kind::Double ? u_.d : (isWhole() ? double(u_.i32) : 0.0);
+    return kind_ == Kind::Double ? d() : (isWhole() ? double(i32()) : 0.0);
   }
   // The whole number, for Int16 and Int32 (both are kept widened to 32 bits inside).
-  int32_t asWhole() const noexcept { return isWhole() ? u_.i32 : 0; }
+  int32_t asWhole() const noexcept { return isWhole() ? i32() : 0; }
   // The text, for Text; the empty text for every other kind.
   const std::u16string& asText() const noexcept;
 
@@ -68,7 +69,7 @@ class Variant {
   // number only when the whole text is one. They report failure instead of throwing.
   bool toNumber(double& out) const noexcept {
     if (kind_ != Kind::Double) return toNumberOther(out);
-    out = u_.d;
+    out = d();
     return true;
   }
   std::u16string toText() const;
@@ -84,6 +85,20 @@ class Variant {
   }
 
  private:
+  // The union's members, read only through these: a debug build checks the tag on every read.
+  double d() const noexcept {
+    assert(kind_ == Kind::Double);
+    return u_.d;
+  }
+  int32_t i32() const noexcept {
+    assert(kind_ == Kind::Int16 || kind_ == Kind::Int32);
+    return u_.i32;
+  }
+  const std::u16string& text() const noexcept {
+    assert(kind_ == Kind::Text);
+    return u_.text->text;
+  }
+
   struct TextBlock {
     std::atomic<uint32_t> refs;
     std::u16string text;
@@ -115,6 +130,8 @@ class Variant {
 
 static_assert(sizeof(Variant) == 16, "Variant stays a tag and one machine word");
 
+namespace qv {
+
 // Reading a text as a number: the whole text, blanks around it allowed; an optional sign,
 // digits with an optional "." fraction, an optional exponent with E, e, D or d. The decimal
 // separator is always ".", whatever the locale. False when the text is not such a number or
@@ -139,3 +156,5 @@ char16_t UpperCase(char16_t c) noexcept;           // A-Z and the Latin-1 letter
 std::u16string UpperCase(std::u16string_view text);
 bool EqualNoCase(std::u16string_view a, std::u16string_view b) noexcept;
 int CompareNoCase(std::u16string_view a, std::u16string_view b) noexcept;  // -1, 0, 1
+
+}  // namespace qv

@@ -31,7 +31,7 @@ Details DetailsOf(qvExpression& e, const std::u16string& name) {
 }
 
 std::u16string Failure(const char16_t* procedure, const char16_t* text, int number) {
-  return u"Error " + WholeToText(number) + u" has occured in qvCalcE, " + procedure + u"\r\n" + text;
+  return u"Error " + qv::WholeToText(number) + u" has occured in qvCalcE, " + procedure + u"\r\n" + text;
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST(DispatchTable, IdentifiersAndLookUpByName) {
   // Every row is found by its own identifier and kind; only Variable shares an identifier.
   std::set<int32_t> ids;
   for (const MemberInfo& member : DispatchMembers()) {
-    EXPECT_EQ(FindMember(member.DispId, member.Kind), &member) << ToNarrow(member.Name);
+    EXPECT_EQ(FindMember(member.DispId, member.Kind), &member) << qv::ToNarrow(member.Name);
     EXPECT_EQ(DispatchIdOfName(member.Name), member.DispId);
     ids.insert(member.DispId);
   }

@@ -106,7 +106,7 @@ TEST(Variables, BoundRecordIsSharedUntilReset) {
 
 TEST(Variables, CountAbove32767OverflowsIn16Bits) {
   qvExpression e;
-  for (int i = 0; i < 32767; ++i) e.BindVariable(u"V" + WholeToText(i));
+  for (int i = 0; i < 32767; ++i) e.BindVariable(u"V" + qv::WholeToText(i));
   EXPECT_EQ(e.VariablesCount(), 32767);
   e.BindVariable(u"Last");
   EXPECT_EQ(e.ErrorCode(), 0);

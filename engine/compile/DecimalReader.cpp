@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/compile/Characters.h"
+
 namespace qv {
 
 namespace {
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool IsExponentLetter(char16_t c) { return c == u'E' || c == u'e' || c == u'D' || c == u'd'; }
 
 // The decimal order of the first non-zero digit of a mantissa ("120.5" gives 2, "0.003" gives

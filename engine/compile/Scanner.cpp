@@ -29,8 +29,7 @@ bool IsExponentLetter(char16_t c) { return c == u'E' || c == u'e' || c == u'D' |
 // character set is taken as Latin-1, so those codes are U+0080 to U+00FF; a character above
 // U+00FF has no single-byte code and is not a name character.
 bool IsNameChar(char16_t c) {
-  return IsDigit(c) || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_' ||
-         (c >= 0x80 && c <= 0xFF);
+  return IsDigit(c) || IsLetter(c) || c == u'_' || (c >= 0x80 && c <= 0xFF);
 }
 
 void SkipDigits(std::u16string_view text, int32_t& cursor) {

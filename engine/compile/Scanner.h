@@ -9,18 +9,10 @@
 #include <string_view>
 
 #include "engine/Variant.h"
+#include "engine/compile/Characters.h"
 #include "engine/compile/ErrorState.h"
 
 namespace qv {
-
-// Character classes of the language, and the character at a 1-based position (kNoCharacter past
-// either end, a code that belongs to no class).
-inline constexpr char16_t kNoCharacter = 0xFFFF;
-inline bool IsDigit(char32_t c) noexcept { return c >= u'0' && c <= u'9'; }
-inline bool IsLetter(char32_t c) noexcept { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-inline char16_t CharAt(std::u16string_view Text, int64_t Pos) noexcept {
-  return Pos >= 1 && uint64_t(Pos) <= Text.size() ? Text[size_t(Pos - 1)] : kNoCharacter;
-}
 
 void SkipBlanks(ErrorState& Errors, std::u16string_view Text, int32_t& Cursor);
 Variant GetNumber(ErrorState& Errors, std::u16string_view Text, int32_t& Cursor);

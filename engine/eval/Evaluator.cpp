@@ -137,10 +137,13 @@ Variant Engine::Evaluate(const Program& Code, const Variant* const* Values) {
               if (UnaryFunction(op, m.acc) == Step::Domain) RecordDomain(op, nullptr, m.acc);
               break;
             case OpKind::UserFunction: CallUserFunc(m, op); break;
-            default:
+            case OpKind::None: case OpKind::Opener: case OpKind::Closer: case OpKind::ArrayRow:
               if (op < 0 && -op <= arraysCount_) ArrayElement(m, -op);
               // Anything else (ARRAY, markers, unknown opcodes) is an internal error that has
               // no effect under continue on failure: nothing is popped.
+              break;
+            default:  // a row of the table that the cases above do not compute: never quietly
+              errors_.Report(u"Value", qvRuntimeError(kErrInternal));
               break;
           }
           break;
