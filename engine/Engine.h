@@ -132,9 +132,13 @@ class Engine {
   // fast tiers up to the highest allowed, the general loop where they decline.
   Variant Run(const Program& Code, const Variant* const* Values);
   Variant Evaluate(const Program& Code, const Variant* const* Values);  // the general loop
-  void ArrayElement(Machine& M, int Slot);        // opcode -Slot: one element of array Slot
+  // One instruction of the general loop: Failed when a sub-step failed.
+  Step Execute(Machine& M, const Instruction& Current, const Program& Code, const Variant* const* Values);
+  int KeepArguments(const Machine& M, int16_t Op, std::array<Variant, 4>& Args) const;
+  void RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memory);
+  Step ArrayElement(Machine& M, int Slot);        // opcode -Slot: one element of array Slot
   void CallUserFunc(Machine& M, int16_t Opcode);  // a user-function slot's opcode
-  void Combinations(Machine& M, bool Ordered);    // NCR, and NPR when Ordered
+  Step Combinations(Machine& M, bool Ordered);    // NCR, and NPR when Ordered
   bool Factorial(double X, double& Product);      // false, with the failure recorded, outside 0..169
   // Records code 6 for an instruction that found its arguments outside its domain.
   void RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right);
@@ -156,6 +160,7 @@ class Engine {
   VariableStore variables_;
   std::array<std::unique_ptr<Engine>, kMaxUserFuncs> userFuncEngines_;
   std::array<std::u16string, kMaxUserFuncs> userFuncTexts_;
+  std::array<bool, kMaxUserFuncs> userFuncCompiled_{};  // the slot's body compiled without failure
   std::vector<ArrayEntry> arrays_;  // slot 0 exists and never holds an array
   std::vector<CompiledExpression> expressions_;  // index 0 exists and is never given out
   int32_t currentExpression_ = 0;

@@ -201,16 +201,23 @@ TEST(Evaluator, UserFunctionsBindArgumentsByPosition) {
   EXPECT_EQ(Evaluated(u"2 + USER1").value.asWhole(), 2);
 }
 
-TEST(Evaluator, AFailedBodyYieldsEmptyOnLaterCallsWithoutARecordInTheCaller) {
-  qvExpression e;
-  std::u16string g = u"G(X) = LN(X)";
-  e.UserFunc(g);
-  Outcome o = Evaluated(e, u"G(-1)");
-  EXPECT_EQ(o.code, 0);
-  EXPECT_EQ(o.value.asWhole(), -1);
-  o = Evaluated(e, u"G(5)");
-  EXPECT_EQ(o.code, 0);
-  EXPECT_TRUE(o.value.isEmpty());
+// One failure inside a body does not break the function: each call starts afresh. Under the
+// evaluation trap the caller records nothing; with it off the failure is the caller's, named.
+TEST(Evaluator, AUserFunctionRecoversAfterAFailureInItsBody) {
+  for (bool trap : {true, false}) {
+    qvExpression e;
+    e.SetEvaluationTrap(trap);
+    std::u16string g = u"G(X) = 1 / X";
+    e.UserFunc(g);
+    Outcome o = Evaluated(e, u"G(0)");
+    EXPECT_EQ(o.code, trap ? 0 : 6);
+    EXPECT_EQ(o.description, trap ? u"" : u"Div by zero in User Function 'G'");
+    EXPECT_TRUE(trap ? o.value.asWhole() == 0 : o.value.isEmpty());
+    e.ClearError();
+    o = Evaluated(e, u"G(2)");
+    EXPECT_EQ(o.code, 0);
+    EXPECT_EQ(o.value.asDouble(), 0.5);
+  }
 }
 
 TEST(Evaluator, SubEnginesDrawFromTheCallersGenerator) {

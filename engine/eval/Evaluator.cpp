@@ -5,11 +5,13 @@
 // sub-step has no effect and the instruction goes on (continue on failure); domain failures and
 // array bounds are recorded in the error state, and evaluation still runs to the end.
 #include <algorithm>
+#include <array>
 #include <new>
 #include <stdexcept>
 
 #include "engine/Engine.h"
 #include "engine/Messages.h"
+#include "engine/eval/Failures.h"
 #include "engine/eval/Machine.h"
 #include "engine/eval/NumberFormat.h"
 #include "engine/eval/NumericFunctions.h"
@@ -23,9 +25,17 @@ namespace {
 // Two-operand operators without a check of their own: compute into the accumulator, then pop.
 // A left operand outside the stack fails the computing sub-step.
 template <class Operator>
-void Binary(Machine& m, Operator op) {
-  if (const Variant* l = m.Below(0)) op(*l, m.acc);
+Step Binary(Machine& m, Operator op) {
+  const Variant* l = m.Below(0);
+  const Step s = l ? op(*l, m.acc) : Step::Failed;
   m.Pop(1);
+  return s;
+}
+
+// An instruction of n + 1 arguments pops n after its computation, whatever its outcome.
+Step Popped(Machine& m, int n, Step s) {
+  m.Pop(n);
+  return s;
 }
 
 // ^, / and \: the operators that check their operands and may record a failure. A left operand
@@ -73,87 +83,138 @@ Variant Engine::Run(const Program& Code, const Variant* const* Values) {
   return Evaluate(Code, Values);
 }
 
+// The general loop. Under the evaluation trap a failing sub-step has no effect and the loop goes
+// on; with the trap off the first failure, recorded by the instruction or hidden by the rule,
+// ends the evaluation with an empty result, recorded with what failed and why.
 Variant Engine::Evaluate(const Program& Code, const Variant* const* Values) {
   Machine m;
+  std::array<Variant, 4> args;  // the instruction's arguments, kept only while the trap is off
   for (const Instruction& instruction : Code.Code) {
-    const int16_t op = instruction.Op;
+    const int n = evaluationTrap_ ? 0 : KeepArguments(m, instruction.Op, args);
+    Step s;
+    bool memory = false;
     try {
-      switch (op) {
-        case OpLoad:  // push; acc := the constant, or the variable's current value
-          m.Push();
-          m.acc = instruction.Variable ? *Values[instruction.Index] : Code.Constants[instruction.Index];
-          break;
-        case OpNegate: Negate(m.acc); break;  // acc := -acc
-        case OpNot: Not(m.acc); break;        // acc := 1 when acc <= 0, else 0
-        case OpPower:                         // acc := top ^ acc, pop; or record, no pop
-        case OpDivide:                        // acc := top / acc, pop; or record, no pop
-        case OpIntDivide: {                   // acc := top \ acc, pop; or record, no pop
-          const Variant* l = m.Below(0);
-          Step s = Checked(op, l, m.acc);
-          if (s == Step::Domain) RecordDomain(op, l, m.acc); else m.Pop(1);
-          break;
-        }
-        case OpMultiply: Binary(m, Multiply); break;    // acc := top * acc, pop
-        case OpAdd: Binary(m, Add); break;              // acc := top + acc, pop
-        case OpSubtract: Binary(m, Subtract); break;    // acc := top - acc, pop
-        case OpMod: Binary(m, Mod); break;              // acc := top MOD acc, pop
-        case OpConcat: Binary(m, Concat); break;        // acc := top & acc, pop
-        case OpEqual: case OpNotEqual: case OpLessEqual: case OpLess: case OpGreaterEqual:
-        case OpGreater:                                 // acc := 1 or 0, pop
-          if (const Variant* l = m.Below(0)) Relation(op, *l, m.acc); else m.acc = Variant(int16_t(1));
-          m.Pop(1);
-          break;
-        case OpAnd: case OpOr: case OpXor:              // acc := 1 or 0, pop
-          if (const Variant* l = m.Below(0)) Logic(op, *l, m.acc); else m.acc = Variant(int16_t(1));
-          m.Pop(1);
-          break;
-        case OpPi: m.Push(); m.acc = Variant(kPi); break;                 // push; acc := pi
-        case OpDeg: m.Push(); m.acc = Variant(DegreeConstant()); break;   // push; acc := pi/180
-        case OpRnd: Random(m.acc, random_->Next()); break;                // acc := acc * random
-        case OpFact: {                                                    // acc := acc!
-          double x, product;
-          if (m.acc.toNumber(x)) {
-            Factorial(x, product);
-            m.acc.setDouble(product);  // 0 when the failure was recorded
-          }
-          break;
-        }
-        case OpMin: case OpMax: MinMax(op == OpMax, m.Below(0), m.acc); m.Pop(1); break;
-        case OpNcr: case OpNpr: Combinations(m, op == OpNpr); break;      // acc := nCr / nPr, pop
-        case OpIif: Iif(m.Below(1), m.Below(0), m.acc); m.Pop(2); break;  // acc := a or b, pop 2
-        case OpLen: Len(m.acc); break;
-        case OpAsc: Asc(m.acc); break;
-        case OpSpace: Space(m.acc); break;
-        case OpString: StringOf(m.Below(0), m.acc); m.Pop(1); break;
-        case OpLeft: case OpRight: LeftRight(op == OpRight, m.Below(0), m.acc); m.Pop(1); break;
-        case OpMid: Mid(m.Below(1), m.Below(0), m.acc); m.Pop(2); break;
-        case OpInstr: Instr(m.Below(1), m.Below(0), m.acc); m.Pop(2); break;
-        case OpSgn:  // acc := -1, 0 or 1
-          UnaryFunction(op, m.acc);
-          break;
-        default:
-          switch (OpcodeTable::Kind(op)) {
-            case OpKind::RealFunction:  // one-argument numeric functions: acc := f(acc)
-              if (UnaryFunction(op, m.acc) == Step::Domain) RecordDomain(op, nullptr, m.acc);
-              break;
-            case OpKind::UserFunction: CallUserFunc(m, op); break;
-            case OpKind::None: case OpKind::Opener: case OpKind::Closer: case OpKind::ArrayRow:
-              if (op < 0 && -op <= arraysCount_) ArrayElement(m, -op);
-              // Anything else (ARRAY, markers, unknown opcodes) is an internal error that has
-              // no effect under continue on failure: nothing is popped.
-              break;
-            default:  // a row of the table that the cases above do not compute: never quietly
-              errors_.Report(u"Value", qvRuntimeError(kErrInternal));
-              break;
-          }
-          break;
-      }
+      s = Execute(m, instruction, Code, Values);
     } catch (const std::bad_alloc&) {
       // A text too large for the memory left: the sub-step fails like any other.
+      s = Step::Failed;
+      memory = true;
     } catch (const std::length_error&) {
+      s = Step::Failed;
+      memory = true;
     }
+    if (evaluationTrap_ || (s != Step::Failed && errors_.Code == 0)) continue;
+    if (errors_.Code == 0) RecordFailure(instruction.Op, args.data(), n, memory);
+    return {};
   }
   return std::move(m.acc);
+}
+
+// One instruction: its effect on the accumulator and the stack, and whether a sub-step failed.
+Step Engine::Execute(Machine& m, const Instruction& instruction, const Program& Code,
+                     const Variant* const* Values) {
+  const int16_t op = instruction.Op;
+  switch (op) {
+    case OpLoad:  // push; acc := the constant, or the variable's current value
+      m.Push();
+      m.acc = instruction.Variable ? *Values[instruction.Index] : Code.Constants[instruction.Index];
+      return Step::Ok;
+    case OpNegate: return Negate(m.acc);  // acc := -acc
+    case OpNot: return Not(m.acc);        // acc := 1 when acc <= 0, else 0
+    case OpPower:                         // acc := top ^ acc, pop; or record, no pop
+    case OpDivide:                        // acc := top / acc, pop; or record, no pop
+    case OpIntDivide: {                   // acc := top \ acc, pop; or record, no pop
+      const Variant* l = m.Below(0);
+      const Step s = Checked(op, l, m.acc);
+      if (s == Step::Domain) RecordDomain(op, l, m.acc); else m.Pop(1);
+      return s;
+    }
+    case OpMultiply: return Binary(m, Multiply);  // acc := top * acc, pop
+    case OpAdd: return Binary(m, Add);            // acc := top + acc, pop
+    case OpSubtract: return Binary(m, Subtract);  // acc := top - acc, pop
+    case OpMod: return Binary(m, Mod);            // acc := top MOD acc, pop
+    case OpConcat: return Binary(m, Concat);      // acc := top & acc, pop
+    case OpEqual: case OpNotEqual: case OpLessEqual: case OpLess: case OpGreaterEqual:
+    case OpGreater:                               // acc := 1 or 0, pop
+      if (const Variant* l = m.Below(0)) Relation(op, *l, m.acc); else m.acc = Variant(int16_t(1));
+      m.Pop(1);
+      return Step::Ok;
+    case OpAnd: case OpOr: case OpXor: {          // acc := 1 or 0, pop
+      const Variant* l = m.Below(0);
+      const Step s = l ? Logic(op, *l, m.acc) : Step::Failed;
+      if (!l) m.acc = Variant(int16_t(1));
+      m.Pop(1);
+      return s;
+    }
+    case OpPi: m.Push(); m.acc = Variant(kPi); return Step::Ok;                // push; acc := pi
+    case OpDeg: m.Push(); m.acc = Variant(DegreeConstant()); return Step::Ok;  // push; acc := pi/180
+    case OpRnd: return Random(m.acc, random_->Next());                        // acc := acc * random
+    case OpFact: {                                                            // acc := acc!
+      double x, product;
+      if (!m.acc.toNumber(x)) return Step::Failed;
+      Factorial(x, product);
+      m.acc.setDouble(product);  // 0 when the failure was recorded
+      return Step::Ok;
+    }
+    case OpMin: case OpMax: MinMax(op == OpMax, m.Below(0), m.acc); m.Pop(1); return Step::Ok;
+    case OpNcr: case OpNpr: return Combinations(m, op == OpNpr);  // acc := nCr / nPr, pop
+    case OpIif: {                                                 // acc := a or b, pop 2
+      const Step s = Iif(m.Below(1), m.Below(0), m.acc);
+      m.Pop(2);
+      return s;
+    }
+    case OpLen: return Len(m.acc);
+    case OpAsc: return Asc(m.acc);
+    case OpSpace: return Space(m.acc);
+    case OpString: return Popped(m, 1, StringOf(m.Below(0), m.acc));
+    case OpLeft: case OpRight: return Popped(m, 1, LeftRight(op == OpRight, m.Below(0), m.acc));
+    case OpMid: return Popped(m, 2, Mid(m.Below(1), m.Below(0), m.acc));
+    case OpInstr: return Popped(m, 2, Instr(m.Below(1), m.Below(0), m.acc));
+    case OpSgn: return UnaryFunction(op, m.acc);  // acc := -1, 0 or 1
+    default: break;
+  }
+  switch (OpcodeTable::Kind(op)) {
+    case OpKind::RealFunction: {  // one-argument numeric functions: acc := f(acc)
+      const Step s = UnaryFunction(op, m.acc);
+      if (s == Step::Domain) RecordDomain(op, nullptr, m.acc);
+      return s;
+    }
+    case OpKind::UserFunction: CallUserFunc(m, op); return Step::Ok;
+    case OpKind::None: case OpKind::Opener: case OpKind::Closer: case OpKind::ArrayRow:
+      if (op < 0 && -op <= arraysCount_) return ArrayElement(m, -op);
+      // Anything else (ARRAY, markers, unknown opcodes) is an internal error that has no effect
+      // under continue on failure: nothing is popped.
+      return Step::Ok;
+    default:  // a row of the table that the cases above do not compute: never quietly
+      errors_.Report(u"Value", qvRuntimeError(kErrInternal));
+      return Step::Ok;
+  }
+}
+
+// The arguments an instruction is about to take, copied (a failing instruction may pop them):
+// the accumulator is the last, the slots below it the earlier ones. Returns how many.
+int Engine::KeepArguments(const Machine& M, int16_t Op, std::array<Variant, 4>& Args) const {
+  int n = 0;
+  const OpKind kind = OpcodeTable::Kind(Op);
+  if (Op < 0) n = ArrayDims(-Op);
+  else if (kind == OpKind::Operator || kind == OpKind::WordOperator) n = 2;
+  else if (kind == OpKind::Unary) n = 1;
+  else if (kind != OpKind::UserFunction) n = std::max<int>(opcodes_.Args(Op), 0);
+  n = std::min(n, int(Args.size()));
+  for (int k = 0; k < n; ++k) {
+    const Variant* v = k == n - 1 ? &M.acc : M.Below(n - 2 - k);
+    Args[size_t(k)] = v ? *v : Variant();
+  }
+  return n;
+}
+
+// A failure the evaluation trap would have hidden: its number, as the engine's error code, and
+// the instruction written out with the failure's text ("EXP(710): Overflow").
+void Engine::RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memory) {
+  const int32_t number = Memory ? int32_t(kErrOutOfMemory) : FailureNumber(Op, Args, Count);
+  const std::u16string name = Op < 0 ? ArrayName(Variant(int32_t(-Op))) : opcodes_.Name(Op);
+  std::u16string text = WrittenOut(errors_, name, Op, Args, Count);
+  errors_.Set(number, text.append(u": ").append(RuntimeErrorText(number)));
 }
 
 // "Div by zero" for / and \; "(" L ") ^ " R for a power; NAME "(" x ")" for a function.
@@ -178,17 +239,18 @@ void Engine::RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Ri
 // bounds as a double (the first failing dimension is recorded, code 5), then rounded and fetched
 // whether or not the check passed. An index outside the dimension or the storage leaves the
 // accumulator with the last index. An index that does not read as a number counts as 0.
-void Engine::ArrayElement(Machine& M, int Slot) {
-  if (size_t(Slot) >= arrays_.size()) return;
+Step Engine::ArrayElement(Machine& M, int Slot) {
+  if (size_t(Slot) >= arrays_.size()) return Step::Ok;
   const ArrayEntry& entry = arrays_[size_t(Slot)];
   const int n = entry.NumDims;
   // An array without dimensions (only a host's SetArrayValues makes one) has no element and no
   // index to take: its reference changes nothing, like an instruction without an action.
-  if (n < 1 || n > 4) return;
+  if (n < 1 || n > 4) return Step::Ok;
   std::array<double, 5> index{};
+  bool read = true;
   for (int d = 1; d <= n; ++d) {
     const Variant* v = d == n ? &M.acc : M.Below(n - 1 - d);
-    if (v) v->toNumber(index[size_t(d)]);
+    read = v && v->toNumber(index[size_t(d)]) && read;
   }
   for (int d = 1; d <= n; ++d) {
     if (index[size_t(d)] >= 0 && index[size_t(d)] <= entry.Dims[size_t(d)]) continue;
@@ -203,14 +265,21 @@ void Engine::ArrayElement(Machine& M, int Slot) {
   const int64_t offset = whole ? ElementOffset(entry, subscripts) : -1;
   if (offset >= 0) M.acc = Variant(entry.Values[size_t(offset)]);
   M.Pop(n - 1);
+  return read && offset >= 0 ? Step::Ok : Step::Failed;
 }
 
 // A call of a user function: the arguments go, last first, into the sub-engine's
 // variables by position (a position the sub-engine lacks is skipped), then the sub-engine
 // evaluates its highest expression, the body. Without arguments the call pushes first, like PI.
+// Each call starts with the sub-engine's failure of an earlier call cleared, so one failure does
+// not leave the function broken (a body that failed to compile keeps its failure and gives
+// nothing). A failure inside the body stays the sub-engine's under the evaluation trap; with the
+// trap off it is recorded here, named after the function.
 void Engine::CallUserFunc(Machine& M, int16_t Opcode) {
   const int n = opcodes_.Args(Opcode);
-  Engine& sub = UserFuncEngine(OpcodeTable::UserSlot(Opcode));
+  const int slot = OpcodeTable::UserSlot(Opcode);
+  Engine& sub = UserFuncEngine(slot);
+  if (userFuncCompiled_[size_t(slot - 1)]) sub.ClearError();
   if (n <= 0) M.Push();
   for (int k = n; k >= 1; --k) {
     const Variant* argument = k == n ? &M.acc : M.Below(n - 1 - k);
@@ -220,6 +289,10 @@ void Engine::CallUserFunc(Machine& M, int16_t Opcode) {
   int32_t body = 0;
   M.acc = sub.Value(body);
   if (n > 1) M.Pop(n - 1);
+  if (!evaluationTrap_ && sub.errors_.Code != 0) {
+    errors_.Set(sub.errors_.Code, sub.errors_.Description + std::u16string(msg::kInUserFunction) +
+                                      opcodes_.Name(Opcode) + u"'");
+  }
 }
 
 // Every sub-engine shares this engine's generator, so RND draws one sequence in the whole tree.

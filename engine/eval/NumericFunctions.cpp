@@ -74,9 +74,10 @@ void MinMax(bool max, const Variant* a, Variant& acc) {
   if (max ? c > 0 : c < 0) acc = *a;
 }
 
-void Iif(const Variant* c, const Variant* a, Variant& acc) {
-  bool held = !c || Holds(IsPositive(*c));
-  if (held && a) acc = *a;
+Step Iif(const Variant* c, const Variant* a, Variant& acc) {
+  const Test test = c ? IsPositive(*c) : Test::Failed;
+  if (Holds(test) && a) acc = *a;
+  return test == Test::Failed || (Holds(test) && !a) ? Step::Failed : Step::Ok;
 }
 
 // n! for x from 0 to 169; outside that range (NaN included) the failure is recorded, Product is 0
@@ -92,8 +93,8 @@ bool Engine::Factorial(double X, double& Product) {
 // NCR (Ordered false): n! / (r! (n-r)!); NPR (Ordered true): n! / (n-r)!. A factorial that fails,
 // or a failure recorded earlier in this evaluation, replaces the description by the call written
 // out; the accumulator then keeps b. A value that does not read as a number leaves its reading at
-// 0, as a failed assignment would.
-void Engine::Combinations(Machine& M, bool Ordered) {
+// 0, as a failed assignment would, and fails the instruction.
+Step Engine::Combinations(Machine& M, bool Ordered) {
   const Variant* a = M.Below(0);
   double n = 0, r = 0;
   const bool readA = a && a->toNumber(n);
@@ -112,6 +113,7 @@ void Engine::Combinations(Machine& M, bool Ordered) {
     Real(nf / (rf * df), M.acc);
   }
   M.Pop(1);
+  return readA && readB ? Step::Ok : Step::Failed;
 }
 
 }  // namespace qv

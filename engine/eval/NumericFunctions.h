@@ -21,7 +21,8 @@ Step Random(Variant& acc, float next) noexcept;
 // MIN and MAX of a (the top slot) and b (the accumulator); on a tie the result is b. A null a is a
 // slot outside the stack: the test fails, counts as held, and taking a then fails.
 void MinMax(bool max, const Variant* a, Variant& acc);
-// IIF(c, a, b): a when c is positive, otherwise b (the accumulator).
-void Iif(const Variant* c, const Variant* a, Variant& acc);
+// IIF(c, a, b): a when c is positive, otherwise b (the accumulator). Failed when the truth test
+// of c failed (it then counts as held).
+Step Iif(const Variant* c, const Variant* a, Variant& acc);
 
 }  // namespace qv

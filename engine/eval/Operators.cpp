@@ -126,9 +126,10 @@ Step Negate(Variant& acc) noexcept {
 }
 
 // NOT: 1 when R <= 0; a text that does not read as a number fails the test, which counts as held.
-void Not(Variant& acc) noexcept {
+Step Not(Variant& acc) noexcept {
   Test positive = IsPositive(acc);
   acc = Variant(int16_t(positive == Test::True ? 0 : 1));
+  return positive == Test::Failed ? Step::Failed : Step::Ok;
 }
 
 // + adds numbers and joins two texts; an empty operand leaves the other one unchanged.
@@ -202,13 +203,12 @@ void Relation(int16_t op, const Variant& l, Variant& acc) noexcept {
 
 // AND, OR, XOR on the truth of both operands; when either does not read as a number the test
 // fails and counts as held.
-void Logic(int16_t op, const Variant& l, Variant& acc) noexcept {
+Step Logic(int16_t op, const Variant& l, Variant& acc) noexcept {
   Test a = IsPositive(l), b = IsPositive(acc);
-  bool held = true;
-  if (a != Test::Failed && b != Test::Failed) {
-    held = LogicHolds(op, a == Test::True, b == Test::True);
-  }
+  const bool tested = a != Test::Failed && b != Test::Failed;
+  const bool held = !tested || LogicHolds(op, a == Test::True, b == Test::True);
   acc = Variant(int16_t(held ? 1 : 0));
+  return tested ? Step::Ok : Step::Failed;
 }
 
 Step Concat(const Variant& l, Variant& acc) {

@@ -30,7 +30,9 @@ Step TextResult(std::u16string&& text, Variant& acc);
 
 // ---- unary operators ----
 Step Negate(Variant& acc) noexcept;
-void Not(Variant& acc) noexcept;
+// NOT, AND, OR, XOR: Failed when a truth test failed (the test then counts as held, and the
+// result is stored all the same).
+Step Not(Variant& acc) noexcept;
 
 // ---- arithmetic ----
 Step Add(const Variant& l, Variant& acc);
@@ -44,7 +46,7 @@ Step Power(const Variant& l, Variant& acc) noexcept;      // Domain: negative ba
 // ---- comparisons, logic, concatenation ----
 // op is one of the comparison opcodes 15 to 20 or the logical opcodes 22 to 24.
 void Relation(int16_t op, const Variant& l, Variant& acc) noexcept;
-void Logic(int16_t op, const Variant& l, Variant& acc) noexcept;
+Step Logic(int16_t op, const Variant& l, Variant& acc) noexcept;
 Step Concat(const Variant& l, Variant& acc);
 
 }  // namespace qv

@@ -66,6 +66,7 @@ void Engine::DefineBody(int16_t Slot, const std::vector<std::u16string>& Params,
   }
   int16_t index = 0;
   sub.Compile(Body, index);
+  userFuncCompiled_[size_t(Slot - 1)] = sub.errors_.Code == 0;
   if (sub.errors_.Code != 0) {
     errors_.Code = sub.errors_.Code;
     errors_.Description = sub.errors_.Description + std::u16string(msg::kInUserFunction) + Name + u"'";
