@@ -31,7 +31,7 @@ struct qvExpressionTestAccess {
   static bool Fast(qvExpression& e, int32_t index, qvTier highest, Variant& out) {
     const qv::Program& code = *e.Expression(index)->Compiled;
     double frame[qv::DoubleProgram::kMaxRegisters], value;
-    if (!code.Fast || !qv::GatherFrame(code, code.VariableValues.data(), frame) ||
+    if (!code.Fast || !qv::GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), frame) ||
         !qv::RunFastTiers(code, highest, frame, value))
       return false;
     out = qv::DoubleProgramResult(*code.Fast, value);
@@ -40,6 +40,6 @@ struct qvExpressionTestAccess {
   // The general loop alone, on the program of an index.
   static Variant General(qvExpression& e, int32_t index) {
     const qv::Program& code = *e.Expression(index)->Compiled;
-    return Inside(e).Evaluate(code, code.VariableValues.data());
+    return Inside(e).Evaluate(code, code.FrameInputs.data());
   }
 };

@@ -41,7 +41,7 @@ struct Bound {
   }
   const DoubleProgram* Program() const {
     const CompiledExpression* record = e.Expression(1);
-    return record && record->Compiled ? record->Compiled->Fast.get() : nullptr;
+    return record && record->Compiled && record->Compiled->Fast ? &*record->Compiled->Fast : nullptr;
   }
   // The fast tiers alone, up to the given one: true with their result, false when they decline.
   bool Fast(Variant& out, qvTier highest) { return qvExpressionTestAccess::Fast(e, 1, highest, out); }
@@ -262,6 +262,6 @@ TEST(FastPath, NoProgramBeyondFortySlots) {
     }
     code.Count = int32_t(code.Opcodes.size()) - 1;
     const auto program = DeriveDoubleProgram(*BuildProgram(code, false));
-    EXPECT_EQ(program != nullptr, loads == 40) << loads;
+    EXPECT_EQ(program.has_value(), loads == 40) << loads;
   }
 }

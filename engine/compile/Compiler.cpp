@@ -176,8 +176,7 @@ Compiler::Step Compiler::ReadName() {
 // An operator where one is expected: find it, check word-operator spacing, reduce, then act.
 Compiler::Step Compiler::ReadOperator() {
   const char16_t before = CharAt(cursor_ - 1);
-  int16_t op = 0;
-  errors_.Guarded(u"OperatorOpcode", [&] { op = table_.OperatorAt(text_, cursor_); });
+  const int16_t op = table_.OperatorAt(text_, cursor_);
   if (op == 0) {
     const bool inText = cursor_ >= 1 && size_t(cursor_) <= text_.size();
     std::u16string shown = inText ? std::u16string(1, CharAt(cursor_)) : u"";

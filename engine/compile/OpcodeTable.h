@@ -152,6 +152,28 @@ static_assert(RowsInOrder(), "every opcode has its row, at its own index");
 static_assert(kOpcodeRows[OpEnd].name.size() == 1 && kOpcodeRows[OpEnd].name[0] == 0);
 static_assert(OpUser20 - OpUser1 + 1 == kMaxUserFuncs);
 
+// The opcodes of the rows of some kinds, in table order: what the name lookups go through.
+template <size_t N, class Keep>
+constexpr std::array<Opcode, N> RowsWhere(Keep keep) {
+  std::array<Opcode, N> out{};
+  size_t n = 0;
+  for (const OpcodeRow& row : kOpcodeRows)
+    if (keep(row.kind) && n < N) out[n++] = row.op;
+  return out;
+}
+template <class Keep>
+constexpr size_t CountRowsWhere(Keep keep) {
+  size_t n = 0;
+  for (const OpcodeRow& row : kOpcodeRows) n += keep(row.kind);
+  return n;
+}
+// Operators, the end marker, "," and ")": what may stand where an operator is expected.
+constexpr bool IsOperatorLike(OpKind k) { return k == OpKind::Closer || k == OpKind::Operator || k == OpKind::WordOperator; }
+// Everything with a call form: constants, functions, ARRAY and the user-function slots.
+constexpr bool IsCallable(OpKind k) { return k >= OpKind::Constant; }
+inline constexpr auto kOperatorLikeOps = RowsWhere<CountRowsWhere(IsOperatorLike)>(IsOperatorLike);
+inline constexpr auto kCallableOps = RowsWhere<CountRowsWhere(IsCallable)>(IsCallable);
+
 // One engine's table: the rows above, with the user-function rows renamed as functions are
 // defined. Lookups compare names without regard to case.
 class OpcodeTable {
@@ -167,9 +189,9 @@ class OpcodeTable {
 
   // The operator, end marker, "," or ")" whose name stands at the 1-based Cursor of Text (the
   // first in table order, so "<>" and "<=" win over "<"); the cursor moves past it. 0 when none.
-  int16_t OperatorAt(std::u16string_view Text, int32_t& Cursor) const;
+  int16_t OperatorAt(std::u16string_view Text, int32_t& Cursor) const noexcept;
   // The function, constant or user-function slot of that name (upper case), NOT for "NOT", or 0.
-  int16_t FunctionNamed(std::u16string_view UpperName) const;
+  int16_t FunctionNamed(std::u16string_view UpperName) const noexcept;
 
   // User functions: slot 1 to 20 is opcode OpUser1 - 1 + slot.
   int16_t NumUserFuncs() const noexcept { return numUserFuncs_; }
@@ -179,7 +201,14 @@ class OpcodeTable {
   void ResetUserFuncs();  // placeholder names, no arguments, count 0
 
  private:
+  void SetName(int16_t op, std::u16string_view Name);
+  // The length and first three letters of each name, upper case, in one number: the lookups
+  // compare names only where these agree.
+  static uint64_t Key(std::u16string_view Name) noexcept;
+
   std::array<std::u16string, kOpcodeCount> names_;
+  std::array<uint64_t, kOpcodeCount> keys_{};
+  std::array<uint64_t, kCallableOps.size()> callableKeys_{};  // keys_ of kCallableOps, side by side
   std::array<uint8_t, kOpcodeCount> priority_{};
   std::array<int16_t, kOpcodeCount> args_{};
   int16_t numUserFuncs_ = 0;

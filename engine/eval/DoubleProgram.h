@@ -17,9 +17,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/Variant.h"
+
+// The fast tiers' entry points are inlined into their callers: a call each would cost a good part
+// of a short expression's time.
+#define QV_ALWAYS_INLINE __attribute__((always_inline)) inline
 
 namespace qv {
 
@@ -49,20 +54,20 @@ struct DoubleProgram {
   // order, as the caller gathers them into the frame; then the Constants (LoadConstants puts them
   // there); the stack positions follow them.
   uint16_t Variables = 0;
-  std::vector<double> Constants;
+  std::vector<Variant> Constants;  // doubles, held as values so that Value gathers them as inputs
   std::vector<DoubleStep> Steps;
   uint8_t Result = 0;
   Variant::Kind ResultKind = Variant::Kind::Double;  // Double, Int16 or Int32
 
   size_t InputCount() const noexcept { return Variables + Constants.size(); }
   void LoadConstants(double* Frame) const noexcept {
-    for (size_t k = 0; k < Constants.size(); ++k) Frame[Variables + k] = Constants[k];
+    for (size_t k = 0; k < Constants.size(); ++k) Frame[Variables + k] = Constants[k].asDouble();
   }
 };
 
 // The all-double form of a successfully compiled program, or null when the program holds
 // anything it does not cover.
-std::unique_ptr<const DoubleProgram> DeriveDoubleProgram(const Program& Code);
+std::optional<DoubleProgram> DeriveDoubleProgram(const Program& Code);
 
 }  // namespace qv
 

@@ -48,7 +48,7 @@ int Arguments(int16_t op) {
 class Builder {
  public:
   explicit Builder(const Program& code) : code_(code) {}
-  std::unique_ptr<const DoubleProgram> Build();
+  std::optional<DoubleProgram> Build();
 
  private:
   bool Registers();
@@ -61,24 +61,23 @@ class Builder {
   int ConstantRegister(double value) const;
 
   const Program& code_;
-  std::unique_ptr<DoubleProgram> program_ = std::make_unique<DoubleProgram>();
-  DoubleProgram& p_ = *program_;
+  DoubleProgram p_;
   int temps_ = 0;              // the register of stack position 0; position k is temps_ + k
   std::vector<Value> stack_;  // stack_[0] is the initial empty accumulator; back() the accumulator
 };
 
-std::unique_ptr<const DoubleProgram> Builder::Build() {
-  if (code_.Code.empty() || !Registers()) return nullptr;
+std::optional<DoubleProgram> Builder::Build() {
+  if (code_.Code.empty() || !Registers()) return std::nullopt;
   stack_.assign(1, Value{temps_, Shape::Empty});
   for (const Instruction& instruction : code_.Code)
-    if (!Replay(instruction)) return nullptr;
-  if (stack_.size() != 2) return nullptr;
+    if (!Replay(instruction)) return std::nullopt;
+  if (stack_.size() != 2) return std::nullopt;
   const Value result = stack_.back();
-  if (result.shape == Shape::Empty || result.shape == Shape::Number) return nullptr;
+  if (result.shape == Shape::Empty || result.shape == Shape::Number) return std::nullopt;
   p_.Result = uint8_t(result.reg);
   p_.ResultKind = result.shape == Shape::Double ? Variant::Kind::Double
                   : result.shape == Shape::Int16 ? Variant::Kind::Int16 : Variant::Kind::Int32;
-  return std::move(program_);
+  return std::move(p_);
 }
 
 // Variables first, then constants; the stack positions 0 to 40 follow them.
@@ -102,7 +101,10 @@ bool Builder::Registers() {
 
 // Constants are told apart by their bits (0 and -0 are two constants).
 size_t Builder::FindConstant(double value) const {
-  const auto same = [value](double c) { return std::memcmp(&c, &value, sizeof c) == 0; };
+  const auto same = [value](const Variant& c) {
+    const double d = c.asDouble();
+    return std::memcmp(&d, &value, sizeof d) == 0;
+  };
   return size_t(std::find_if(p_.Constants.begin(), p_.Constants.end(), same) - p_.Constants.begin());
 }
 
@@ -204,11 +206,11 @@ Shape Builder::ResultShape(int16_t op, const Value* in) {
 
 }  // namespace
 
-std::unique_ptr<const DoubleProgram> DeriveDoubleProgram(const Program& Code) {
+std::optional<DoubleProgram> DeriveDoubleProgram(const Program& Code) {
   try {
     return Builder(Code).Build();
   } catch (const std::bad_alloc&) {
-    return nullptr;  // without the program the general loop runs: nothing is lost
+    return std::nullopt;  // without the program the general loop runs: nothing is lost
   }
 }
 

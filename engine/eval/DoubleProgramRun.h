@@ -13,7 +13,7 @@ namespace qv {
 // finite (and declines) or the finite one the general loop gives too, and the comparisons treat
 // NaN as the general loop does. Each step stores a finite double, or declines where the general
 // loop would not simply store one.
-inline bool RunDoubleProgram(const DoubleProgram& Program, double* reg, double& Value) noexcept {
+QV_ALWAYS_INLINE bool RunDoubleProgram(const DoubleProgram& Program, double* reg, double& Value) noexcept {
   for (const DoubleStep& s : Program.Steps) {
     const double a = reg[s.A], b = reg[s.B];
     double r;
@@ -21,20 +21,23 @@ inline bool RunDoubleProgram(const DoubleProgram& Program, double* reg, double& 
       case DoubleOp::Add: r = a + b; break;
       case DoubleOp::Subtract: r = a - b; break;
       case DoubleOp::Multiply: r = a * b; break;
-      case DoubleOp::Divide:
-        if (DivideValue(a, b, r) != Step::Ok) return false;  // "Div by zero" is the general loop's
+      case DoubleOp::Divide:  // "Div by zero" is the general loop's to record
+        if (DivideValue(a, b, r) != Step::Ok) return false;
         break;
       case DoubleOp::Power:
         if (PowerValue(a, b, r) != Step::Ok) return false;
         break;
-      // Steps whose result is always finite store it at once.
-      case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual:
-      case DoubleOp::Less: case DoubleOp::GreaterEqual: case DoubleOp::Greater:
-        reg[s.Target] = RelationHolds(s.Opcode, CompareDoubles(a, b));
-        continue;
-      case DoubleOp::And: case DoubleOp::Or: case DoubleOp::Xor:
-        reg[s.Target] = LogicHolds(s.Opcode, Truth(a), Truth(b));
-        continue;
+      // Steps whose result is always finite store it at once (each with a case of its own, so that
+      // the opcode folds and no second switch runs).
+      case DoubleOp::Equal: reg[s.Target] = RelationHolds(OpEqual, CompareDoubles(a, b)); continue;
+      case DoubleOp::NotEqual: reg[s.Target] = RelationHolds(OpNotEqual, CompareDoubles(a, b)); continue;
+      case DoubleOp::LessEqual: reg[s.Target] = RelationHolds(OpLessEqual, CompareDoubles(a, b)); continue;
+      case DoubleOp::Less: reg[s.Target] = RelationHolds(OpLess, CompareDoubles(a, b)); continue;
+      case DoubleOp::GreaterEqual: reg[s.Target] = RelationHolds(OpGreaterEqual, CompareDoubles(a, b)); continue;
+      case DoubleOp::Greater: reg[s.Target] = RelationHolds(OpGreater, CompareDoubles(a, b)); continue;
+      case DoubleOp::And: reg[s.Target] = LogicHolds(OpAnd, Truth(a), Truth(b)); continue;
+      case DoubleOp::Or: reg[s.Target] = LogicHolds(OpOr, Truth(a), Truth(b)); continue;
+      case DoubleOp::Xor: reg[s.Target] = LogicHolds(OpXor, Truth(a), Truth(b)); continue;
       case DoubleOp::Min: r = MinOf(a, b); break;
       case DoubleOp::Max: r = MaxOf(a, b); break;
       case DoubleOp::Iif: r = Truth(a) ? b : reg[s.C]; break;
@@ -62,7 +65,7 @@ inline bool RunDoubleProgram(const DoubleProgram& Program, double* reg, double& 
         break;
       default: return false;
     }
-    if (!IsFiniteResult(r)) return false;  // checked steps gave a finite value already
+    if (!IsFiniteResult(r)) return false;
     reg[s.Target] = r;
   }
   Value = reg[Program.Result];

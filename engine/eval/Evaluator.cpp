@@ -47,6 +47,24 @@ Step Checked(int16_t op, const Variant* l, Variant& acc) {
   return op == OpDivide ? Divide(*l, acc) : IntDivide(*l, acc);
 }
 
+// The fast tiers up to Highest, on the program's own inputs (Values null) or on values of the
+// program's variables that the caller holds: true with the result, false when the general loop
+// must decide.
+QV_ALWAYS_INLINE bool RunFast(const Program& code, Tier highest, const Variant* const* values, Variant& result) {
+  if (!code.Fast || highest < Tier::AllDouble) return false;
+  double frame[DoubleProgram::kMaxRegisters];
+  if (values) {
+    if (!GatherFrame(values, code.Variables.size(), frame)) return false;
+    code.Fast->LoadConstants(frame);
+  } else if (!GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), frame)) {
+    return false;
+  }
+  double value;
+  if (!RunFastTiers(code, highest, frame, value)) return false;
+  result = DoubleProgramResult(*code.Fast, value);
+  return true;
+}
+
 // A number as the plain number-to-text form writes it: one blank before a value not negative.
 std::u16string PlainNumber(double x) {
   return (x < 0 ? u"" : u" ") + NumberToText(x);
@@ -70,16 +88,14 @@ Variant Engine::Value(int32_t& Index) {
   const CompiledExpression& record = expressions_[size_t(selected)];
   if (record.Text.empty() || errors_.Code != 0 || !record.Compiled) return {};
   const Program& code = *record.Compiled;
-  return Run(code, code.VariableValues.data());
+  Variant result;
+  if (RunFast(code, highestTier_, nullptr, result)) return result;
+  return Evaluate(code, code.FrameInputs.data());
 }
 
 Variant Engine::Run(const Program& Code, const Variant* const* Values) {
-  if (Code.Fast && highestTier_ >= Tier::AllDouble) {
-    double frame[DoubleProgram::kMaxRegisters];
-    double value;
-    if (GatherFrame(Code, Values, frame) && RunFastTiers(Code, highestTier_, frame, value))
-      return DoubleProgramResult(*Code.Fast, value);
-  }
+  Variant result;
+  if (RunFast(Code, highestTier_, Values, result)) return result;
   return Evaluate(Code, Values);
 }
 

@@ -51,8 +51,11 @@ std::shared_ptr<const Program> BuildProgram(const CompiledExpression& Record, bo
     }
     code->Code.push_back(instruction);
   }
-  for (const auto& record : code->Variables) code->VariableValues.push_back(&record->Value);
   if (Finished) code->Fast = DeriveDoubleProgram(*code);
+  code->FrameInputs.reserve(code->Variables.size() + (code->Fast ? code->Fast->Constants.size() : 0));
+  for (const auto& record : code->Variables) code->FrameInputs.push_back(&record->Value);
+  if (code->Fast)
+    for (const Variant& c : code->Fast->Constants) code->FrameInputs.push_back(&c);
 #if QV_HAVE_NATIVE
   if (code->Fast) code->Native = NativeProgram::Compile(*code->Fast);
 #endif

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "engine/Variant.h"
+#include "engine/eval/DoubleProgram.h"
 #include "engine/qvVariable.h"
 
 struct CompiledExpression;
 
 namespace qv {
 
-struct DoubleProgram;
 class NativeProgram;
 
 struct Instruction {
@@ -36,9 +36,11 @@ struct Program {
 
   std::vector<Instruction> Code;
   std::vector<std::shared_ptr<qvVariable>> Variables;
-  std::vector<const Variant*> VariableValues;  // &Variables[k]->Value: the values Value reads
+  // The values Value reads: &Variables[k]->Value for each variable, then the all-double program's
+  // constants, so that Value gathers the whole frame in one loop.
+  std::vector<const Variant*> FrameInputs;
   std::vector<Variant> Constants;
-  std::unique_ptr<const DoubleProgram> Fast;     // the all-double form, or null
+  std::optional<DoubleProgram> Fast;             // the all-double form, or none
   std::unique_ptr<const NativeProgram> Native;   // machine code of Fast, or null
 };
 

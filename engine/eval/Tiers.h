@@ -21,31 +21,30 @@ inline constexpr Tier kHighestTier = Tier::Native;
 inline constexpr Tier kHighestTier = Tier::AllDouble;
 #endif
 
-// The values of the program's variables into the first registers of the frame; false when one
-// of them is not a double (the fast tiers then decline).
-inline bool GatherFrame(const Program& Code, const Variant* const* Values, double* Frame) noexcept {
+// Count values into the first registers of the frame; false when one of them is not a double
+// (the fast tiers then decline). Value gathers the program's FrameInputs, variables and
+// constants together; a caller with values of its own gathers the variables and then calls the
+// all-double program's LoadConstants.
+QV_ALWAYS_INLINE bool GatherFrame(const Variant* const* Values, size_t Count, double* Frame) noexcept {
   bool doubles = true;
-  const size_t n = Code.Variables.size();
-  for (size_t k = 0; k < n; ++k) {
+  for (size_t k = 0; k < Count; ++k) {
     doubles &= Values[k]->isDouble();
     Frame[k] = Values[k]->asDouble();
   }
   return doubles;
 }
 
-// The fast tiers up to Highest on a gathered frame: true with the value (of the all-double
-// program's result kind), or false when the general loop must decide. Code.Fast is not null. A
-// native form declines exactly where the all-double program would, so a decline goes straight
-// to the general loop.
-inline bool RunFastTiers(const Program& Code, Tier Highest, double* Frame, double& Value) noexcept {
-  const DoubleProgram& fast = *Code.Fast;
-  fast.LoadConstants(Frame);
+// The fast tiers up to Highest on a frame that holds the inputs: true with the value (of the
+// all-double program's result kind), or false when the general loop must decide. Code.Fast is
+// not null. A native form declines exactly where the all-double program would, so a decline goes
+// straight to the general loop.
+QV_ALWAYS_INLINE bool RunFastTiers(const Program& Code, Tier Highest, double* Frame, double& Value) noexcept {
 #if QV_HAVE_NATIVE
   if (Highest >= Tier::Native && Code.Native) return Code.Native->Run(Frame, Value);
 #else
   (void)Highest;
 #endif
-  return RunDoubleProgram(fast, Frame, Value);
+  return RunDoubleProgram(*Code.Fast, Frame, Value);
 }
 
 }  // namespace qv
