@@ -6,6 +6,7 @@
 
 #include "control/ControlMessages.h"
 #include "control/Failure.h"
+#include "control/Guarded.h"
 #include "engine/Messages.h"
 
 namespace {
@@ -35,21 +36,7 @@ double ResultAsDouble(const Variant& result) {
   return number;
 }
 
-std::u16string ControlSource(std::u16string_view Member) {
-  std::u16string source(qv::msg::kControlSourcePrefix);
-  return source.append(Member);
-}
-
 }  // namespace
-
-template <class Body>
-void qvCalc::Guarded(std::u16string_view Member, Body&& body) {
-  try {
-    body();
-  } catch (...) {
-    ErrorTrap(ControlSource(Member), CaughtFailure());
-  }
-}
 
 // UserControl_Initialize: the engine seeds its random generator from the clock when it is
 // created, and it is created on first use, so nothing else is needed here.

@@ -55,6 +55,24 @@ class qvCalc {
   bool EvaluationTrap();
   void SetEvaluationTrap(bool On);
 
+  // ---- texts by value, as views and as UTF-8 (control/TextOverloads.cpp) ----
+  // Beside the by-reference members above, which stay as they are: these take their arguments
+  // by value, so literals, views and temporaries can be passed, and the std::string_view forms
+  // read UTF-8. Failures are reported as by the member of the same name. Compile returns the
+  // number the text was stored under (0 when the call failed).
+  void DefineUserFunc(std::u16string_view Func);
+  void DefineUserFunc(std::string_view Func);
+  std::u16string UserFunc(const Variant& Index);
+  int32_t Compile(std::u16string_view Expression);
+  int32_t Compile(std::string_view Expression);
+  double Value(int32_t&& Index);
+  Variant Expression(const Variant& Index);
+  double Variable(std::u16string_view VarName);
+  double Variable(std::string_view VarName);
+  void Variable(std::u16string_view VarName, double NewValue);
+  void Variable(std::string_view VarName, double NewValue);
+  Variant VariableName(const Variant& Index);
+
  private:
   qvExpression& Engine();
   void ErrorTrap(const std::u16string& Source, const qvRuntimeError& Failure);

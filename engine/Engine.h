@@ -60,6 +60,7 @@ class Engine {
   int16_t NumUserFuncs() const { return opcodes_.NumUserFuncs(); }
   int16_t ArraysCount() const { return arraysCount_; }
   bool CreateVariables() const { return createVariables_; }
+  void SetCreateVariables(bool On) { createVariables_ = On; }
   bool EvaluationTrap() const { return evaluationTrap_; }
   void SetEvaluationTrap(bool On);
   Tier HighestTier() const { return highestTier_; }

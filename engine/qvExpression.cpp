@@ -9,6 +9,7 @@ qvExpression::~qvExpression() = default;
 int16_t qvExpression::NumUserFuncs() const { return engine_->NumUserFuncs(); }
 int16_t qvExpression::ArraysCount() const { return engine_->ArraysCount(); }
 bool qvExpression::CreateVariables() const { return engine_->CreateVariables(); }
+void qvExpression::SetCreateVariables(bool On) { engine_->SetCreateVariables(On); }
 bool qvExpression::EvaluationTrap() const { return engine_->EvaluationTrap(); }
 void qvExpression::SetEvaluationTrap(bool On) { engine_->SetEvaluationTrap(On); }
 

@@ -37,6 +37,9 @@ class qvExpression {
   int16_t NumUserFuncs() const;
   int16_t ArraysCount() const;
   bool CreateVariables() const;
+  // On (the state at creation), the compiler creates a name found nowhere else as a variable
+  // with the value 0; off, it reports the name as an undefined variable (code 3).
+  void SetCreateVariables(bool On);
   // The evaluation trap: on (the state at creation), a failing sub-step of an evaluation leaves
   // the value it started from and records nothing (continue on failure). Off, such a failure is
   // recorded and ends the evaluation with an empty result. User functions follow the setting.
@@ -112,6 +115,23 @@ class qvExpression {
   // compare tiers or to rule one out. User functions follow the setting.
   qvTier HighestTier() const;
   void SetHighestTier(qvTier Highest);
+
+  // ---- texts by value, as views and as UTF-8 (engine/TextOverloads.cpp) ----
+  // Beside the by-reference members above, which stay as they are: these take their texts by
+  // value, so literals, views and temporaries can be passed, and the std::string_view forms read
+  // UTF-8. Nothing is written back into the caller's text. Compile stores the text under Index
+  // (below 1: the next free number), compiles it and returns the index used.
+  int16_t Compile(std::u16string_view Text, int16_t Index = 0);
+  int16_t Compile(std::string_view Text, int16_t Index = 0);
+  Variant Value(int32_t&& Index);  // e.Value(0) evaluates the last expression compiled
+  void UserFunc(std::u16string_view Definition);
+  void UserFunc(std::string_view Definition);
+  void DefineArray(std::u16string_view Definition);
+  void DefineArray(std::string_view Definition);
+  void Variable(const Variant& VarName, double&& Value);
+  void Variable(std::string_view VarName, double Value);
+  double VariableValue(std::string_view VarName);
+  std::shared_ptr<qvVariable> BindVariable(std::string_view Name);
 
  private:
   friend struct qvExpressionTestAccess;  // tests/TestAccess.h: the components behind the facade

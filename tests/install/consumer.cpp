@@ -1,4 +1,5 @@
-// Uses the installed C++ library: the control, from its installed headers.
+// Uses the installed C++ library: the control with literal and UTF-8 texts, and the engine with a
+// bound variable in a loop, from the installed headers.
 #include <cstdio>
 #include <string>
 
@@ -6,12 +7,18 @@
 
 int main() {
   qvCalc calc;
-  std::u16string name = u"R";
-  double radius = 2;
-  calc.Variable(name, radius);
-  std::u16string expression = u"R * 21";
-  calc.Compile(expression);
-  const double value = calc.Value();
-  std::printf("%g\n", value);
-  return value == 42 && calc.ErrorCode() == 0 ? 0 : 1;
+  calc.Variable(u"R", 2);
+  const int32_t index = calc.Compile("R * 21");
+  const double value = calc.Value(int32_t(index));
+
+  qvExpression engine;
+  auto x = engine.BindVariable(u"X");
+  engine.Compile(u"X * X");
+  double sum = 0;
+  for (int i = 1; i <= 3; ++i) {
+    x->Value = double(i);
+    sum += engine.Value(0).asDouble();
+  }
+  std::printf("%g %g\n", value, sum);
+  return value == 42 && sum == 14 && calc.ErrorCode() == 0 ? 0 : 1;
 }
