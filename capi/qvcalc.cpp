@@ -2,6 +2,11 @@
 // the edge. Every body runs inside Shielded, so no exception crosses into C.
 #include "capi/qvcalc.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -9,9 +14,17 @@
 #include "control/Utf8.h"
 #include "control/qvCalc.h"
 
+// The functions that return a text, each with a place of its own for it in the handle: a text
+// stays valid until the same function is called again on the handle.
+enum class Returns { UserFunc, Expression, VariableName, ErrorDescription, ValueText, Evaluate, Count };
+
 struct qvcalc {
   qvCalc control;
-  std::string text;  // the text last returned; valid until the next call on the handle
+  std::array<std::string, size_t(Returns::Count)> texts;
+};
+
+struct qvcalc_variable {
+  std::shared_ptr<qvVariable> record;
 };
 
 namespace {
@@ -34,9 +47,10 @@ R OnHandle(qvcalc* calc, R fallback, Body&& body) noexcept {
   return Shielded(fallback, std::forward<Body>(body));
 }
 
-const char* Returned(qvcalc* calc, const std::u16string& text) {
-  calc->text = ToUtf8(text);
-  return calc->text.c_str();
+const char* Returned(qvcalc* calc, Returns function, const std::u16string& text) {
+  std::string& place = calc->texts[size_t(function)];
+  place = ToUtf8(text);
+  return place.c_str();
 }
 
 std::u16string Incoming(const char* text) { return FromUtf8(text ? text : ""); }
@@ -52,6 +66,43 @@ int VariableStatus(qvcalc* calc, Body&& body) noexcept {
       return int(CaughtFailure().Number);
     }
   });
+}
+
+// The result of an evaluation for qvcalc_evaluate; a text is kept in the handle's place for it.
+void Describe(qvcalc* calc, const Variant& value, qvcalc_result& out) {
+  out = {QVCALC_EMPTY, 0, ""};
+  if (value.isNumber()) {
+    out.kind = QVCALC_NUMBER;
+    out.number = value.asDouble();
+  } else if (value.isText()) {
+    out.kind = QVCALC_TEXT;
+    if (!value.toNumber(out.number)) out.number = 0;
+    out.text = Returned(calc, Returns::Evaluate, value.asText());
+  }
+}
+
+// Where the body of a definition starts in its text (0-based): after the first "=" and the
+// blanks that follow it, where the engine takes the body it compiles from, so that the position
+// of an error in a body counts from there. Names and brackets, all that can stand before the
+// "=", hold no "=" of their own.
+size_t BodyStart(std::u16string_view definition) {
+  size_t at = definition.find(u'=');
+  if (at == std::u16string_view::npos) return 0;
+  for (++at; at < definition.size() && definition[at] == u' ';) ++at;
+  return at;
+}
+
+// A position in 16-bit units (1-based, from the start of text) in characters and in UTF-8 bytes;
+// places past the end count one each.
+int32_t CountPosition(std::u16string_view text, int64_t units, int32_t* utf8_position) {
+  const size_t inside = size_t(std::min<int64_t>(units - 1, int64_t(text.size())));
+  const std::u16string_view before = text.substr(0, inside);
+  int64_t characters = 0;
+  for (char16_t c : before)
+    if (c < 0xDC00 || c > 0xDFFF) ++characters;  // a surrogate pair is one character
+  const int64_t beyond = units - 1 - int64_t(inside);
+  if (utf8_position) *utf8_position = int32_t(int64_t(ToUtf8(before).size()) + beyond + 1);
+  return int32_t(characters + beyond + 1);
 }
 
 }  // namespace
@@ -126,7 +177,7 @@ int16_t qvcalc_num_user_funcs(qvcalc* calc) {
 const char* qvcalc_user_func(qvcalc* calc, int32_t index) {
   return OnHandle<const char*>(calc, "", [&] {
     Variant position(index);
-    return Returned(calc, calc->control.UserFunc(position));
+    return Returned(calc, Returns::UserFunc, calc->control.UserFunc(position));
   });
 }
 
@@ -153,7 +204,7 @@ int32_t qvcalc_num_expressions(qvcalc* calc) {
 const char* qvcalc_expression(qvcalc* calc, int32_t index) {
   return OnHandle<const char*>(calc, "", [&] {
     Variant position(index);
-    return Returned(calc, calc->control.Expression(position).toText());
+    return Returned(calc, Returns::Expression, calc->control.Expression(position).toText());
   });
 }
 
@@ -188,7 +239,7 @@ int32_t qvcalc_num_variables(qvcalc* calc) {
 const char* qvcalc_variable_name(qvcalc* calc, int32_t index) {
   return OnHandle<const char*>(calc, "", [&] {
     Variant position(index);
-    return Returned(calc, calc->control.VariableName(position).toText());
+    return Returned(calc, Returns::VariableName, calc->control.VariableName(position).toText());
   });
 }
 
@@ -197,7 +248,9 @@ int16_t qvcalc_error_code(qvcalc* calc) {
 }
 
 const char* qvcalc_error_description(qvcalc* calc) {
-  return OnHandle<const char*>(calc, "", [&] { return Returned(calc, calc->control.ErrorDescription()); });
+  return OnHandle<const char*>(calc, "", [&] {
+    return Returned(calc, Returns::ErrorDescription, calc->control.ErrorDescription());
+  });
 }
 
 int16_t qvcalc_error_source(qvcalc* calc) {
@@ -219,6 +272,83 @@ void qvcalc_seed_random(qvcalc* calc, uint64_t seed) {
   OnHandle(calc, 0, [&] {
     calc->control.SeedRandom(seed);
     return 0;
+  });
+}
+
+int qvcalc_evaluation_trap(qvcalc* calc) {
+  return OnHandle(calc, 0, [&] { return calc->control.EvaluationTrap() ? 1 : 0; });
+}
+
+void qvcalc_set_evaluation_trap(qvcalc* calc, int on) {
+  OnHandle(calc, 0, [&] {
+    calc->control.SetEvaluationTrap(on != 0);
+    return 0;
+  });
+}
+
+char* qvcalc_copy(const char* text) {
+  if (!text) return nullptr;
+  const size_t size = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(std::malloc(size));
+  if (copy) std::memcpy(copy, text, size);
+  return copy;
+}
+
+void qvcalc_free(void* text) { std::free(text); }
+
+int qvcalc_evaluate(qvcalc* calc, int32_t index, qvcalc_result* result) {
+  if (result) *result = {QVCALC_EMPTY, 0, ""};
+  return OnHandle(calc, int(QVCALC_INVALID), [&] {
+    calc->control.ClearError();
+    int32_t which = index;
+    const Variant value = calc->control.Result(which);
+    if (result) Describe(calc, value, *result);
+    return int(calc->control.ErrorCode());
+  });
+}
+
+const char* qvcalc_value_text(qvcalc* calc, int32_t index) {
+  return OnHandle<const char*>(calc, "", [&] {
+    int32_t which = index;
+    return Returned(calc, Returns::ValueText, calc->control.Result(which).toText());
+  });
+}
+
+qvcalc_variable* qvcalc_bind_variable(qvcalc* calc, const char* name) {
+  if (!name) return nullptr;
+  return OnHandle<qvcalc_variable*>(calc, nullptr, [&]() -> qvcalc_variable* {
+    auto record = calc->control.BindVariable(FromUtf8(name));
+    return record ? new qvcalc_variable{std::move(record)} : nullptr;
+  });
+}
+
+void qvcalc_variable_set(qvcalc_variable* variable, double value) {
+  if (variable) variable->record->Value.setDouble(value);
+}
+
+double qvcalc_variable_get(const qvcalc_variable* variable) {
+  double value = 0;
+  if (!variable || !variable->record->Value.toNumber(value)) return 0;
+  return value;
+}
+
+void qvcalc_release_variable(qvcalc_variable* variable) { delete variable; }
+
+int32_t qvcalc_error_position(qvcalc* calc, int32_t* utf8_position) {
+  if (utf8_position) *utf8_position = 0;
+  return OnHandle(calc, 0, [&] {
+    const int32_t position = calc->control.ErrorPosition();
+    if (position <= 0) return 0;
+    const int16_t source = calc->control.ErrorSource();
+    std::u16string text;
+    size_t start = 0;
+    if (source > 0) {
+      text = calc->control.Expression(Variant(int32_t(source))).toText();
+    } else if (source < 0) {
+      text = calc->control.UserFunc(Variant(int32_t(-source)));
+      start = BodyStart(text);
+    }
+    return CountPosition(text, int64_t(start) + position, utf8_position);
   });
 }
 

@@ -1,21 +1,39 @@
 /* qvcalc.h: the C interface of qvCalc, usable from C11 and from any language with a foreign
  * function interface. It mirrors the members of the control qvCalc one for one, and its ErrorMsg
- * event as a callback with a context pointer.
+ * event as a callback with a context pointer; beyond them it gives results as text, bound
+ * variables for fast loops and an evaluation that starts from a clear error state.
  *
  * Handles: a qvcalc handle is opaque; make it with qvcalc_create and end it with qvcalc_destroy.
- * A handle is used from one thread at a time; separate handles are independent.
+ *
+ * Threads: a handle is not thread-safe. Calls on one handle (and on the variable handles bound
+ * from it) must not overlap; one thread at a time may use it, and it may pass from thread to
+ * thread between calls. Separate handles share nothing and may be used on different threads at
+ * the same time. qvcalc_version, qvcalc_copy and qvcalc_free may be called from any thread.
  *
  * Text: every text in and out is UTF-8 and ends with a NUL. Malformed UTF-8 is read with U+FFFD
  * in place of the bad bytes. A text that a function returns belongs to the handle and stays
- * valid until the next call on the same handle (any call); copy it to keep it. A function never
- * returns NULL for a text: on a NULL handle it returns "".
+ * valid until the same function is called again on the same handle, or the handle is destroyed;
+ * texts of different functions can be used side by side, as in
+ *     printf("%s: %s\n", qvcalc_expression(calc, 1), qvcalc_error_description(calc));
+ * To keep a text longer, or two texts of the same function, copy it with qvcalc_copy and free
+ * the copy with qvcalc_free. A function never returns NULL for a text: on a NULL handle it
+ * returns "".
  *
  * Failures: the engine's own failures (syntax errors, domain errors, undefined names) are read
- * through qvcalc_error_code and its companions, as with the control. Failures of the other
- * members are reported to the callbacks connected with qvcalc_advise, and the member returns 0 or
- * "". The two variable functions have no such handling: their failure is returned as a status,
- * the number of the run-time failure (for example 7 for exhausted memory). No C++ exception ever
- * leaves this interface.
+ * through qvcalc_error_code and its companions, as with the control. While an error is recorded
+ * the engine refuses to evaluate anything (qvcalc_value then returns 0) until the error is
+ * cleared with qvcalc_clear_error or by the next compilation; qvcalc_evaluate clears it first and
+ * returns the code of its own evaluation. With the evaluation trap on (the state at creation) a
+ * failing step of arithmetic, such as SQR(-4), leaves the value it started from and records
+ * nothing; qvcalc_set_evaluation_trap(calc, 0) makes such failures recorded errors. Failures of
+ * the other members are reported to the callbacks connected with qvcalc_advise, and the member
+ * returns 0 or "". The two variable functions have no such handling: their failure is returned as
+ * a status, the number of the run-time failure (for example 7 for exhausted memory). No C++
+ * exception ever leaves this interface.
+ *
+ * Error positions: qvcalc_error_pos is the control's member, counted in 16-bit units (UTF-16) and
+ * limited to 32767; qvcalc_error_position gives the position in characters and in UTF-8 bytes,
+ * to any length.
  */
 #ifndef QVCALC_H
 #define QVCALC_H
@@ -40,8 +58,8 @@ enum { QVCALC_OK = 0, QVCALC_INVALID = -1 };
 
 /* The ErrorMsg event: source is "Error <n> has occured in QvCalc.ocx, <member>", description the
  * failure's own text. Both are valid only during the call. The callback runs synchronously inside
- * the failing call; it may call functions on the same handle (not qvcalc_destroy), but those
- * overwrite the handle's returned text. */
+ * the failing call; it may call functions on the same handle (not qvcalc_destroy), under the rule
+ * for returned texts above. */
 typedef void (*qvcalc_error_callback)(void* context, const char* source, const char* description);
 
 QVCALC_API const char* qvcalc_version(void); /* "1.0.0"; static, valid for ever */
@@ -86,6 +104,60 @@ QVCALC_API void qvcalc_clear_error(qvcalc* calc);
 
 /* Beyond the control's members: makes RND repeatable. */
 QVCALC_API void qvcalc_seed_random(qvcalc* calc, uint64_t seed);
+
+/* The evaluation trap: 1 when on (the state at creation), 0 when off. Off, a failing step of an
+ * evaluation (SQR(-4), an overflow, MOD by zero, a text that is no number, ...) is recorded as an
+ * error and ends that evaluation instead of being passed over. */
+QVCALC_API int qvcalc_evaluation_trap(qvcalc* calc);
+QVCALC_API void qvcalc_set_evaluation_trap(qvcalc* calc, int on);
+
+/* A copy of text that the caller owns and frees with qvcalc_free; NULL for NULL or when memory is
+ * exhausted. qvcalc_free(NULL) does nothing. */
+QVCALC_API char* qvcalc_copy(const char* text);
+QVCALC_API void qvcalc_free(void* text);
+
+/* The kinds of an evaluation's result. */
+enum { QVCALC_EMPTY = 0, QVCALC_NUMBER = 1, QVCALC_TEXT = 2 };
+
+typedef struct qvcalc_result {
+  int kind;          /* QVCALC_EMPTY (nothing was evaluated), QVCALC_NUMBER or QVCALC_TEXT */
+  double number;     /* the number; for a text the number it reads as, else 0; 0 when empty */
+  const char* text;  /* for QVCALC_TEXT the text, "" otherwise; valid until the next
+                        qvcalc_evaluate on the handle */
+} qvcalc_result;
+
+/* Clears any recorded error, then evaluates expression index (0, or an index that names no
+ * expression: the last one compiled) and fills *result when result is not NULL. Returns the
+ * error code that this evaluation recorded, 0 when it succeeded; the error's description and
+ * position are then read as usual. A text result is no failure here (no ErrorMsg event). On a
+ * NULL handle it returns QVCALC_INVALID and leaves *result empty. */
+QVCALC_API int qvcalc_evaluate(qvcalc* calc, int32_t index, qvcalc_result* result);
+
+/* The value of expression index, as qvcalc_value_at evaluates it (refused while an error is
+ * recorded), written as text: a number in the engine's general form ("0.25", "1E+21"), a text as
+ * itself, "" when nothing was evaluated. */
+QVCALC_API const char* qvcalc_value_text(qvcalc* calc, int32_t index);
+
+/* A variable bound for fast loops: compiled expressions read the value set through it, without a
+ * look-up by name. qvcalc_bind_variable creates the variable with the value 0 when it is new; it
+ * returns NULL for a NULL handle or name, a name that reads as a number, or exhausted memory. The
+ * binding stays valid until qvcalc_release_variable, also after qvcalc_reset or qvcalc_destroy,
+ * but a reset removes the variable from the engine: bind again after one. A binding follows the
+ * thread rule of the handle it came from. qvcalc_variable_get gives 0 for a value that is no
+ * number and for NULL. */
+typedef struct qvcalc_variable qvcalc_variable;
+QVCALC_API qvcalc_variable* qvcalc_bind_variable(qvcalc* calc, const char* name);
+QVCALC_API void qvcalc_variable_set(qvcalc_variable* variable, double value);
+QVCALC_API double qvcalc_variable_get(const qvcalc_variable* variable);
+QVCALC_API void qvcalc_release_variable(qvcalc_variable* variable);
+
+/* The position of the recorded error, 1-based, in the text it was found in: the expression
+ * qvcalc_error_source names (qvcalc_expression), or for an error of a definition (a negative
+ * source) the definition (qvcalc_user_func). Returns the position in characters (Unicode code
+ * points) and, when utf8_position is not NULL, stores the position in UTF-8 bytes there, so that
+ * text + *utf8_position - 1 is where the character starts. A position past the end counts one
+ * for each place. Both are 0 when the error has no position. */
+QVCALC_API int32_t qvcalc_error_position(qvcalc* calc, int32_t* utf8_position);
 
 #ifdef __cplusplus
 }

@@ -54,6 +54,14 @@ class qvCalc {
   // The engine's evaluation trap (on at creation): see qvExpression::SetEvaluationTrap.
   bool EvaluationTrap();
   void SetEvaluationTrap(bool On);
+  // For hosts that need more than a double (control/HostAccess.cpp). Result evaluates as Value
+  // does and reports failures alike, but gives the engine's value unconverted: a text stays a
+  // text, and nothing evaluated stays empty. ErrorPosition is ErrorPos without the narrowing to
+  // 16 bits. BindVariable gives the record of a variable (created with 0 when new), whose Value
+  // compiled code reads; null for a name that reads as a number or on a failure.
+  Variant Result(int32_t& Index);
+  int32_t ErrorPosition();
+  std::shared_ptr<qvVariable> BindVariable(std::u16string_view Name);
 
   // ---- texts by value, as views and as UTF-8 (control/TextOverloads.cpp) ----
   // Beside the by-reference members above, which stay as they are: these take their arguments

@@ -136,6 +136,75 @@ static void lifecycle(qvcalc* calc, struct events* seen, int cookie) {
   CHECK(seen->count == 1);
 }
 
+/* Beyond the control: texts kept side by side, results as text, the evaluation that starts from a
+ * clear state, bound variables, the trap setting and positions past 16 bits. */
+static void host_extensions(qvcalc* calc) {
+  qvcalc_reset(calc);
+  qvcalc_compile(calc, "\"x\" & 1");
+  qvcalc_compile(calc, "1 +");
+  const char* first = qvcalc_expression(calc, 1);
+  const char* failure = qvcalc_error_description(calc);
+  CHECK(strcmp(first, "\"x\" & 1") == 0); /* not overwritten by another function's text */
+  CHECK(strcmp(failure, "Syntax Error: Unexpected end of expression") == 0);
+  char* kept = qvcalc_copy(first);
+  CHECK(kept != NULL && strcmp(qvcalc_expression(calc, 2), "1 +") == 0 && strcmp(kept, "\"x\" & 1") == 0);
+  qvcalc_free(kept);
+
+  /* The error blocks qvcalc_value; qvcalc_evaluate clears it and gives text as text. */
+  CHECK(strcmp(qvcalc_value_text(calc, 1), "") == 0);
+  qvcalc_result result;
+  CHECK(qvcalc_evaluate(calc, 1, &result) == 0);
+  CHECK(result.kind == QVCALC_TEXT && strcmp(result.text, "x1") == 0 && result.number == 0);
+  CHECK(qvcalc_error_code(calc) == 0);
+  CHECK(strcmp(qvcalc_value_text(calc, 1), "x1") == 0);
+  qvcalc_compile(calc, "1 / 4");
+  CHECK(strcmp(qvcalc_value_text(calc, 0), "0.25") == 0);
+  CHECK(qvcalc_evaluate(calc, 0, &result) == 0 && result.kind == QVCALC_NUMBER && result.number == 0.25);
+  qvcalc_compile(calc, "LN(0)");
+  CHECK(qvcalc_evaluate(calc, 0, &result) == 6 && strcmp(qvcalc_error_description(calc), "LN(0)") == 0);
+  CHECK(qvcalc_evaluate(calc, 0, NULL) == 6); /* each call starts afresh */
+  qvcalc_clear_error(calc);
+
+  /* A bound variable feeds compiled code directly. */
+  qvcalc_variable* x = qvcalc_bind_variable(calc, "Speed");
+  CHECK(x != NULL && qvcalc_variable_get(x) == 0);
+  qvcalc_compile(calc, "speed * 2");
+  double sum = 0;
+  for (int i = 1; i <= 100; ++i) {
+    qvcalc_variable_set(x, i);
+    CHECK(qvcalc_evaluate(calc, 0, &result) == 0);
+    sum += result.number;
+  }
+  CHECK(sum == 10100);
+  double read = 0;
+  CHECK(qvcalc_get_variable(calc, "SPEED", &read) == QVCALC_OK && read == 100);
+  CHECK(qvcalc_bind_variable(calc, "12") == NULL && qvcalc_bind_variable(calc, NULL) == NULL);
+
+  /* The trap: on at creation, settable. */
+  CHECK(qvcalc_evaluation_trap(calc) == 1);
+  qvcalc_set_evaluation_trap(calc, 0);
+  CHECK(qvcalc_evaluation_trap(calc) == 0);
+  qvcalc_set_evaluation_trap(calc, 1);
+
+  /* Positions in characters and UTF-8 bytes, past 32767: 40000 blanks, then a text of a 2-byte
+   * character and a 4-byte one (two 16-bit units), and the error. */
+  static char text[40020];
+  memset(text, ' ', 40000);
+  strcpy(text + 40000, "\"\xC3\xA9\xF0\x9F\x98\x80\" + * 2");
+  qvcalc_compile(calc, text);
+  int32_t bytes = 0;
+  CHECK(qvcalc_error_code(calc) == 1);
+  CHECK(qvcalc_error_position(calc, &bytes) == 40000 + 8 && bytes == 40000 + 12);
+  CHECK(text[bytes - 1] == '*');
+  qvcalc_clear_error(calc);
+  qvcalc_define_user_func(calc, "Twice(X) =  X * * 2");
+  CHECK(qvcalc_error_code(calc) == 1 && qvcalc_error_source(calc) < 0);
+  CHECK(qvcalc_error_position(calc, &bytes) == 17 && bytes == 17);
+  qvcalc_clear_error(calc);
+  CHECK(qvcalc_error_position(calc, &bytes) == 0 && bytes == 0);
+  qvcalc_release_variable(x);
+}
+
 static void null_handles(void) {
   double v = 1;
   CHECK(qvcalc_value(NULL) == 0);
@@ -145,6 +214,10 @@ static void null_handles(void) {
   CHECK(qvcalc_advise(NULL, on_error, NULL) == 0);
   qvcalc_compile(NULL, "1");
   qvcalc_destroy(NULL);
+  CHECK(qvcalc_evaluate(NULL, 0, NULL) == QVCALC_INVALID);
+  CHECK(qvcalc_bind_variable(NULL, "X") == NULL && qvcalc_variable_get(NULL) == 0);
+  qvcalc_variable_set(NULL, 1);
+  qvcalc_release_variable(NULL);
 }
 
 int main(void) {
@@ -162,6 +235,7 @@ int main(void) {
   user_functions(calc);
   errors_and_events(calc, &seen);
   utf8_names(calc);
+  host_extensions(calc);
   lifecycle(calc, &seen, cookie);
   qvcalc_destroy(calc);
   null_handles();
