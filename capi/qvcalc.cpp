@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "control/DefinitionText.h"
 #include "control/Failure.h"
 #include "control/Utf8.h"
 #include "control/qvCalc.h"
@@ -79,17 +80,6 @@ void Describe(qvcalc* calc, const Variant& value, qvcalc_result& out) {
     if (!value.toNumber(out.number)) out.number = 0;
     out.text = Returned(calc, Returns::Evaluate, value.asText());
   }
-}
-
-// Where the body of a definition starts in its text (0-based): after the first "=" and the
-// blanks that follow it, where the engine takes the body it compiles from, so that the position
-// of an error in a body counts from there. Names and brackets, all that can stand before the
-// "=", hold no "=" of their own.
-size_t BodyStart(std::u16string_view definition) {
-  size_t at = definition.find(u'=');
-  if (at == std::u16string_view::npos) return 0;
-  for (++at; at < definition.size() && definition[at] == u' ';) ++at;
-  return at;
 }
 
 // A position in 16-bit units (1-based, from the start of text) in characters and in UTF-8 bytes;
@@ -346,7 +336,7 @@ int32_t qvcalc_error_position(qvcalc* calc, int32_t* utf8_position) {
       text = calc->control.Expression(Variant(int32_t(source))).toText();
     } else if (source < 0) {
       text = calc->control.UserFunc(Variant(int32_t(-source)));
-      start = BodyStart(text);
+      start = SplitDefinition(text).bodyStart;  // a body's positions count from its start
     }
     return CountPosition(text, int64_t(start) + position, utf8_position);
   });
