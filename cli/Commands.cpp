@@ -1,9 +1,30 @@
-// The session's ':' commands.
+// The session's ':' commands: one table drives their dispatch, ":help" and Tab completion.
+#include <array>
 #include <string>
 
-#include "cli/Output.h"
+#include "cli/FunctionHelp.h"
+#include "cli/Names.h"
 #include "cli/Session.h"
 #include "control/Utf8.h"
+
+std::span<const Session::Command> Session::Commands() {
+  static constexpr std::array<Command, 13> kCommands = {{
+      {":let", &Session::Let, "NAME = EXPR", "set a variable; ARRAY(i, ...) = EXPR sets an element"},
+      {":def", &Session::Define, "Name(P, ...) = body", "define a function, or replace one (up to 20)"},
+      {":undef", &Session::Undefine, "Name", "remove a function"},
+      {":array", &Session::DefineArray, "A(3, 4)", "define an array: 1 to 4 bounds, indices from 0"},
+      {":load", &Session::Load, "FILE", "read definitions and assignments, one a line (# comments)"},
+      {":vars", &Session::ListVariables, "", "list the variables"},
+      {":funcs", &Session::ListFunctions, "", "list the functions defined"},
+      {":exprs", &Session::ListExpressions, "", "list the expressions compiled"},
+      {":rpn", &Session::ShowListing, "[EXPR]", "the postfix listing of EXPR or of the last expression"},
+      {":reset", &Session::Reset, "", "forget all variables, arrays, functions and expressions"},
+      {":help", &Session::Help, "[NAME]", "this list, or one line on a function or a command"},
+      {":quit", &Session::Quit, "", "leave"},
+      {":q", &Session::Quit, "", "short for :quit"},
+  }};
+  return kCommands;
+}
 
 namespace {
 
@@ -11,60 +32,93 @@ namespace {
 void SplitCommand(std::string_view line, std::string_view& word, std::string_view& rest) {
   const size_t end = line.find_first_of(" \t");
   word = line.substr(0, end);
-  rest = end == std::string_view::npos ? std::string_view() : line.substr(end + 1);
-  const size_t first = rest.find_first_not_of(" \t");
-  rest = first == std::string_view::npos ? std::string_view() : rest.substr(first);
+  rest = end == std::string_view::npos ? std::string_view() : Trim(line.substr(end));
+}
+
+const Session::Command* FindCommand(std::string_view word) {
+  for (const Session::Command& command : Session::Commands())
+    if (command.word == word) return &command;
+  return nullptr;
+}
+
+std::string Padded(std::string text, size_t width) {
+  if (text.size() < width) text.resize(width, ' ');
+  return text + ' ';
 }
 
 }  // namespace
 
-bool Session::Command(std::string_view line, bool& quit) {
+bool Session::RunCommand(std::string_view line) {
   std::string_view word, rest;
   SplitCommand(line, word, rest);
-  if (word == ":let") return Let(rest);
-  if (word == ":def") return Define(rest);
-  if (word == ":array") return DefineArray(rest);
-  if (word == ":vars") return ListVariables(), true;
-  if (word == ":funcs") return ListFunctions(), true;
-  if (word == ":exprs") return ListExpressions(), true;
-  if (word == ":reset") return engine_.Reset(), true;
-  if (word == ":help") return PrintHelp(), true;
-  if (word == ":quit" || word == ":q") return quit = true;
-  if (word == ":rpn") {
-    if (rest.empty()) return PrintListing();
-    std::u16string text = FromUtf8(rest);
-    int16_t index = 0;
-    return CompileOnly(text, index) && PrintListing();
-  }
-  PrintProblem(err_, Where(), "unknown command " + std::string(word) + " (try :help)");
+  if (const Session::Command* command = FindCommand(word)) return (this->*command->run)(rest);
+  Problem("unknown command " + std::string(word) + " (try :help)");
   return false;
 }
 
-void Session::ListVariables() {
+bool Session::ListVariables(std::string_view) {
   for (int32_t i = 1; i <= engine_.NumVariables(); ++i) {
     const std::u16string name = engine_.VariableName(Variant(i));
     const auto record = engine_.BindVariable(name);  // stored already: nothing is created
-    out_ << ToUtf8(name) << " = " << (record ? ResultText(record->Value) : "") << '\n';
+    Out() << ToUtf8(name) << " = " << (record ? ToUtf8(record->Value.toText()) : "") << '\n';
   }
+  return true;
 }
 
-void Session::ListFunctions() {
-  for (int16_t i = 1; i <= engine_.NumUserFuncs(); ++i)
-    out_ << ToUtf8(engine_.UserFuncText(Variant(i))) << '\n';
+bool Session::ListFunctions(std::string_view) {
+  for (const std::u16string& definition : definitions_) Out() << ToUtf8(definition) << '\n';
+  return true;
 }
 
-void Session::ListExpressions() {
+bool Session::ListExpressions(std::string_view) {
   for (int32_t i = 1; i < engine_.NumExpressions(); ++i)
-    out_ << i << ": " << ToUtf8(engine_.ExpressionText(Variant(i))) << '\n';
+    Out() << i << ": " << ToUtf8(engine_.ExpressionText(Variant(i))) << '\n';
+  return true;
 }
 
-void Session::PrintHelp() {
-  out_ << "Type an expression to evaluate it; its result is kept in ANS. Commands:\n"
-          "  :let NAME = EXPR          set a variable\n"
-          "  :def Name(P, ...) = body  define a function (up to 20)\n"
-          "  :array A(3, 4)            define an array (indices from 0 to the bound)\n"
-          "  :vars  :funcs  :exprs     list variables, functions, expressions\n"
-          "  :rpn [EXPR]               the postfix listing of EXPR or of the last expression\n"
-          "  :reset                    forget everything\n"
-          "  :help  :quit\n";
+bool Session::ShowListing(std::string_view expression) {
+  if (expression.empty()) return PrintListing();
+  std::u16string text = FromUtf8(expression);
+  int16_t index = 0;
+  return CompileOnly(text, index) && PrintListing();
+}
+
+bool Session::Reset(std::string_view) {
+  engine_.Reset();
+  definitions_.clear();
+  return true;
+}
+
+bool Session::Quit(std::string_view) { return quit_ = true; }
+
+// One line on a function (built-in or the user's) or a command; without a name, the commands and
+// the names of the built-in functions.
+bool Session::Help(std::string_view name) {
+  if (name.empty()) {
+    Out() << "Type an expression to evaluate it; its result is kept in ANS. Commands:\n";
+    for (const Session::Command& command : Commands())
+      Out() << "  " << Padded(std::string(command.word) + " " + std::string(command.usage), 26) << command.help << '\n';
+    Out() << "Functions (:help NAME explains one):\n";
+    std::string line = " ";
+    for (const FunctionHelp& row : BuiltinFunctions()) {
+      if (line.size() + row.name.size() > 78) Out() << line << '\n', line = " ";
+      line.append(" ").append(row.name);
+    }
+    Out() << line << '\n';
+    return true;
+  }
+  const std::string word = name[0] == ':' ? std::string(name) : ":" + std::string(name);
+  if (const FunctionHelp* row = FindBuiltin(name)) {
+    Out() << row->usage << ": " << row->help << '\n';
+  } else if (int index = FunctionIndex(FromUtf8(name)); index >= 0) {
+    Out() << ToUtf8(definitions_[size_t(index)]) << ": a function of yours\n";
+  } else if (const Session::Command* command = FindCommand(word)) {
+    Out() << command->word << ' ' << command->usage << ": " << command->help << '\n';
+  } else if (const FunctionHelp* alias = FindAlias(name)) {
+    Out() << name << " is called " << alias->name << " here. " << alias->usage << ": " << alias->help << '\n';
+  } else {
+    Problem("no function or command " + std::string(name) + " (try :help)");
+    return false;
+  }
+  return true;
 }

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <string_view>
 
-#include "cli/Session.h"
+#include "cli/Names.h"
 
 namespace {
 
@@ -35,17 +35,18 @@ bool ParseOne(int argc, const char* const* argv, int& i, Options& out, std::stri
   if (arg == "-h" || arg == "--help") return out.help = true;
   if (arg == "--version") return out.version = true;
   if (arg == "--rpn") return out.rpn = true;
+  if (arg == "--lenient") return out.lenient = true;
   if (arg == "-v") {
     if (!next(value)) return false;
-    std::string name, expression;
-    if (!SplitAssignment(value, name, expression))
+    if (Assignment parts; !SplitAssignment(value, parts))
       return error = "-v expects NAME=EXPR, got '" + std::string(value) + "'", false;
     out.steps.push_back({SetupStep::Kind::Variable, std::string(value)});
     return true;
   }
-  if (arg == "-f") {
+  if (arg == "-f" || arg == "-F") {
     if (!next(value)) return false;
-    out.steps.push_back({SetupStep::Kind::Function, std::string(value)});
+    const auto kind = arg == "-f" ? SetupStep::Kind::Function : SetupStep::Kind::File;
+    out.steps.push_back({kind, std::string(value)});
     return true;
   }
   if (arg == "--seed" || arg.starts_with("--seed=")) {
@@ -82,17 +83,21 @@ bool ParseOptions(int argc, const char* const* argv, Options& out, std::string& 
 void PrintUsage(std::ostream& out) {
   out << "Usage: qvcalc [options] [--] [EXPR...]\n"
          "Evaluates each EXPR and prints one result a line. Without EXPR it reads one expression\n"
-         "a line from standard input, or starts an interactive session on a terminal.\n"
+         "a line from standard input (one output line for each input line), or starts an\n"
+         "interactive session when standard input and output are a terminal.\n"
          "\n"
          "Options:\n"
          "  -v NAME=EXPR   set the variable NAME to the value of EXPR first\n"
          "  -f 'Name(P, ...) = body'\n"
          "                 define a function first\n"
+         "  -F FILE        read definitions and assignments from FILE first (# comments)\n"
+         "  --lenient      the engine's compatible rules: a failing step (SQR(-4), an overflow)\n"
+         "                 leaves the value it started from, and a name never set reads 0\n"
          "  --rpn          print the postfix listing of each expression before its result\n"
          "  --seed N       seed the random numbers of RND, for repeatable results\n"
          "  -h, --help     print this help\n"
          "  --version      print the version\n"
          "\n"
-         "Exit status: 0 when everything evaluated, 1 when an expression failed, 2 for a usage\n"
+         "Exit status: 0 when everything evaluated, 1 when anything failed, 2 for a usage\n"
          "error. Example: qvcalc -v R=2 'PI * R^2'\n";
 }

@@ -8,14 +8,15 @@
 #include <vector>
 
 struct SetupStep {
-  enum class Kind { Variable, Function } kind;
-  std::string text;  // NAME=EXPR for a variable, the definition for a function
+  enum class Kind { Variable, Function, File } kind;
+  std::string text;  // NAME=EXPR for a variable, the definition for a function, a file's path
 };
 
 struct Options {
   std::vector<SetupStep> steps;
   std::vector<std::string> expressions;
   bool rpn = false;
+  bool lenient = false;
   std::optional<uint64_t> seed;
   bool help = false;
   bool version = false;

@@ -4,6 +4,9 @@
 
 namespace {
 
+constexpr std::string_view kRed = "\033[1;31m";
+constexpr std::string_view kPlain = "\033[0m";
+
 // The column of a 1-based position: the characters before it, counting a surrogate pair once.
 size_t Column(std::u16string_view text, int32_t position) {
   size_t column = 0;
@@ -28,17 +31,17 @@ std::string Shown(std::u16string_view text) {
   return out;
 }
 
-}  // namespace
-
-std::string ResultText(const Variant& value) {
-  if (value.isWhole()) return ToUtf8(qv::WholeToText(value.asWhole()));
-  if (value.isDouble()) return ToUtf8(qv::NumberToText(value.asDouble()));
-  return ToUtf8(value.asText());
+std::string Marked(std::string_view word, bool colour) {
+  return colour ? std::string(kRed).append(word).append(kPlain) : std::string(word);
 }
 
-void PrintError(std::ostream& err, const ErrorReport& report) {
-  err << "qvcalc: " << report.where << "error " << report.code << ": " << Lines(report.description)
-      << '\n';
+}  // namespace
+
+void PrintError(std::ostream& err, const ErrorReport& report, bool colour) {
+  err << "qvcalc: " << report.where << Marked("error " + std::to_string(report.code), colour) << ": "
+      << Lines(report.description);
+  if (!report.hint.empty()) err << " (" << report.hint << ")";
+  err << '\n';
   if (report.position <= 0 || report.text.empty()) return;
   err << "  " << Shown(report.text) << '\n'
       << "  " << std::string(Column(report.text, report.position), ' ') << "^\n";

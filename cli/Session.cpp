@@ -1,8 +1,11 @@
 #include "cli/Session.h"
 
-#include <cctype>
+#include <utility>
 
+#include "cli/FunctionHelp.h"
+#include "cli/Names.h"
 #include "cli/Output.h"
+#include "control/DefinitionText.h"
 #include "control/Utf8.h"
 
 namespace {
@@ -11,60 +14,74 @@ namespace {
 // out (variables and functions stay), instead of failing every later expression.
 constexpr int32_t kMaxStoredExpressions = 32000;
 
-std::string_view Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-bool IsName(std::string_view name) {
-  if (name.empty() || !std::isalpha(static_cast<unsigned char>(name[0]))) return false;
-  for (unsigned char c : name)
-    if (!std::isalnum(c) && c != '_' && c < 0x80) return false;
-  return true;
-}
-
 }  // namespace
 
-bool SplitAssignment(std::string_view text, std::string& name, std::string& expression) {
-  const size_t eq = text.find('=');
-  if (eq == std::string_view::npos) return false;
-  name = std::string(Trim(text.substr(0, eq)));
-  expression = std::string(Trim(text.substr(eq + 1)));
-  return IsName(name) && !expression.empty();
+// Strict unless lenient: a failing step of an evaluation is an error, and a name is a variable
+// only once it has been given a value.
+Session::Session(std::ostream& out, std::ostream& err, const SessionSettings& settings)
+    : out_(out), err_(err), settings_(settings) {
+  engine_.SetEvaluationTrap(settings.lenient);
+  engine_.SetCreateVariables(settings.lenient);
 }
 
-Session::Session(std::ostream& out, std::ostream& err, bool showRpn)
-    : out_(out), err_(err), showRpn_(showRpn) {}
+bool Session::TakePrinted() { return std::exchange(printed_, false); }
 
-std::string Session::Where() const { return line_ > 0 ? "line " + std::to_string(line_) + ": " : ""; }
+std::ostream& Session::Out() {
+  printed_ = true;
+  return out_;
+}
+
+KnownNames Session::Names() {
+  KnownNames names;
+  for (int32_t i = 1; i <= engine_.NumVariables(); ++i)
+    names.variables.push_back(ToUtf8(engine_.VariableName(Variant(i))));
+  for (int32_t i = 1; i <= engine_.ArraysCount(); ++i)
+    names.arrays.push_back(ToUtf8(engine_.ArrayName(Variant(i))));
+  for (const std::u16string& definition : definitions_)
+    names.functions.push_back(ToUtf8(SplitDefinition(definition).name));
+  return names;
+}
 
 // Blank lines and lines holding only a comment are skipped.
-bool Session::HandleLine(std::string_view line, bool& quit) {
+bool Session::HandleLine(std::string_view line) {
   const std::string_view text = Trim(line);
   if (text.empty() || text[0] == '\'') return true;
-  if (text[0] == ':') return Command(text, quit);
+  if (text[0] == ':') return RunCommand(text);
   return Evaluate(text);
 }
 
 // The result is printed and kept in ANS for the next expression.
 bool Session::Evaluate(std::string_view expression) {
   Variant result;
-  if (!Compute(expression, result, showRpn_)) return false;
-  out_ << ResultText(result) << '\n';
+  if (!Compute(expression, result, settings_.showRpn)) return false;
+  Out() << ToUtf8(result.toText()) << '\n';
   if (auto ans = engine_.BindVariable(u"ANS")) ans->Value = result;
   return true;
 }
 
+// NAME = EXPR creates or sets a variable; NAME(i, ...) = EXPR sets an element of an array.
 bool Session::Let(std::string_view assignment) {
-  std::string name, expression;
-  if (!SplitAssignment(assignment, name, expression)) {
-    PrintProblem(err_, Where(), "expected NAME = EXPR");
+  Assignment parts;
+  if (!SplitAssignment(assignment, parts)) {
+    Problem("expected NAME = EXPR or ARRAY(i, ...) = EXPR");
+    return false;
+  }
+  const std::u16string name = FromUtf8(parts.name);
+  if (FunctionIndex(name) >= 0 || FindBuiltin(parts.name)) {
+    Problem(std::string(parts.name) + " is a function, not a variable");
+    return false;
+  }
+  if (parts.element) return SetElement(parts.name, parts.subscripts, parts.expression);
+  int16_t slot = 0, dims = 0;
+  std::vector<int16_t> bounds;
+  engine_.GetArrayDetails(name, slot, dims, bounds);
+  if (slot != 0) {
+    Problem(std::string(parts.name) + " is an array: set one element, as in " + std::string(parts.name) + "(0) = 1");
     return false;
   }
   Variant result;
-  if (!Compute(expression, result, false)) return false;
-  if (auto variable = engine_.BindVariable(FromUtf8(name))) variable->Value = result;
+  if (!Compute(parts.expression, result, false)) return false;
+  if (auto variable = engine_.BindVariable(name)) variable->Value = result;
   return true;
 }
 
@@ -73,8 +90,7 @@ bool Session::CompileOnly(std::u16string& text, int16_t& index) {
   index = 0;
   engine_.Compile(text, index);
   if (engine_.ErrorCode() == 0) return true;
-  PrintError(err_, {Where(), engine_.ErrorCode(), engine_.ErrorDescription(), text, engine_.ErrorPos()});
-  engine_.ClearError();
+  ReportEngineError(text);
   return false;
 }
 
@@ -86,8 +102,7 @@ bool Session::Compute(std::string_view expression, Variant& result, bool listing
   int32_t which = index;
   result = engine_.Value(which);
   if (engine_.ErrorCode() == 0) return true;
-  PrintError(err_, {Where(), engine_.ErrorCode(), engine_.ErrorDescription(), {}, 0});
-  engine_.ClearError();
+  ReportEngineError({});
   return false;
 }
 
@@ -96,33 +111,25 @@ bool Session::Compute(std::string_view expression, Variant& result, bool listing
 bool Session::PrintListing() {
   try {
     const std::string listing = ToUtf8(engine_.RPNExpression());
-    out_ << "rpn:" << listing << '\n';
+    Out() << "rpn:" << listing << '\n';
     return true;
   } catch (const qvRuntimeError& failure) {
-    PrintProblem(err_, Where(), "no listing: error " + std::to_string(failure.Number) + ": " +
-                                    ToUtf8(failure.Description));
+    Problem("no listing: error " + std::to_string(failure.Number) + ": " + ToUtf8(failure.Description));
     return false;
   }
 }
 
-bool Session::CheckDefinition() {
-  if (engine_.ErrorCode() == 0) return true;
-  PrintError(err_, {Where(), engine_.ErrorCode(), engine_.ErrorDescription(), {}, 0});
+void Session::ReportEngineError(std::u16string_view text) {
+  Report(engine_.ErrorCode(), engine_.ErrorDescription(), text, text.empty() ? 0 : engine_.ErrorPos(), Names());
   engine_.ClearError();
-  return false;
 }
 
-// The engine keeps a failed definition's earlier error, so the state is cleared first.
-bool Session::Define(std::string_view definition) {
-  std::u16string text = FromUtf8(definition);
-  engine_.ClearError();
-  engine_.UserFunc(text);
-  return CheckDefinition();
+void Session::Report(int32_t code, const std::u16string& description, std::u16string_view text,
+                     int32_t position, const KnownNames& names, std::string_view note) {
+  ErrorReport report{where_, code, description, std::u16string(text), position, std::string(note)};
+  if (const std::string hint = Hint(code, description, text, position, names); !hint.empty())
+    report.hint = "did you mean " + hint + "?";
+  PrintError(err_, report, settings_.colour);
 }
 
-bool Session::DefineArray(std::string_view definition) {
-  std::u16string text = FromUtf8(definition);
-  engine_.ClearError();
-  engine_.DefineArray(text);
-  return CheckDefinition();
-}
+void Session::Problem(std::string_view message) { PrintProblem(err_, where_, message); }

@@ -1,49 +1,99 @@
-// A calculator session: one engine, and what a line of input means to it. A line is an
-// expression to evaluate, a ':' command, a comment or blank. Results go to out, errors to err.
+// A calculator session: one engine, the calculator's own list of function definitions, and what
+// a line of input means to them. A line is an expression to evaluate, a ':' command, a comment or
+// blank. Results go to out, errors to err.
 #pragma once
 
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "cli/Hints.h"
 #include "engine/qvExpression.h"
 
-// Splits NAME = EXPR at the first "="; false unless NAME is a name (a letter, then letters,
-// digits, "_" or characters beyond ASCII) and EXPR is not blank.
-bool SplitAssignment(std::string_view text, std::string& name, std::string& expression);
+struct SessionSettings {
+  bool showRpn = false;  // print the postfix listing before each result
+  bool lenient = false;  // the engine's compatible rules: failing steps pass, new names read 0
+  bool colour = false;   // colour the error messages
+};
 
 class Session {
  public:
-  Session(std::ostream& out, std::ostream& err, bool showRpn);
+  Session(std::ostream& out, std::ostream& err, const SessionSettings& settings);
+
+  // A ':' command: its word, what it does with the rest of the line, and its help.
+  struct Command {
+    std::string_view word;
+    bool (Session::*run)(std::string_view rest);
+    std::string_view usage;  // the arguments, for :help
+    std::string_view help;   // one line
+  };
+  static std::span<const Command> Commands();
 
   // Each returns false when what it was given failed (and says why on err).
-  bool HandleLine(std::string_view line, bool& quit);
+  bool HandleLine(std::string_view line);
   bool Evaluate(std::string_view expression);
   bool Let(std::string_view assignment);
   bool Define(std::string_view definition);
-  bool DefineArray(std::string_view definition);
+  bool Load(std::string_view path);
   void Seed(uint64_t seed) { engine_.SeedRandom(seed); }
 
-  // Error messages name the input line, in pipe mode.
-  void SetLineNumber(long line) { line_ = line; }
+  bool QuitAsked() const { return quit_; }
+  // Messages name where the line came from ("line 3: ", "defs.txt:4: "); empty for none.
+  void SetWhere(std::string where) { where_ = std::move(where); }
+  // Whether anything was written to out since the last call (pipe mode keeps one output line
+  // for each input line).
+  bool TakePrinted();
+  // The names a line may use: variables, arrays and the user's functions.
+  KnownNames Names();
 
  private:
-  bool Command(std::string_view line, bool& quit);
+  // ---- commands (cli/Commands.cpp) ----
+  bool RunCommand(std::string_view line);
+  bool ListVariables(std::string_view);
+  bool ListFunctions(std::string_view);
+  bool ListExpressions(std::string_view);
+  bool ShowListing(std::string_view expression);
+  bool Reset(std::string_view);
+  bool Help(std::string_view name);
+  bool Quit(std::string_view);
+
+  // ---- evaluation (cli/Session.cpp) ----
   // Compiles and evaluates (printing the listing when asked); false after reporting a failure.
   bool Compute(std::string_view expression, Variant& result, bool listing);
   bool CompileOnly(std::u16string& text, int16_t& index);
-  bool CheckDefinition();  // reports the error state after a definition
   bool PrintListing();
-  void ListVariables();
-  void ListFunctions();
-  void ListExpressions();
-  void PrintHelp();
-  std::string Where() const;
+  // Reports the engine's error (with the text it was found in, if any) and clears it.
+  void ReportEngineError(std::u16string_view text);
+  // Reports an error, with the nearest of names as a hint, or else with note (when not empty).
+  void Report(int32_t code, const std::u16string& description, std::u16string_view text,
+              int32_t position, const KnownNames& names, std::string_view note = {});
+  void Problem(std::string_view message);  // a message of the calculator itself
+  std::ostream& Out();
+
+  // ---- functions (cli/Functions.cpp) ----
+  bool Undefine(std::string_view name);
+  // Defines the functions of list in the engine, in order, after removing all there are.
+  void Rebuild(std::vector<std::u16string> list);
+  bool BodyNamesKnown(std::u16string_view definition);
+  int FunctionIndex(std::u16string_view name) const;  // in definitions_, or -1
+
+  // ---- arrays (cli/Arrays.cpp) ----
+  bool DefineArray(std::string_view definition);
+  bool SetElement(std::string_view name, std::string_view subscripts, std::string_view expression);
+
+  // ---- files (cli/Load.cpp) ----
+  bool LoadLine(std::string_view line);
 
   qvExpression engine_;
+  std::vector<std::u16string> definitions_;  // the definitions the engine holds, in slot order
   std::ostream& out_;
   std::ostream& err_;
-  bool showRpn_;
-  long line_ = 0;
+  SessionSettings settings_;
+  std::string where_;
+  bool printed_ = false;
+  bool quit_ = false;
+  int loadDepth_ = 0;
 };

@@ -1,14 +1,16 @@
-"""Runs the qvcalc binary: one-shot arguments, pipe mode, errors and exit codes, and an
-interactive session on a pseudo-terminal.
+"""Runs the qvcalc binary: one-shot arguments, pipe mode, errors and exit codes, the strict rules
+and their hints, definitions, arrays and files, and interactive sessions on a pseudo-terminal.
 
 Usage: test_cli.py PATH/TO/qvcalc
 """
+import fcntl
 import os
 import pty
 import select
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 import unittest
 
@@ -87,33 +89,34 @@ class Errors(unittest.TestCase):
             self.assertEqual(done.stdout, "")
 
     def test_double_dash_ends_options(self):
-        done = run("--", "-v")
+        done = run("--lenient", "--", "-v")
         self.assertEqual(done.returncode, 0)
-        self.assertEqual(done.stdout, "0\n")  # the variable v, created with 0
+        self.assertEqual(done.stdout, "0\n")  # the variable v, created with 0 when lenient
 
 
 class Pipe(unittest.TestCase):
-    def test_one_result_a_line_skipping_blanks_and_comments(self):
+    def test_one_output_line_for_each_input_line(self):
         done = run(stdin="1+1\n\n   \n' a comment\nANS * 10 ' tenfold\r\n:let Q = 5\nQ + ANS\n")
         self.assertEqual(done.returncode, 0, done.stderr)
-        self.assertEqual(done.stdout.splitlines(), ["2", "20", "25"])
+        self.assertEqual(done.stdout.split("\n"), ["2", "", "", "", "20", "", "25", ""])
 
-    def test_errors_name_the_line_and_set_the_status(self):
+    def test_failed_lines_leave_an_empty_line_and_name_the_line(self):
         done = run(stdin="1\nFOO(1)\n3\n")
         self.assertEqual(done.returncode, 1)
-        self.assertEqual(done.stdout.splitlines(), ["1", "3"])
+        self.assertEqual(done.stdout.split("\n"), ["1", "", "3", ""])
         self.assertEqual(done.stderr.splitlines()[0], "qvcalc: line 2: error 2: Unknown function: FOO")
 
     def test_commands_in_a_pipe(self):
         script = ":def Sq(X) = X * X\n:array A(2)\n:funcs\nSq(3)\n:exprs\n:rpn 1-2\n:reset\n:vars\n:bogus\n"
         done = run(stdin=script)
-        self.assertEqual(done.stdout.splitlines(), ["Sq(X) = X * X", "9", "1: Sq(3)", "rpn: 1 2 -"])
+        self.assertEqual(done.stdout.split("\n"),
+                         ["", "", "Sq(X) = X * X", "9", "1: Sq(3)", "rpn: 1 2 -", "", "", "", ""])
         self.assertEqual(done.returncode, 1)  # the unknown command
         self.assertIn("unknown command :bogus", done.stderr)
 
     def test_rpn_without_a_listing_still_evaluates(self):
         done = run("--rpn", stdin=":array A(3)\nA(1) + 2\n")
-        self.assertEqual(done.stdout, "2\n")  # array elements start at 0
+        self.assertEqual(done.stdout, "\n2\n")  # array elements start at 0
         self.assertIn("line 2: no listing", done.stderr)
         self.assertEqual(done.returncode, 0)
 
@@ -121,9 +124,108 @@ class Pipe(unittest.TestCase):
         done = run(stdin="1\n:quit\n2\n")
         self.assertEqual(done.stdout, "1\n")
 
+    def test_help_has_one_line_for_every_function_and_command(self):
+        listing = run(stdin=":help\n").stdout
+        functions = listing.split("Functions (:help NAME explains one):\n")[1].split()
+        commands = [line.split()[0] for line in listing.splitlines() if line.startswith("  :")]
+        self.assertIn("SQR", functions)
+        self.assertIn(":undef", commands)
+        names = functions + [name.lower() for name in functions] + commands
+        done = run(stdin="".join(":help %s\n" % name for name in names))
+        self.assertEqual(done.returncode, 0, done.stderr)
+        lines = done.stdout.splitlines()
+        self.assertEqual(len(lines), len(names))
+        for name, line in zip(names, lines):
+            self.assertTrue(line.upper().startswith(name.upper()) and ": " in line, (name, line))
+        self.assertEqual(run(stdin=":help sqrt\n").stdout, "sqrt is called SQR here. SQR(x): square root, x >= 0\n")
+
+
+class Strict(unittest.TestCase):
+    """The calculator's own rules: a failing step is an error, a name must be given a value first;
+    --lenient restores the engine's continue-on-failure rule and variables created as 0."""
+
+    HIDDEN = [("SQR(-4)", "-4"), ("1.0E308*10", "10"), ("EXP(710)", "710"), ("5 MOD 0", "0"),
+              ("0^-1", "-1"), ("3.0E9 \\ 2", "2")]
+
+    def test_failing_steps_are_errors_unless_lenient(self):
+        for expression, lenient in self.HIDDEN:
+            done = run(expression)
+            self.assertEqual((done.returncode, done.stdout), (1, ""), expression)
+            self.assertRegex(done.stderr, r"^qvcalc: error \d+: ", expression)
+            done = run("--lenient", expression)
+            self.assertEqual((done.returncode, done.stdout), (0, lenient + "\n"), expression)
+
+    def test_a_function_recovers_after_a_failure_in_its_body(self):
+        done = run("-f", "G(X) = 1/X", "G(0)", "G(2)")
+        self.assertEqual(done.returncode, 1)
+        self.assertEqual(done.stdout, "0.5\n")
+        self.assertIn("in User Function 'G'", done.stderr)
+
+    def test_unknown_names_are_errors_with_the_nearest_known_name(self):
+        cases = [(["-v", "Price=120", "Pirce * 2"], "error 3: Undefined variable: Pirce (did you mean Price?)"),
+                 (["Nothing + 1"], "error 3: Undefined variable: Nothing\n"),
+                 (["sqrt(4)"], "error 2: Unknown function: sqrt (did you mean SQR?)"),
+                 (["-f", "Hyp(A, B) = SQR(A*A + B*B)", "hpy(3, 4)"], "Unknown function: hpy (did you mean Hyp?)"),
+                 (["-v", "X=1", "X != 2"], "(did you mean <>?)"),
+                 (["-v", "X=1", "X == 1"], "(did you mean =?)"),
+                 (["-v", "X=1", "X && 1"], "(did you mean AND?)"),
+                 (["-f", "F(Rate) = Rte * 2", "1"], "error 3: Undefined variable: Rte in User Function 'F' (did you mean Rate?)")]
+        for args, message in cases:
+            done = run(*args)
+            self.assertEqual(done.returncode, 1, args)
+            self.assertIn(message, done.stderr, args)
+        self.assertEqual(run("--lenient", "Nothing + 1").stdout, "1\n")
+
+
+class Definitions(unittest.TestCase):
+    def test_def_replaces_failed_def_leaves_nothing_and_undef_removes(self):
+        script = (":def F(X) = X + 1\n:def Half(X) = X / 2\n:def F(X) = X * 10\nF(2) + Half(4)\n"
+                  ":def G(X) = sqrt(X)\n:def G(X) = SQR(X)\nG(9)\n"
+                  ":def H(X) = Y\n:def H(X) = -X\n:undef F\nF(1)\n:funcs\nHalf(1) + H(1)\n:undef Nope\n")
+        done = run(stdin=script)
+        self.assertEqual(done.stdout.split("\n"),
+                         ["", "", "", "22", "", "", "3", "", "", "", "", "Half(X) = X / 2", "G(X) = SQR(X)", "H(X) = -X",
+                          "-0.5", "", ""])
+        errors = done.stderr.splitlines()
+        self.assertIn("line 5: error 2: Unknown function: sqrt in User Function 'G'", errors[0])
+        self.assertTrue(any("line 8: error 3: Undefined variable: Y in User Function 'H'" in e for e in errors))
+        self.assertTrue(any("line 11: error 2: Unknown function: F" in e for e in errors))
+        self.assertTrue(any("line 14: no function Nope" in e for e in errors))
+
+    def test_arrays_elements_and_impossible_bounds(self):
+        script = (":array T(3)\n:let T(3) = 5\nT(3) * 2\n:let T(4) = 1\n:array G(2, 2)\n:let G(1, 1 + 1) = 7\n"
+                  "G(1, 2)\n:let G(1) = 1\n:array D(32768)\n:array C(-1)\n:array E(1,2,3,4,5)\n:let Q(1) = 1\n"
+                  ":let T = 1\n:let T(0) = \"x\"\n")
+        done = run(stdin=script)
+        self.assertEqual(done.stdout.split("\n"), ["", "", "10", "", "", "", "7"] + [""] * 8)
+        self.assertEqual(done.returncode, 1)
+        for fragment in ("line 4: T: index 4 lies outside 0 to 3", "line 8: G has 2 dimensions",
+                         "line 9: an upper bound is a whole number from 0 to 32767, not '32768'",
+                         "line 10: an upper bound is a whole number from 0 to 32767, not '-1'",
+                         "line 11: an array has 1 to 4 dimensions", "line 12: Q is not an array",
+                         "line 13: T is an array", "line 14: an element of T holds a number"):
+            self.assertIn(fragment, done.stderr)
+
+    def test_files_of_definitions_and_assignments(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "setup.qv")
+            with open(path, "w") as out:
+                out.write("# rates\nRate = 0.25  # a quarter\nNet(G, R) = G * (1 - R)\n\n:array Tab(2)\n"
+                          "Tab(1) = Net(100, Rate)\nLabel = \"net # \" & Tab(1)\nBroken = Nowhere\n"
+                          "Gross(G) = G * (1 + Rate)\n")
+            done = run("-F", path, "Label", "Net(200, 0.5)")
+            self.assertEqual(done.stdout, "net # 75\n100\n")
+            self.assertEqual(done.returncode, 1)
+            self.assertIn(path + ":8: error 3: Undefined variable: Nowhere\n", done.stderr)
+            self.assertIn(path + ":9: error 3: Undefined variable: Rate in User Function 'Gross' "
+                          "(a function's body sees only its parameters)", done.stderr)
+            done = run(stdin=":load %s\nTab(1)\n:load %s\n" % (path, os.path.join(folder, "missing")))
+            self.assertEqual(done.stdout.split("\n"), ["", "75", "", ""])
+            self.assertIn("line 3: cannot read", done.stderr)
+
 
 class Interactive(unittest.TestCase):
-    """A scripted session on a pseudo-terminal, so readline and the history file are used."""
+    """Scripted sessions on a pseudo-terminal, so readline and the history file are used."""
 
     def read_until(self, fd, marker, timeout=10):
         seen = b""
@@ -140,32 +242,87 @@ class Interactive(unittest.TestCase):
                 seen += chunk
         return seen
 
+    def session(self, home, stdout=None):
+        """The calculator in a session of its own whose controlling terminal is the pty, so that
+        Ctrl-C reaches it as a signal."""
+        primary, secondary = pty.openpty()
+        env = dict(os.environ, HOME=home, TERM="dumb")
+        process = subprocess.Popen([QVCALC], stdin=secondary, stdout=stdout or secondary,
+                                   stderr=secondary, env=env, close_fds=True, start_new_session=True,
+                                   preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        os.close(secondary)
+        return primary, process
+
+    def converse(self, primary, process, inputs):
+        """Writes each input and reads up to what should follow it (the next prompt unless given
+        as a pair); then :quit."""
+        transcript = self.read_until(primary, b"qv> ")
+        for data in inputs:
+            data, marker = data if isinstance(data, tuple) else (data, b"qv> ")
+            os.write(primary, data)
+            transcript += self.read_until(primary, marker)
+        os.write(primary, b":quit\n")
+        process.wait(timeout=10)
+        transcript += self.read_until(primary, b"\0", timeout=0.5)
+        return transcript.decode(errors="replace")
+
     def test_session_with_history(self):
         with tempfile.TemporaryDirectory() as home:
-            primary, secondary = pty.openpty()
-            env = dict(os.environ, HOME=home, TERM="dumb")
-            process = subprocess.Popen([QVCALC], stdin=secondary, stdout=secondary, stderr=secondary,
-                                       env=env, close_fds=True)
-            os.close(secondary)
+            primary, process = self.session(home)
             try:
-                transcript = self.read_until(primary, b"qv> ")
-                for line in (b":let R = 3", b"R * 2", b"ANS + 1", b"1 +", b":funcs"):
-                    os.write(primary, line + b"\n")
-                    transcript += self.read_until(primary, b"qv> ")  # the next prompt
-                os.write(primary, b":quit\n")
-                process.wait(timeout=10)
-                transcript += self.read_until(primary, b"\0", timeout=0.5)
+                history = os.path.join(home, ".qvcalc_history")
+                lines = [b":let R = 3\n", b"R * 2\n", b"ANS + 1\n", b"1 +\n", b":funcs\n"]
+                text = self.converse(primary, process, lines)
             finally:
                 if process.poll() is None:
                     process.kill()
                 os.close(primary)
-            text = transcript.decode(errors="replace")
             self.assertIn("6", text)
             self.assertIn("7", text)
             self.assertIn("error 1: Syntax Error: Unexpected end of expression", text)
             self.assertEqual(process.returncode, 1)  # one expression failed
-            with open(os.path.join(home, ".qvcalc_history")) as history:
-                self.assertIn("R * 2", history.read())
+            with open(history) as saved:
+                self.assertIn("R * 2", saved.read())
+
+    def test_completion_interrupt_paste_and_history_at_once(self):
+        with tempfile.TemporaryDirectory() as home:
+            primary, process = self.session(home)
+            history = os.path.join(home, ".qvcalc_history")
+            try:
+                text = self.converse(primary, process, [
+                    b":let Rate = 2\n",
+                    b"SQ\t16)\n",          # SQR( completed
+                    b"ra\t * 3\n",         # Rate, whatever the case typed
+                    (b"1 + 2", b"2"),       # typed, then Ctrl-C drops it; the session goes on
+                    b"\x03",
+                    b"50 - 1\n",
+                    b"10+1\n20+2\n",       # pasted: two lines, two results
+                ])
+                with open(history) as saved:
+                    kept = saved.read()
+            finally:
+                if process.poll() is None:
+                    process.kill()
+                os.close(primary)
+            results = [line.strip() for line in text.replace("qv> ", "\n").splitlines()]
+            for result in ("4", "6", "49", "11", "22"):
+                self.assertIn(result, results, text)
+            self.assertNotIn("3", results)  # the abandoned 1 + 2
+            self.assertIn("Rate * 3", kept)  # written line by line, before the session ended
+            self.assertIn("20+2", kept)
+            self.assertEqual(process.returncode, 0, text)
+
+    def test_no_prompt_when_standard_output_is_not_a_terminal(self):
+        with tempfile.TemporaryDirectory() as home:
+            primary, process = self.session(home, stdout=subprocess.PIPE)
+            try:
+                os.write(primary, b"1+1\n\x04")
+                out, _ = process.communicate(timeout=10)
+            finally:
+                if process.poll() is None:
+                    process.kill()
+                os.close(primary)
+            self.assertEqual(out, b"2\n")
 
 
 if __name__ == "__main__":

@@ -1,0 +1,46 @@
+// The calculator's table of built-in functions against the engine: one row for every function
+// name the engine reserves (the placeholders of user functions and the operator NOT aside), each
+// with the engine's number of arguments in its call form, and no row the engine does not know.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "cli/FunctionHelp.h"
+#include "cli/Names.h"
+#include "control/Utf8.h"
+#include "engine/qvExpression.h"
+
+namespace {
+
+// The arguments a call form such as MID(s, start, length) shows.
+int16_t ArgumentsShown(std::string_view usage) {
+  if (usage.find('(') == std::string_view::npos) return 0;
+  return int16_t(std::count(usage.begin(), usage.end(), ',') + 1);
+}
+
+}  // namespace
+
+TEST(FunctionHelp, CoversExactlyTheEnginesFunctions) {
+  qvExpression engine;
+  std::set<std::string> reserved;
+  for (int op = 0; op < 256; ++op) {
+    const std::u16string name = engine.OpcodeName(int16_t(op));
+    if (name.empty() || name == u"NOT" || name.starts_with(u"USER")) continue;
+    if (!engine.ReservedName(name, u"")) continue;
+    reserved.insert(ToUtf8(name));
+    const FunctionHelp* row = FindBuiltin(ToUtf8(name));
+    ASSERT_NE(row, nullptr) << ToUtf8(name) << " has no help";
+    EXPECT_EQ(ArgumentsShown(row->usage), engine.OpcodeArgs(int16_t(op))) << row->usage;
+    EXPECT_FALSE(row->help.empty());
+  }
+  for (const FunctionHelp& row : BuiltinFunctions()) {
+    EXPECT_TRUE(reserved.count(std::string(row.name))) << row.name << " is not an engine function";
+    for (std::string_view alias : Words(row.aliases)) {
+      EXPECT_EQ(FindBuiltin(alias), nullptr) << alias << " is a built-in itself";
+      EXPECT_EQ(FindAlias(alias), &row) << alias << " stands for two functions";
+    }
+  }
+  EXPECT_EQ(FindBuiltin("sqr"), FindAlias("SQRT"));
+}
