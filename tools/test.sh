@@ -12,7 +12,9 @@ if [ -n "$missing" ]; then
   $SUDO apt-get install -y -qq $missing
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The whole suite always: a build/ that the quick start configured keeps -DQV_BUILD_TESTS=OFF in
+# its cache unless told otherwise.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_BUILD_TESTS=ON
 cmake --build build
 ctest --test-dir build --output-on-failure
 bash tools/reliability.sh  # sanitizer builds, the thread test under TSan, a minute of each fuzz target

@@ -6,6 +6,7 @@ Usage: test_cli.py PATH/TO/qvcalc
 import fcntl
 import os
 import pty
+import re
 import select
 import subprocess
 import sys
@@ -50,10 +51,21 @@ class OneShot(unittest.TestCase):
         self.assertTrue(all(0 <= v < 1000 for v in values))
         self.assertNotEqual(values[0], values[1])
 
-    def test_help_and_version(self):
-        self.assertIn("Usage: qvcalc", run("--help").stdout)
+    def test_help_version_and_manual_page(self):
+        usage = run("--help").stdout
+        self.assertIn("Usage: qvcalc", usage)
         self.assertEqual(run("-h").returncode, 0)
         self.assertRegex(run("--version").stdout, r"^qvcalc \d+\.\d+\.\d+\n$")
+        with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "qvcalc.1")) as page:
+            manual = page.read().replace("\\-", "-")
+        options = set(re.findall(r"^  (-[-\w]+)", usage, re.M)) | set(re.findall(r" (--\w+)", usage))
+        self.assertGreater(len(options), 6)
+        for option in options:
+            self.assertIn(option, manual)
+        commands = re.findall(r"^  (:\w+)", run(stdin=":help\n").stdout, re.M)
+        self.assertIn(":undef", commands)
+        for command in commands:
+            self.assertIn(command, manual)
 
 
 class Errors(unittest.TestCase):

@@ -1,7 +1,8 @@
-# Installs the build tree BUILD_DIR into a fresh prefix under WORK_DIR, then configures, builds
-# and runs the consumer project in CONSUMER_DIR against that prefix alone.
+# Puts the build tree BUILD_DIR into a fresh folder under WORK_DIR: installed with cmake --install,
+# or, when CPACK is given, as the Debian package cpack makes, unpacked with dpkg-deb -x (the
+# machine's own packages are not touched). Then checks the files, runs the calculator from there,
+# and configures, builds and runs the consumer project in CONSUMER_DIR against that folder alone.
 file(REMOVE_RECURSE ${WORK_DIR})
-set(prefix ${WORK_DIR}/prefix)
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status)
@@ -10,9 +11,23 @@ function(run)
   endif()
 endfunction()
 
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(installed bin/qvcalc include/qvcalc/control/qvCalc.h include/qvcalc/capi/qvcalc.h
-        include/qvcalc/engine/qvExpression.h)
+if(CPACK)
+  run(${CPACK} -G DEB --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/package)
+  file(GLOB packages ${WORK_DIR}/package/*.deb)
+  list(LENGTH packages count)
+  if(NOT count EQUAL 1)
+    message(FATAL_ERROR "expected one package, found: ${packages}")
+  endif()
+  run(${DPKG_DEB} --field ${packages} Package Version Depends)
+  run(${DPKG_DEB} -x ${packages} ${WORK_DIR}/root)
+  set(prefix ${WORK_DIR}/root/usr)
+else()
+  set(prefix ${WORK_DIR}/prefix)
+  run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+endif()
+
+foreach(installed bin/qvcalc share/man/man1/qvcalc.1.gz include/qvcalc/control/qvCalc.h
+        include/qvcalc/capi/qvcalc.h include/qvcalc/engine/qvExpression.h)
   if(NOT EXISTS ${prefix}/${installed})
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
