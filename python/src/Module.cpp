@@ -1,0 +1,55 @@
+// The extension module qvcalc._core: the class Engine over the C++ engine. The package qvcalc
+// (python/qvcalc/) re-exports it beside Error and the one-shot evaluate.
+#include <pybind11/pybind11.h>
+
+#include <memory>
+
+#include "python/src/Columns.h"
+#include "python/src/Engine.h"
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+using qvpy::Engine;
+
+PYBIND11_MODULE(_core, m) {
+  m.doc() = "qvCalc's expression engine (use the package qvcalc)";
+  m.def("converted_columns", &qvpy::ConvertedColumns,
+        "How many columns evaluate has converted (copied) to contiguous float64 so far.");
+
+  py::class_<Engine>(m, "Engine", R"(An expression engine: compiled expressions, variables, arrays and
+user-defined functions. Its members release the interpreter lock while they work; one engine
+serves one call at a time.)")
+      .def(py::init<>())
+      .def("compile", &Engine::Compile, "text"_a,
+           "Compiles an expression and returns its index; qvcalc.Error on failure.")
+      .def("value", &Engine::Value, "index"_a,
+           "The value of expression index: int for whole numbers, float, or str.")
+      .def("__setitem__", &Engine::SetVariable, "name"_a, "value"_a)
+      .def("__getitem__", &Engine::Variable, "name"_a)
+      .def("__contains__", &Engine::HasVariable, "name"_a)
+      .def("define", &Engine::Define, "definition"_a,
+           "Defines a user function, such as 'Area(W, H) = W * H'; qvcalc.Error on failure.")
+      .def("array", &Engine::DefineArray, "definition"_a,
+           "Defines an array, such as 'T(10)' or 'Grid(3, 4)'; every element starts at 0.")
+      .def("set_element", &Engine::SetElement, "name"_a,
+           "set_element(name, *subscripts, value): one subscript a dimension, from 0 to its bound.")
+      .def("element", &Engine::Element, "name"_a, "element(name, *subscripts): the element's value.")
+      .def("seed", &Engine::Seed, "seed"_a, "Makes RND repeatable.")
+      .def_property("trap", &Engine::Trap, &Engine::SetTrap,
+                    "The evaluation trap (on at creation): a failing step that is not a recorded\n"
+                    "failure leaves the value it started from.")
+      .def("evaluate", &Engine::Evaluate, "index"_a, py::pos_only(), py::kw_only(), "threads"_a = 1,
+           "status"_a = false, "data"_a = py::none(), R"(evaluate(index, /, *, threads=1, status=False, data=None, **columns)
+
+Evaluates expression index once a row, each variable named by a column holding that row's value.
+Columns are one-dimensional arrays (or pandas Series) of equal length, given as keywords or as
+data=, a DataFrame or dict whose columns are taken by name (a keyword wins over a data column of
+the same name). Returns a float64 array, failed rows NaN; with status=True also an int32 array of
+the rows' error codes (0 = none). threads=0 takes one thread a core.)")
+      .def(py::pickle([](Engine& engine) { return engine.State(); },
+                      [](const py::tuple& state) {
+                        auto engine = std::make_unique<Engine>();
+                        engine->Restore(state);
+                        return engine;
+                      }));
+}
