@@ -4,9 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages="cmake ninja-build g++ libgtest-dev libgmock-dev libreadline-dev python3 pkg-config libbenchmark-dev libmuparser-dev"
-# The Python module, its tests (pytest, pandas, a Dask cluster), and its installation with pip into
-# a virtual environment.
-packages="$packages python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-dask python3-distributed python3-pytest python3-setuptools python3-wheel python3-venv"
+# The Python module, its tests (pytest, pandas, a Dask cluster), its installation with pip into a
+# virtual environment, and the benchmark script's comparison with numexpr.
+packages="$packages python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-dask python3-distributed python3-numexpr python3-pytest python3-setuptools python3-wheel python3-venv"
 missing=""
 for p in $packages; do dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"; done
 if [ -n "$missing" ]; then
