@@ -24,20 +24,30 @@ py::object ToPython(const Variant& value) {
   return py::none();
 }
 
-Failure Engine::TakeFailure(qvExpression& engine) {
+Failure Recorded(const qvExpression& engine) {
   Failure failure;
   failure.Code = engine.ErrorCode();
   if (failure.Code == 0) return failure;
   failure.Description = engine.ErrorDescription();
   failure.Position = engine.ErrorPos();
   failure.Source = engine.ErrorSource();
-  engine.ClearError();
+  return failure;
+}
+
+Failure Engine::TakeFailure(qvExpression& engine) {
+  Failure failure = Recorded(engine);
+  if (failure.Code != 0) engine.ClearError();
   return failure;
 }
 
 void Engine::CheckIndex(int32_t index) {
-  const bool stored = Locked([&](qvExpression& e) { return index >= 1 && e.Expression(index) != nullptr; });
+  Failure uncompiled;
+  const bool stored = Locked([&](qvExpression& e) {
+    if (auto failed = uncompiled_.find(index); failed != uncompiled_.end()) uncompiled = failed->second;
+    return index >= 1 && e.Expression(index) != nullptr;
+  });
   if (!stored) throw py::index_error("no expression " + std::to_string(index));
+  if (uncompiled.Code != 0) Raise(uncompiled);
 }
 
 int32_t Engine::Compile(const std::u16string& text) {
@@ -45,6 +55,7 @@ int32_t Engine::Compile(const std::u16string& text) {
     std::u16string source = text;
     int16_t index = 0;
     e.Compile(source, index);
+    if (index > 0 && e.ErrorCode() != 0) uncompiled_[index] = Recorded(e);
     return int32_t(index);
   });
 }

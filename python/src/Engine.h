@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,6 +25,9 @@ struct Failure {
   int32_t Position = 0;
   int32_t Source = 0;
 };
+
+// The failure the engine has recorded (code 0 when none).
+Failure Recorded(const qvExpression& engine);
 
 // The record of the variable the engine holds under name (names compare as the engine compares
 // them), or null; nothing is created and nothing is left recorded.
@@ -80,7 +84,8 @@ class Engine {
     return result;
   }
   static Failure TakeFailure(qvExpression& engine);
-  // IndexError unless index names a stored expression (1 and up).
+  // IndexError unless index names a stored expression (1 and up); the compile failure again for
+  // an expression that did not compile.
   void CheckIndex(int32_t index);
   // Writes *store into the element at subscripts, or reads it when store is null.
   double Access(const std::u16string& name, const py::args& subscripts, size_t count,
@@ -88,6 +93,9 @@ class Engine {
 
   std::mutex mutex_;
   qvExpression engine_;
+  // The expressions that failed to compile, with their failures. The engine would run the code
+  // compiled up to the failure once the failure is cleared, and every call here clears it.
+  std::map<int32_t, Failure> uncompiled_;
 };
 
 }  // namespace qvpy

@@ -68,7 +68,8 @@ Snapshot Take(qvExpression& e) {
   return s;
 }
 
-void Replay(qvExpression& e, Snapshot& s) {
+// The expressions that fail to compile go to uncompiled, with their failures.
+void Replay(qvExpression& e, Snapshot& s, std::map<int32_t, Failure>& uncompiled) {
   e.SetEvaluationTrap(s.Trap);
   for (auto& [name, value] : s.Variables)
     if (std::shared_ptr<qvVariable> record = e.BindVariable(name)) record->Value = value;
@@ -84,6 +85,7 @@ void Replay(qvExpression& e, Snapshot& s) {
   for (size_t i = 0; i < s.Expressions.size(); ++i) {
     int16_t index = int16_t(i + 1);
     e.Compile(s.Expressions[i], index);
+    if (e.ErrorCode() != 0) uncompiled[index] = Recorded(e);
     e.ClearError();
   }
 }
@@ -130,7 +132,7 @@ void Engine::Restore(const py::tuple& state) {
   }
   s.Expressions = state[5].cast<std::vector<std::u16string>>();
   Locked([&](qvExpression& e) {
-    Replay(e, s);
+    Replay(e, s, uncompiled_);
     return 0;
   });
 }
