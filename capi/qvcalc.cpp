@@ -12,7 +12,7 @@
 
 #include "control/DefinitionText.h"
 #include "control/Failure.h"
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 #include "control/qvCalc.h"
 
 // The functions that return a text, each with a place of its own for it in the handle: a text

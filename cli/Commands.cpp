@@ -5,7 +5,7 @@
 #include "cli/FunctionHelp.h"
 #include "cli/Names.h"
 #include "cli/Session.h"
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 
 std::span<const Session::Command> Session::Commands() {
   static constexpr std::array<Command, 13> kCommands = {{

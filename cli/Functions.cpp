@@ -4,7 +4,7 @@
 #include "cli/Names.h"
 #include "cli/Session.h"
 #include "control/DefinitionText.h"
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "cli/FunctionHelp.h"
 #include "cli/Names.h"
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "cli/Names.h"
 #include "cli/Session.h"
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 
 namespace {
 

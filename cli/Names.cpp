@@ -4,7 +4,7 @@
 #include <cctype>
 #include <numeric>
 
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 #include "engine/Variant.h"
 
 namespace {

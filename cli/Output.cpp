@@ -1,6 +1,6 @@
 #include "cli/Output.h"
 
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 
 namespace {
 

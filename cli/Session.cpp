@@ -6,7 +6,7 @@
 #include "cli/Names.h"
 #include "cli/Output.h"
 #include "control/DefinitionText.h"
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // inside it, so even exhausted memory is reported as that member's failure); the Variable
 // property has no handler, by reference or not.
 #include "control/Guarded.h"
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 #include "control/qvCalc.h"
 
 void qvCalc::DefineUserFunc(std::u16string_view Func) {

@@ -1,6 +1,6 @@
 // The engine's members that take texts by value, as views or as UTF-8: each makes the text that
 // the by-reference member expects and calls it, so both forms behave alike in everything else.
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 #include "engine/qvExpression.h"
 
 int16_t qvExpression::Compile(std::u16string_view Text, int16_t Index) {

@@ -9,7 +9,7 @@
 
 #include "cli/FunctionHelp.h"
 #include "cli/Names.h"
-#include "control/Utf8.h"
+#include "engine/Utf8.h"
 #include "engine/qvExpression.h"
 
 namespace {
