@@ -25,6 +25,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -137,6 +138,10 @@ class Engine {
   Step Execute(Machine& M, const Instruction& Current, const Program& Code, const Variant* const* Values);
   int KeepArguments(const Machine& M, int16_t Op, std::array<Variant, 4>& Args) const;
   void RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memory);
+  // Evaluation over columns (engine/eval/Columns.cpp)
+  struct ColumnRun;
+  size_t RunRows(const ColumnRun& Run, size_t First, size_t Last);
+  double GeneralRow(const Program& Code, const Variant* const* Values, int32_t& Status);
   Step ArrayElement(Machine& M, int Slot);        // opcode -Slot: one element of array Slot
   void CallUserFunc(Machine& M, int16_t Opcode);  // a user-function slot's opcode
   Step Combinations(Machine& M, bool Ordered);    // NCR, and NPR when Ordered
@@ -166,6 +171,9 @@ class Engine {
   std::vector<CompiledExpression> expressions_;  // index 0 exists and is never given out
   int32_t currentExpression_ = 0;
   std::shared_ptr<RandomGenerator> random_;
+  // Held by evaluations over columns while they read the engine or run a row on the general loop,
+  // so that several may run on one engine at once.
+  std::mutex generalLoop_;
 };
 
 }  // namespace qv

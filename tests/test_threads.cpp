@@ -135,3 +135,42 @@ TEST(Threads, EnginesMadeAndDroppedWhileOthersRun) {
   for (std::thread& thread : threads) thread.join();
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(differences[size_t(t)], 0) << "thread " << t;
 }
+
+// Several threads evaluate columns on one engine at once, each itself on several threads, over a
+// program the fast tiers run and one that needs the general loop (a user function): every call
+// gives what one call alone gives.
+TEST(Threads, ColumnsOnOneEngineFromSeveralThreads) {
+  qvExpression engine;
+  std::u16string func = u"Half(A) = A / 2", fast = u"X * 2 + 1 / X", general = u"Half(X) + LEN(\"ab\")";
+  engine.UserFunc(func);
+  int16_t fastIndex = 0, generalIndex = 0;
+  engine.Compile(fast, fastIndex);
+  engine.Compile(general, generalIndex);
+  std::vector<double> xs(20000);
+  for (size_t r = 0; r < xs.size(); ++r) xs[r] = double(r % 97) - 48;
+  const std::vector<qvColumn> columns = {{u"X", xs.data()}};
+  auto run = [&](int16_t index, std::vector<double>& out, std::vector<int32_t>& status) {
+    engine.ValueColumns(index, columns, xs.size(), out.data(), status.data(), 2);
+  };
+  std::vector<double> fastAlone(xs.size()), generalAlone(xs.size());
+  std::vector<int32_t> fastStatus(xs.size()), generalStatus(xs.size());
+  run(fastIndex, fastAlone, fastStatus);
+  run(generalIndex, generalAlone, generalStatus);
+  std::vector<int> differences(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      std::vector<double> out(xs.size());
+      std::vector<int32_t> status(xs.size());
+      const bool useFast = t % 2 == 0;
+      run(useFast ? fastIndex : generalIndex, out, status);
+      const std::vector<double>& alone = useFast ? fastAlone : generalAlone;
+      const std::vector<int32_t>& aloneStatus = useFast ? fastStatus : generalStatus;
+      for (size_t r = 0; r < xs.size(); ++r)
+        differences[size_t(t)] += status[r] != aloneStatus[r] || (status[r] == 0 && out[r] != alone[r]);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(differences[size_t(t)], 0) << "thread " << t;
+  EXPECT_EQ(engine.ErrorCode(), 0);
+}

@@ -1,16 +1,27 @@
-// Evaluation over columns: one expression, many rows. Each row runs as a Value call would on an
-// engine with no recorded failure, with the columns' variables holding that row's values; the
-// result is converted to a number as the control converts it.
+// Evaluation over columns: one compiled program, many rows. Each row gives what assigning its
+// values to the columns' variables and calling Value would give on an engine with no recorded
+// failure, converted to a number as the control converts a result. The engine's own variables
+// and error state are not touched: each row's variable values live in a frame of the caller's.
+//
+// The fast tiers run the rows on the program alone, which any number of threads may share; rows
+// they decline run on the general loop, which needs the engine (its arrays, user functions,
+// generator and error state), one row at a time under the engine's lock.
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 #include "engine/Engine.h"
+#include "engine/eval/Tiers.h"
 
 namespace qv {
 
 namespace {
 
-constexpr int32_t kTypeMismatchCode = 13;  // a text result that does not read as a number
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr int32_t kNoExpressionCode = kErrSubscript;  // an index that names no expression
+constexpr size_t kRowsPerThreadAtLeast = 4096;          // fewer rows are not worth a thread
 
 // The row's number: empty is 0, a text that reads as a number is that number, any other text is
 // NaN with the type-mismatch code.
@@ -18,55 +29,131 @@ double RowNumber(const Variant& result, int32_t& status) {
   if (result.isEmpty()) return 0;
   double number = 0;
   if (result.toNumber(number)) return number;
-  if (status == 0) status = kTypeMismatchCode;
-  return std::numeric_limits<double>::quiet_NaN();
+  if (status == 0) status = kErrTypeMismatch;
+  return kNaN;
+}
+
+// Whether rows must run one after another in row order on one thread: RND draws from the
+// engine's generator (so does a user function's body, which may call it).
+bool RunsInRowOrder(const Program& code) {
+  return std::any_of(code.Code.begin(), code.Code.end(), [](const Instruction& i) {
+    return i.Op == OpRnd || OpcodeTable::Kind(i.Op) == OpKind::UserFunction;
+  });
 }
 
 }  // namespace
 
-// Rows run one after another in row order on this engine (so RND draws the sequence successive
-// Value calls would); the thread count does not change any result.
-size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows,
-                                  double* Out, int32_t* Status, unsigned Threads) {
-  (void)Threads;
-  if (Rows == 0) return 0;
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  if (errors_.Code != 0) {  // a failure recorded before the call refuses every row, as Value does
-    for (size_t r = 0; r < Rows; ++r) {
-      Out[r] = nan;
-      if (Status) Status[r] = errors_.Code;
-    }
+// What one call shares between its threads.
+struct Engine::ColumnRun {
+  const Program& code;
+  std::vector<const double*> column;  // per program variable: its column, or null
+  std::vector<Variant> kept;          // per program variable: the value a variable without a column keeps
+  double* out;
+  int32_t* status;
+  Tier highest;
+};
+
+size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
+                            int32_t* Status, unsigned Threads) {
+  if (Rows == 0 || !Out) return 0;
+  std::shared_ptr<const Program> program;
+  int32_t refused = 0;
+  std::vector<Variant> kept;
+  {
+    std::lock_guard<std::mutex> lock(generalLoop_);
+    const int32_t highest = int32_t(expressions_.size()) - 1;
+    const int32_t selected = Index == 0 ? highest : Index;
+    if (errors_.Code != 0) refused = errors_.Code;  // refused as Value refuses
+    else if (selected < 1 || selected > highest || expressions_[size_t(selected)].Text.empty() ||
+             !expressions_[size_t(selected)].Compiled)
+      refused = kNoExpressionCode;
+    else program = expressions_[size_t(selected)].Compiled;
+    if (program)
+      for (const auto& record : program->Variables) kept.push_back(record->Value);
+  }
+  if (refused) {
+    std::fill(Out, Out + Rows, kNaN);
+    if (Status) std::fill(Status, Status + Rows, refused);
     return 0;
   }
-  // The columns' records (names the store does not hold are ignored), with their values to put
-  // back afterwards.
-  std::vector<std::pair<std::shared_ptr<qvVariable>, const double*>> bound;
-  std::vector<Variant> saved;
-  for (const qvColumn& column : Columns) {
-    std::shared_ptr<qvVariable> record = variables_.Find(column.Name);
-    if (!record || !column.Values) continue;
-    saved.push_back(record->Value);
-    bound.emplace_back(std::move(record), column.Values);
+  ColumnRun run{*program, std::vector<const double*>(program->Variables.size()), std::move(kept), Out,
+                Status, highestTier_};
+  for (size_t k = 0; k < program->Variables.size(); ++k)
+    for (const qvColumn& column : Columns)
+      if (column.Values && EqualNoCase(column.Name, program->Variables[k]->Name)) run.column[k] = column.Values;
+
+  unsigned threads = Threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : Threads;
+  threads = unsigned(std::min<size_t>(threads, std::max<size_t>(1, Rows / kRowsPerThreadAtLeast)));
+  if (RunsInRowOrder(*program)) threads = 1;
+  if (threads <= 1) return RunRows(run, 0, Rows);
+  std::vector<size_t> good(threads, 0);
+  std::vector<std::thread> pool;
+  const size_t chunk = (Rows + threads - 1) / threads;
+  for (unsigned t = 1; t < threads; ++t) {
+    const size_t first = std::min(Rows, t * chunk), last = std::min(Rows, first + chunk);
+    pool.emplace_back([&, t, first, last] { good[t] = RunRows(run, first, last); });
   }
-  const int32_t source = errors_.Source, position = errors_.Pos, current = currentExpression_;
-  const std::u16string description = errors_.Description;
+  good[0] = RunRows(run, 0, std::min(Rows, chunk));
+  for (std::thread& thread : pool) thread.join();
+  size_t total = 0;
+  for (size_t g : good) total += g;
+  return total;
+}
+
+// Rows [First, Last): the fast tiers where the program has them and the row's values are doubles,
+// the general loop for every row they decline.
+size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
+  const Program& code = Run.code;
+  const size_t n = code.Variables.size();
+  std::vector<Variant> values = Run.kept;  // the row's variable values, for the general loop
+  std::vector<const Variant*> pointers(n);
+  for (size_t k = 0; k < n; ++k) pointers[k] = &values[k];
+
+  // The frame: the variables without a column and the constants once; the columns per row. A
+  // variable without a column that is not a double sends every row to the general loop.
+  double frame[DoubleProgram::kMaxRegisters];
+  bool fast = code.Fast && Run.highest >= Tier::AllDouble;
+  if (fast) {
+    for (size_t k = 0; k < n; ++k) {
+      fast &= Run.column[k] || values[k].isDouble();
+      frame[k] = values[k].asDouble();
+    }
+    code.Fast->LoadConstants(frame);
+  }
   size_t good = 0;
-  for (size_t r = 0; r < Rows; ++r) {
-    for (auto& [record, values] : bound) record->Value = Variant(values[r]);
-    int32_t index = Index;
-    const Variant result = Value(index);
-    int32_t status = errors_.Code;
-    Out[r] = status == 0 ? RowNumber(result, status) : nan;
-    if (Status) Status[r] = status;
+  for (size_t r = First; r < Last; ++r) {
+    int32_t status = 0;
+    double value;
+    if (fast) {
+      for (size_t k = 0; k < n; ++k)
+        if (Run.column[k]) frame[k] = Run.column[k][r];
+      if (RunFastTiers(code, Run.highest, frame, value)) {
+        Run.out[r] = value;
+        if (Run.status) Run.status[r] = 0;
+        ++good;
+        continue;
+      }
+    }
+    for (size_t k = 0; k < n; ++k)
+      if (Run.column[k]) values[k] = Run.column[k][r];
+    value = GeneralRow(code, pointers.data(), status);
+    Run.out[r] = value;
+    if (Run.status) Run.status[r] = status;
     good += status == 0;
-    ClearError();
   }
-  for (size_t k = 0; k < bound.size(); ++k) bound[k].first->Value = std::move(saved[k]);
-  errors_.Source = source;
-  errors_.Pos = position;
-  errors_.Description = description;
-  currentExpression_ = current;
   return good;
+}
+
+// One row on the general loop, under the engine's lock, from a clear error state; the engine's
+// error state is put back as it was. Returns the row's number and sets its status.
+double Engine::GeneralRow(const Program& Code, const Variant* const* Values, int32_t& Status) {
+  std::lock_guard<std::mutex> lock(generalLoop_);
+  const ErrorState before = errors_;
+  errors_.Clear();
+  const Variant result = Evaluate(Code, Values);
+  Status = errors_.Code;
+  errors_ = before;
+  return Status == 0 ? RowNumber(result, Status) : kNaN;
 }
 
 }  // namespace qv
