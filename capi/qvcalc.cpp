@@ -286,6 +286,18 @@ char* qvcalc_copy(const char* text) {
 
 void qvcalc_free(void* text) { std::free(text); }
 
+size_t qvcalc_value_columns(qvcalc* calc, int32_t index, const char* const* names,
+                            const double* const* values, size_t columns, size_t rows, double* out,
+                            int32_t* status, unsigned threads) {
+  if (!out || (columns > 0 && (!names || !values))) return 0;
+  return OnHandle<size_t>(calc, 0, [&] {
+    std::vector<qvColumn> list;
+    for (size_t c = 0; c < columns; ++c)
+      if (names[c] && values[c]) list.push_back({Incoming(names[c]), values[c]});
+    return calc->control.ValueColumns(index, list, rows, out, status, threads);
+  });
+}
+
 int qvcalc_evaluate(qvcalc* calc, int32_t index, qvcalc_result* result) {
   if (result) *result = {QVCALC_EMPTY, 0, ""};
   return OnHandle(calc, int(QVCALC_INVALID), [&] {

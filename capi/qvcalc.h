@@ -38,6 +38,7 @@
 #ifndef QVCALC_H
 #define QVCALC_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(QVCALC_BUILDING_LIBRARY)
@@ -150,6 +151,21 @@ QVCALC_API qvcalc_variable* qvcalc_bind_variable(qvcalc* calc, const char* name)
 QVCALC_API void qvcalc_variable_set(qvcalc_variable* variable, double value);
 QVCALC_API double qvcalc_variable_get(const qvcalc_variable* variable);
 QVCALC_API void qvcalc_release_variable(qvcalc_variable* variable);
+
+/* Evaluates expression index once for each row r in [0, rows): the variable named names[c] holds
+ * values[c][r] for each of the columns columns (names compared without regard to case; a name the
+ * expression does not use is ignored, a variable that does not exist is not created), the others
+ * keep their values. out[r] receives the row's value as a number (a text that reads as a number
+ * gives that number; a failed row gives NaN), status[r], when status is not NULL, the error code
+ * that evaluating the row alone would have recorded (0 for none; 13 for a text that is no
+ * number). Index 0 is the last expression compiled; an index that names no expression, or an
+ * error recorded before the call, gives every row that code (9, or the recorded one). threads
+ * splits the rows over that many threads (0: one per core); results do not depend on it. The
+ * handle's error state and variables are as before the call. Returns the number of rows whose
+ * status is 0; 0 for a NULL handle or arrays. */
+QVCALC_API size_t qvcalc_value_columns(qvcalc* calc, int32_t index, const char* const* names,
+                                       const double* const* values, size_t columns, size_t rows,
+                                       double* out, int32_t* status, unsigned threads);
 
 /* The position of the recorded error, 1-based, in the text it was found in: the expression
  * qvcalc_error_source names (qvcalc_expression), or for an error of a definition (a negative

@@ -20,3 +20,10 @@ std::shared_ptr<qvVariable> qvCalc::BindVariable(std::u16string_view Name) {
   Guarded(u"BindVariable", [&] { record = Engine().BindVariable(std::u16string(Name)); });
   return record;
 }
+
+size_t qvCalc::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
+                            int32_t* Status, unsigned Threads) {
+  size_t good = 0;
+  Guarded(u"ValueColumns", [&] { good = Engine().ValueColumns(Index, Columns, Rows, Out, Status, Threads); });
+  return good;
+}

@@ -62,6 +62,10 @@ class qvCalc {
   Variant Result(int32_t& Index);
   int32_t ErrorPosition();
   std::shared_ptr<qvVariable> BindVariable(std::u16string_view Name);
+  // The engine's evaluation over columns (qvExpression::ValueColumns); 0 rows on a failure of the
+  // control's own, which goes to the ErrorMsg sinks.
+  size_t ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
+                      int32_t* Status = nullptr, unsigned Threads = 1);
 
   // ---- texts by value, as views and as UTF-8 (control/TextOverloads.cpp) ----
   // Beside the by-reference members above, which stay as they are: these take their arguments

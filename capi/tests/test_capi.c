@@ -220,6 +220,23 @@ static void null_handles(void) {
   qvcalc_release_variable(NULL);
 }
 
+/* The column call: rows that fail in the middle, a text result, one and two threads. */
+static void columns(qvcalc* calc) {
+  enum { kRows = 10000 };
+  static double xs[kRows], out[kRows];
+  static int32_t status[kRows];
+  for (int r = 0; r < kRows; ++r) xs[r] = r % 4; /* 0 every fourth row */
+  const char* names[] = {"X"};
+  const double* values[] = {xs};
+  qvcalc_compile(calc, "IIF(X = 3, \"three\", 12 / X)");
+  for (unsigned threads = 1; threads <= 2; ++threads) {
+    CHECK(qvcalc_value_columns(calc, 0, names, values, 1, kRows, out, status, threads) == kRows / 2);
+    CHECK(status[0] == 6 && out[1] == 12 && out[2] == 6 && status[3] == 13 && out[5] == 12);
+  }
+  CHECK(qvcalc_error_code(calc) == 0);
+  CHECK(qvcalc_value_columns(NULL, 0, names, values, 1, kRows, out, status, 1) == 0);
+}
+
 int main(void) {
   struct events seen = {0, "", ""};
   qvcalc* calc = qvcalc_create();
@@ -236,6 +253,7 @@ int main(void) {
   errors_and_events(calc, &seen);
   utf8_names(calc);
   host_extensions(calc);
+  columns(calc);
   lifecycle(calc, &seen, cookie);
   qvcalc_destroy(calc);
   null_handles();

@@ -125,6 +125,41 @@ class CycleTest(unittest.TestCase):
         self.assertEqual(len(calc.events), 1)
 
 
+class ColumnsTest(unittest.TestCase):
+    """The column call over numpy arrays, as a data script would use it through ctypes."""
+
+    def test_rows_statuses_and_threads(self):
+        try:
+            import numpy
+        except ImportError:
+            self.skipTest("numpy is not installed for this interpreter")
+        lib = load(LIBRARY)
+        function = lib.qvcalc_value_columns
+        double_p = ctypes.POINTER(ctypes.c_double)
+        function.restype = ctypes.c_size_t
+        function.argtypes = [ctypes.c_void_p, ctypes.c_int32, ctypes.POINTER(ctypes.c_char_p),
+                             ctypes.POINTER(double_p), ctypes.c_size_t, ctypes.c_size_t, double_p,
+                             ctypes.POINTER(ctypes.c_int32), ctypes.c_uint]
+        handle = lib.qvcalc_create()
+        self.addCleanup(lib.qvcalc_destroy, handle)
+        lib.qvcalc_compile(handle, b"1 / X + LN(Y)")
+        xs = numpy.array([1.0, 0.0, 2.0, 4.0] * 5000)
+        ys = numpy.array([1.0, 1.0, -1.0, numpy.e] * 5000)
+        names = (ctypes.c_char_p * 2)(b"x", b"Y")
+        columns = (double_p * 2)(xs.ctypes.data_as(double_p), ys.ctypes.data_as(double_p))
+        for threads in (1, 2):
+            out = numpy.empty(len(xs))
+            status = numpy.empty(len(xs), dtype=numpy.int32)
+            good = function(handle, 0, names, columns, 2, len(xs), out.ctypes.data_as(double_p),
+                            status.ctypes.data_as(ctypes.POINTER(ctypes.c_int32)), threads)
+            self.assertEqual(good, len(xs) // 2)
+            self.assertEqual(status[:4].tolist(), [0, 6, 6, 0])
+            self.assertEqual(out[0], 1.0)
+            self.assertTrue(numpy.isnan(out[1]))
+            self.assertAlmostEqual(out[3], 1.25)
+        self.assertEqual(lib.qvcalc_error_code(handle), 0)
+
+
 class LibraryTest(unittest.TestCase):
     def test_exports_exactly_the_c_interface(self):
         listing = subprocess.run(["nm", "-D", "--defined-only", LIBRARY],
