@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -263,5 +264,24 @@ TEST(FastPath, NoProgramBeyondFortySlots) {
     code.Count = int32_t(code.Opcodes.size()) - 1;
     const auto program = DeriveDoubleProgram(*BuildProgram(code, false));
     EXPECT_EQ(program.has_value(), loads == 40) << loads;
+  }
+}
+
+// A square is the correctly rounded product on every tier (pow is not always correctly rounded).
+TEST(FastPath, ASquareIsTheProductOnEveryTier) {
+  Bound power(u"X ^ 2"), product(u"X * X");
+  std::mt19937_64 random(9);
+  for (qvTier tier : {qvTier::General, qvTier::AllDouble, qvTier::Native}) {
+    power.e.SetHighestTier(tier);
+    int differences = 0;
+    for (int i = 0; i < 20000; ++i) {
+      const double x = std::ldexp(double(random() >> 11) / double(1ull << 53), int(random() % 200) - 100) *
+                       (random() % 2 ? 1 : -1);
+      power.Set(x, 0.0, 0.0);
+      product.Set(x, 0.0, 0.0);
+      int32_t index = 1;
+      differences += !Same(power.e.Value(index), product.e.Value(index));
+    }
+    EXPECT_EQ(differences, 0) << int(tier);
   }
 }

@@ -62,8 +62,10 @@ inline Step DivideValue(double x, double y, double& out) noexcept {
 }
 
 // ^: a base that is not negative takes any exponent; a negative base takes only whole exponents
-// of magnitude up to 100, the sign following the exponent's parity.
+// of magnitude up to 100, the sign following the exponent's parity. A square is one
+// multiplication: the correctly rounded square, which pow does not always give, and no call.
 inline Step PowerValue(double x, double y, double& out) noexcept {
+  if (y == 2) return Finite(x * x, out);
   if (x >= 0) return Finite(std::pow(x, y), out);
   if (y != RoundHalfEven(y) || std::fabs(y) > 100) return Step::Domain;
   const double r = std::pow(std::fabs(x), y);
