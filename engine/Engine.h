@@ -104,6 +104,7 @@ class Engine {
 
   const OpcodeTable& Opcodes() const { return opcodes_; }
   const CompiledExpression* Expression(int32_t Index) const;
+  int32_t HighestIndex() const { return int32_t(expressions_.size()) - 1; }
   void SeedRandom(uint64_t Seed) { random_->Seed(Seed); }
 
   // ---- the procedures the members share ----

@@ -17,6 +17,7 @@
 #include "engine/Variant.h"
 #include "engine/qvArrayValues.h"
 #include "engine/qvColumn.h"
+#include "engine/qvFormula.h"
 #include "engine/qvTier.h"
 #include "engine/qvVariable.h"
 
@@ -66,6 +67,9 @@ class qvExpression {
   // variables are as they were before the call; a variable that does not exist is not created.
   size_t ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows,
                       double* Out, int32_t* Status = nullptr, unsigned Threads = 1);
+  // Expression Index (0: the highest) as a plain function of doubles (engine/qvFormula.h); one
+  // that runs nothing for an index that names no compiled expression.
+  qvFormula Formula(int32_t Index) const;
 
   // ---- variables (engine/stores/Variables.cpp) ----
   void Variable(const Variant& VarName, double& Value);

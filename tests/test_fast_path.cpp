@@ -285,3 +285,31 @@ TEST(FastPath, ASquareIsTheProductOnEveryTier) {
     EXPECT_EQ(differences, 0) << int(tier);
   }
 }
+
+// The expression as a plain function of doubles gives what Value gives wherever it answers, and
+// answers wherever the fast tiers take the row; it outlives the engine's recompilation.
+TEST(FastPath, AFormulaIsTheFastTiersOverTheCallersValues) {
+  Bound engine(u"(X - Y) / Z + X ^ 2");
+  const qvFormula formula = engine.e.Formula(1);
+  ASSERT_TRUE(formula.Runs());
+  ASSERT_EQ(formula.Inputs(), (std::vector<std::u16string>{u"X", u"Y", u"Z"}));
+  for (double z : {2.0, 0.0, -0.5}) {
+    const double values[] = {1.5, 4.0, z};
+    engine.Set(values[0], values[1], values[2]);
+    double out = 0;
+    Variant fast;
+    EXPECT_EQ(formula(values, out), engine.Fast(fast, qvTier::Native));
+    if (z != 0) {
+      EXPECT_EQ(out, fast.asDouble());
+    }
+  }
+  std::u16string other = u"\"text\" & X";
+  int16_t index = 1;
+  engine.e.Compile(other, index);
+  const double values[] = {3.0, 4.0, 2.0};
+  double out = 0;
+  EXPECT_TRUE(formula(values, out));  // the program it was made from
+  EXPECT_EQ(out, 8.5);
+  EXPECT_FALSE(engine.e.Formula(1).Runs());
+  EXPECT_FALSE(engine.e.Formula(7).Runs());
+}
