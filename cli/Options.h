@@ -18,6 +18,8 @@ struct Options {
   bool rpn = false;
   bool lenient = false;
   std::optional<uint64_t> seed;
+  std::optional<std::string> csv;  // --csv FILE: the table to evaluate the expressions over ("-": standard input)
+  unsigned threads = 0;            // threads of the column call; 0: one per core
   bool help = false;
   bool version = false;
 };

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <ostream>
 #include <span>
 #include <string>
@@ -12,6 +14,9 @@
 
 #include "cli/Hints.h"
 #include "engine/qvExpression.h"
+
+class CsvTable;
+class Progress;
 
 struct SessionSettings {
   bool showRpn = false;  // print the postfix listing before each result
@@ -38,6 +43,11 @@ class Session {
   bool Let(std::string_view assignment);
   bool Define(std::string_view definition);
   bool Load(std::string_view path);
+  // Evaluates each expression over the rows of table (its named columns are the variables) and
+  // writes the table with one column added per expression to out, the failed rows summed up by
+  // code to err; false when anything failed.
+  bool EvaluateTable(const CsvTable& table, const std::vector<std::string>& expressions,
+                     unsigned threads, Progress& progress);
   void Seed(uint64_t seed) { engine_.SeedRandom(seed); }
 
   bool QuitAsked() const { return quit_; }
@@ -83,6 +93,16 @@ class Session {
   // ---- arrays (cli/Arrays.cpp) ----
   bool DefineArray(std::string_view definition);
   bool SetElement(std::string_view name, std::string_view subscripts, std::string_view expression);
+
+  // ---- tables (cli/Csv.cpp) ----
+  struct AddedColumn;
+  struct TableRun;
+  std::vector<std::shared_ptr<qvVariable>> ColumnVariables(const CsvTable& table);
+  void EvaluateColumn(TableRun& run, AddedColumn& added, unsigned threads,
+                      const std::function<void(double)>& progress);
+  void WriteTable(const TableRun& run);
+  bool SummariseFailures(TableRun& run, const AddedColumn& added);
+  std::string RowFailure(TableRun& run, const AddedColumn& added, size_t row);
 
   // ---- files (cli/Load.cpp) ----
   bool LoadLine(std::string_view line);

@@ -49,7 +49,7 @@ set(CPACK_STRIP_FILES ON)  # debugging symbols stay in the build tree
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "qvCalc developers")
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libreadline8")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libreadline8, libcsv3")
 include(CPack)
 
 if(QV_BUILD_TESTS)

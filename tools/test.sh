@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages="cmake ninja-build g++ libgtest-dev libgmock-dev libreadline-dev python3 pkg-config libbenchmark-dev libmuparser-dev"
+packages="cmake ninja-build g++ libgtest-dev libgmock-dev libreadline-dev libcsv-dev python3 pkg-config libbenchmark-dev libmuparser-dev"
 # The Python module, its tests (pytest, pandas, a Dask cluster), its installation with pip into a
 # virtual environment, and the benchmark script's comparison with numexpr.
 packages="$packages python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-dask python3-distributed python3-numexpr python3-pytest python3-setuptools python3-wheel python3-venv"

@@ -3,9 +3,12 @@ and their hints, definitions, arrays and files, and interactive sessions on a ps
 
 Usage: test_cli.py PATH/TO/qvcalc
 """
+import csv
 import fcntl
+import io
 import os
 import pty
+import random
 import re
 import select
 import subprocess
@@ -18,8 +21,12 @@ import unittest
 QVCALC = sys.argv.pop(1) if len(sys.argv) > 1 else "qvcalc"
 
 
-def run(*args, stdin=""):
-    return subprocess.run([QVCALC, *args], input=stdin, capture_output=True, text=True, timeout=30)
+def run(*args, stdin="", newline=None):
+    """newline="" keeps the line ends of the output as they were written."""
+    done = subprocess.run([QVCALC, *args], input=stdin.encode(), capture_output=True, timeout=30)
+    done.stdout, done.stderr = (io.TextIOWrapper(io.BytesIO(data), newline=newline).read()
+                                for data in (done.stdout, done.stderr))
+    return done
 
 
 class OneShot(unittest.TestCase):
@@ -234,6 +241,113 @@ class Definitions(unittest.TestCase):
             done = run(stdin=":load %s\nTab(1)\n:load %s\n" % (path, os.path.join(folder, "missing")))
             self.assertEqual(done.stdout.split("\n"), ["", "75", "", ""])
             self.assertIn("line 3: cannot read", done.stderr)
+
+
+def csv_file(text):
+    handle = tempfile.NamedTemporaryFile("w", suffix=".csv", newline="", delete=False)
+    handle.write(text)
+    handle.close()
+    return handle.name
+
+
+def cells(text):
+    return list(csv.reader(io.StringIO(text, newline="")))
+
+
+class Csv(unittest.TestCase):
+    TABLE = ('x,label,y\n1,"a, b",2\n\n3,"say ""hi""",0\n  \n5,"two\r\nlines",abc\r\n'
+             '7, plain ,4\n9,,0.5')
+
+    def test_quoted_cells_blank_lines_failing_rows_and_summary(self):
+        path = csv_file(self.TABLE)
+        try:
+            done = run("--csv", path, "x / y", 'IIF(x > 6, "big", x)', "x * 1.1", newline="")
+        finally:
+            os.unlink(path)
+        self.assertEqual(done.returncode, 1)
+        rows = cells(done.stdout)
+        self.assertEqual(rows[0], ["x", "label", "y", "x / y", 'IIF(x > 6, "big", x)', "x * 1.1"])
+        # The input's cells come back as they were: comma, doubled quote, line break, blanks.
+        self.assertEqual([row[:3] for row in rows[1:]], [
+            ["1", "a, b", "2"], ["3", 'say "hi"', "0"], ["5", "two\r\nlines", "abc"],
+            ["7", " plain ", "4"], ["9", "", "0.5"]])
+        # A zero divisor and a text cell fail their rows of x / y only; a text result fails too;
+        # the label column, never read, fails nothing; numbers read back exactly.
+        self.assertEqual([row[3:] for row in rows[1:]], [
+            ["0.5", "1", "1.1"], ["", "3", "3.3000000000000003"], ["", "5", "5.5"],
+            ["1.75", "", "7.700000000000001"], ["18", "", "9.9"]])
+        self.assertEqual(done.stderr.splitlines(), [
+            "qvcalc: 'x / y': 2 of 5 rows failed",
+            "  error 6 in 1 row, the first row 2: Div by zero",
+            "  error 13 in 1 row, the first row 3: y is not a number: 'abc'",
+            """qvcalc: 'IIF(x > 6, "big", x)': 2 of 5 rows failed""",
+            "  error 13 in 2 rows, the first row 4: the result is a text: 'big'"])
+
+    def test_standard_input_round_trip_and_threads(self):
+        generator = random.Random(7)
+        values = [generator.uniform(-1e6, 1e6) * 10 ** generator.randint(-30, 30) for _ in range(20000)]
+        table = "v,w\n" + "".join(f"{v!r},{i}\n" for i, v in enumerate(values))
+        outputs = [run("--csv", "-", *threads, "v", "v * 3 + w", "w MOD 2", stdin=table)
+                   for threads in ([], ["--threads", "1"], ["--threads", "2"])]
+        for done in outputs:
+            self.assertEqual((done.returncode, done.stderr), (0, ""))
+            self.assertEqual(done.stdout, outputs[0].stdout)
+        rows = cells(outputs[0].stdout)[1:]
+        self.assertEqual(len(rows), len(values))
+        for i, (row, v) in enumerate(zip(rows, values)):
+            self.assertEqual((float(row[2]), float(row[3]), row[4]), (v, v * 3 + i, str(i % 2)))
+
+    def test_strict_names_setup_options_and_unreadable_input(self):
+        table = "A,b c,a\n1,2,3\n"
+        # -v and -f run first; a column wins over a variable of its name; a header that is not a
+        # name, or repeats one, is no variable; a name no column gives fails unless lenient.
+        done = run("-v", "A=100", "-v", "K=10", "-f", "Twice(P) = 2 * P", "--csv", "-",
+                   "Twice(A) + K", "c", stdin=table)
+        self.assertEqual(done.returncode, 1)
+        self.assertEqual(done.stdout, "A,b c,a,Twice(A) + K,c\n1,2,3,12,\n")
+        self.assertIn("column 3 repeats the name a", done.stderr)
+        self.assertIn("error 3: Undefined variable: c", done.stderr)
+        self.assertEqual(run("--lenient", "--csv", "-", "c", stdin=table).stdout, "A,b c,a,c\n1,2,3,0\n")
+        for stdin, args, message in (
+                ("", ["--csv", "/nonexistent.csv", "1"], "cannot read '/nonexistent.csv'"),
+                ("", ["--csv", "-", "1"], "no header row"),
+                ("a,b\n1,\"2\n", ["--csv", "-", "a"], "a quoted cell is not closed"),
+                ("a,b\n1,2\n3,4\n5,6,7\n", ["--csv", "-", "a"], "row 3 has 3 cells, the header 2"),
+                ('a\n1\n2"\n', ["--csv", "-", "a"], "line 3: a quote out of place"),
+                ("a\n1\n", ["--csv", "-"], "--csv needs at least one expression"),
+                ("a\n1\n", ["--threads", "x", "--csv", "-", "a"], "--threads expects")):
+            done = run(*args, stdin=stdin)
+            self.assertEqual((done.returncode, done.stdout), (2, ""), args)
+            self.assertIn(message, done.stderr)
+
+    def test_progress_bar_only_on_a_terminal_and_for_large_input(self):
+        path = csv_file("x\n" + "1234.5678\n" * 1000000)
+        primary, secondary = pty.openpty()
+        try:
+            process = subprocess.Popen([QVCALC, "--csv", path, "x * 2"], stdout=subprocess.PIPE,
+                                       stderr=secondary)
+            os.close(secondary)
+            out, _ = process.communicate(timeout=60)
+            shown = b""
+            while select.select([primary], [], [], 0.2)[0]:
+                try:
+                    chunk = os.read(primary, 65536)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                shown += chunk
+            piped = run("--csv", path, "x * 2")
+        finally:
+            os.close(primary)
+            os.unlink(path)
+        self.assertEqual(process.returncode, 0)
+        self.assertIn(b"reading [", shown)
+        self.assertIn(b"evaluating [", shown)
+        self.assertTrue(shown.endswith(b"\r\x1b[K"))  # erased when done
+        self.assertEqual(piped.stderr, "")
+        self.assertEqual(out.decode(), piped.stdout)
+        self.assertEqual(out.count(b",2469.1356\n"), 1000000)
 
 
 class Interactive(unittest.TestCase):

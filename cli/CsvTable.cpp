@@ -1,0 +1,139 @@
+#include "cli/CsvTable.h"
+
+#include <csv.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "cli/Names.h"
+
+namespace {
+
+constexpr size_t kReadBlock = size_t(1) << 20;
+constexpr const char* kStrayQuote =
+    "a quote out of place (a cell that holds quotes is quoted whole, its own quotes doubled)";
+
+// Blanks are part of a cell: libcsv would otherwise drop them around unquoted cells.
+int NoBlanks(unsigned char) { return 0; }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+// The parser's callbacks: cells arrive one at a time, then the end of their row.
+struct CsvTable::Reader {
+  CsvTable& table;
+  std::string& error;
+  size_t rowStart = 0;  // the first cell of the row being read, in table.ends_
+  bool failed = false;
+
+  static void OnCell(void* text, size_t length, void* data) {
+    auto& self = *static_cast<Reader*>(data);
+    if (self.failed) return;
+    self.table.text_.append(static_cast<const char*>(text), length);
+    self.table.ends_.push_back(self.table.text_.size());
+  }
+
+  static void OnRowEnd(int, void* data) { static_cast<Reader*>(data)->EndRow(); }
+
+  void EndRow() {
+    if (failed) return;
+    const size_t count = table.ends_.size() - rowStart;
+    const size_t begin = rowStart == 0 ? 0 : table.ends_[rowStart - 1];
+    const std::string_view only(table.text_.data() + begin, table.text_.size() - begin);
+    if (count == 1 && std::all_of(only.begin(), only.end(), IsBlank)) {  // a blank line
+      table.text_.resize(begin);
+      table.ends_.pop_back();
+      return;
+    }
+    if (rowStart == 0) {
+      table.columns_ = count;
+    } else if (count != table.columns_) {
+      error = "row " + std::to_string(rowStart / table.columns_) + " has " + std::to_string(count) +
+              " cells, the header " + std::to_string(table.columns_);
+      failed = true;
+    }
+    rowStart = table.ends_.size();
+  }
+};
+
+std::string_view CsvTable::Cell(size_t row, size_t column) const {
+  const size_t at = row * columns_ + column;
+  const size_t begin = at == 0 ? 0 : ends_[at - 1];
+  return std::string_view(text_).substr(begin, ends_[at] - begin);
+}
+
+std::vector<double> CsvTable::Numbers(size_t column, std::vector<size_t>& textRows) const {
+  std::vector<double> values(Rows());
+  textRows.clear();
+  for (size_t row = 0; row < values.size(); ++row) {
+    if (CellNumber(Cell(row + 1, column), values[row])) continue;
+    values[row] = std::numeric_limits<double>::quiet_NaN();
+    textRows.push_back(row);
+  }
+  return values;
+}
+
+// Errors name the line, counted over the bytes the parser accepted.
+bool ReadCsv(std::FILE* file, CsvTable& table, std::string& error,
+             const std::function<void(size_t)>& progress) {
+  table = CsvTable();
+  csv_parser parser;
+  if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) return error = "out of memory", false;
+  csv_set_space_func(&parser, NoBlanks);
+  CsvTable::Reader reader{table, error};
+  std::vector<char> block(kReadBlock);
+  size_t total = 0, lines = 1;
+  bool ok = true;
+  while (ok && !reader.failed) {
+    const size_t got = std::fread(block.data(), 1, block.size(), file);
+    if (got == 0) break;
+    const size_t parsed =
+        csv_parse(&parser, block.data(), got, CsvTable::Reader::OnCell, CsvTable::Reader::OnRowEnd, &reader);
+    lines += size_t(std::count(block.data(), block.data() + parsed, '\n'));
+    total += got;
+    if (parsed != got) {
+      const int code = csv_error(&parser);
+      error = "line " + std::to_string(lines) + ": " + (code == CSV_EPARSE ? kStrayQuote : csv_strerror(code));
+      ok = false;
+    } else if (progress) {
+      progress(total);
+    }
+  }
+  if (ok && std::ferror(file)) error = "read error", ok = false;
+  if (ok && !reader.failed && csv_fini(&parser, CsvTable::Reader::OnCell, CsvTable::Reader::OnRowEnd, &reader) != 0)
+    error = "a quoted cell is not closed at the end", ok = false;
+  if (ok && !reader.failed && table.columns_ == 0) error = "no header row", ok = false;
+  csv_free(&parser);
+  return ok && !reader.failed;
+}
+
+bool CellNumber(std::string_view cell, double& value) {
+  cell = Trim(cell);
+  if (cell.size() > 1 && cell[0] == '+' && cell[1] != '-') cell.remove_prefix(1);
+  const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
+  return !cell.empty() && ec == std::errc() && end == cell.data() + cell.size();
+}
+
+void AppendCell(std::string& out, std::string_view cell) {
+  const bool quoted = cell.find_first_of(",\"\r\n") != std::string_view::npos ||
+                      (!cell.empty() && (IsBlank(cell.front()) || IsBlank(cell.back())));
+  if (!quoted) {
+    out.append(cell);
+    return;
+  }
+  out.push_back('"');
+  for (char c : cell) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+void AppendNumber(std::string& out, double value) {
+  char text[32];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  out.append(text, ec == std::errc() ? end : text);
+}
