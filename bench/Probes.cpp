@@ -16,12 +16,6 @@ namespace {
   std::abort();
 }
 
-// Equal to within a few units of rounding: the engines may evaluate x^3 as a power and x*x*x
-// as products, and muparser's pi has more digits than qvCalc's.
-bool Close(double got, double expected) {
-  return std::fabs(got - expected) <= 1e-12 * std::fmax(1.0, std::fabs(expected));
-}
-
 // The variable states checked: the start, a state after many steps, and states moved by whole
 // amounts, all inside every formula's domain and on both sides of case 9's test.
 Vars StateNumber(int k) {
@@ -103,6 +97,10 @@ void CountCompiledBytes(const Case& c, Probe& p) {
 }
 
 }  // namespace
+
+bool Close(double got, double expected) {
+  return std::fabs(got - expected) <= 1e-12 * std::fmax(1.0, std::fabs(expected));
+}
 
 void CheckAgreement() {
   for (const Case& c : kCases) CheckCase(c);

@@ -18,6 +18,10 @@ struct Probe {
 
 inline constexpr int kProbeEvaluations = 1000000;
 
+// Equal to within a few units of rounding: the engines may evaluate x^3 as a power and x*x*x
+// as products, and muparser's pi has more digits than qvCalc's.
+bool Close(double got, double expected);
+
 // Evaluates every case in all three engines (qvCalc both ways) at several variable states and
 // aborts with a message when any result differs beyond rounding.
 void CheckAgreement();

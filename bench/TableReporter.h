@@ -1,5 +1,6 @@
 // The --table mode: keeps the median time of every benchmark while the console shows the runs,
-// then prints one Markdown table of all cases and the state of the targets.
+// then prints Markdown tables of all cases and the state of the targets: one of single
+// evaluations, one of evaluation over columns.
 #pragma once
 
 #include <array>
@@ -9,6 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/Columns.h"
 #include "bench/Probes.h"
 
 class TableReporter : public benchmark::ConsoleReporter {
@@ -16,8 +18,14 @@ class TableReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override;
   // Prints the table and the targets; false when a target of the ten expressions is missed.
   bool PrintTable(const std::array<Probe, kCases.size()>& probes) const;
+  // The same for the evaluation over columns, in ns per row.
+  bool PrintColumnTable(const std::array<ColumnProbe, kCases.size()>& probes) const;
 
  private:
-  double Time(const char* engine, int caseNumber) const;  // median CPU ns, 0 when not run
-  std::map<std::string, double> times_;
+  struct Times {
+    double cpu = 0, real = 0;  // median ns per iteration
+  };
+  double Time(const char* engine, int caseNumber) const;      // median CPU ns, 0 when not run
+  double WallTime(const char* engine, int caseNumber) const;  // median wall-clock ns, 0 when not run
+  std::map<std::string, Times> times_;
 };
