@@ -9,16 +9,16 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/Engine.h"
 #include "engine/qvExpression.h"
 #include "fuzz/EngineChecks.h"
 #include "fuzz/FuzzInput.h"
 
 // Reaches the sub-engines of the user functions, which hold the only state an input can leave
 // behind: a failure recorded while a body was evaluated.
-class qvExpressionTestAccess {
- public:
+struct qvExpressionTestAccess {
   static void ClearUserFuncErrors(qvExpression& engine) {
-    for (auto& sub : engine.userFuncEngines_)
+    for (auto& sub : engine.engine_->userFuncEngines_)
       if (sub) sub->ClearError();
   }
 };
