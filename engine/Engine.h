@@ -131,9 +131,6 @@ class Engine {
                   const std::u16string& Name);
   Engine& UserFuncEngine(int Slot);  // slot 1..20, created on first use
   // Evaluator (engine/eval/Evaluator.cpp)
-  // Runs a program whose variables hold the values Values[k] (one per program variable): the
-  // fast tiers up to the highest allowed, the general loop where they decline.
-  Variant Run(const Program& Code, const Variant* const* Values);
   Variant Evaluate(const Program& Code, const Variant* const* Values);  // the general loop
   // One instruction of the general loop: Failed when a sub-step failed.
   Step Execute(Machine& M, const Instruction& Current, const Program& Code, const Variant* const* Values);

@@ -47,20 +47,14 @@ Step Checked(int16_t op, const Variant* l, Variant& acc) {
   return op == OpDivide ? Divide(*l, acc) : IntDivide(*l, acc);
 }
 
-// The fast tiers up to Highest, on the program's own inputs (Values null) or on values of the
-// program's variables that the caller holds: true with the result, false when the general loop
-// must decide.
-QV_ALWAYS_INLINE bool RunFast(const Program& code, Tier highest, const Variant* const* values, Variant& result) {
+// The fast tiers up to Highest on the program's own inputs (its variables' records and its
+// constants): true with the result, false when the general loop must decide.
+QV_ALWAYS_INLINE bool RunFast(const Program& code, Tier highest, Variant& result) {
   if (!code.Fast || highest < Tier::AllDouble) return false;
-  double frame[DoubleProgram::kMaxRegisters];
-  if (values) {
-    if (!GatherFrame(values, code.Variables.size(), frame)) return false;
-    code.Fast->LoadConstants(frame);
-  } else if (!GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), frame)) {
+  double frame[DoubleProgram::kMaxRegisters], value;
+  if (!GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), frame) ||
+      !RunFastTiers(code, highest, frame, value))
     return false;
-  }
-  double value;
-  if (!RunFastTiers(code, highest, frame, value)) return false;
   result = DoubleProgramResult(*code.Fast, value);
   return true;
 }
@@ -89,14 +83,8 @@ Variant Engine::Value(int32_t& Index) {
   if (record.Text.empty() || errors_.Code != 0 || !record.Compiled) return {};
   const Program& code = *record.Compiled;
   Variant result;
-  if (RunFast(code, highestTier_, nullptr, result)) return result;
+  if (RunFast(code, highestTier_, result)) return result;
   return Evaluate(code, code.FrameInputs.data());
-}
-
-Variant Engine::Run(const Program& Code, const Variant* const* Values) {
-  Variant result;
-  if (RunFast(Code, highestTier_, Values, result)) return result;
-  return Evaluate(Code, Values);
 }
 
 // The general loop. Under the evaluation trap a failing sub-step has no effect and the loop goes
