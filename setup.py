@@ -12,7 +12,9 @@ from setuptools import setup
 ParallelCompile("QVCALC_BUILD_JOBS", default=2).install()
 
 root = os.path.dirname(os.path.abspath(__file__))
-sources = sorted(glob.glob("engine/**/*.cpp", root_dir=root, recursive=True))
+# Not the native tier (engine/native/): Debian's asmjit library cannot go into a shared module.
+sources = sorted(s for s in glob.glob("engine/**/*.cpp", root_dir=root, recursive=True)
+                 if not s.startswith("engine/native/"))
 sources += sorted(glob.glob("python/src/*.cpp", root_dir=root))
 build_dir = os.environ.get("QVCALC_BUILD_DIR", "build-python")
 os.makedirs(build_dir, exist_ok=True)

@@ -1,0 +1,357 @@
+// Each step of the all-double program becomes a few SSE2 instructions on virtual registers; the
+// registers of the program that no step has written yet (the inputs) are read from the frame as
+// memory operands. Comparisons and the logical operators build an all-ones or all-zeros mask with
+// CMPSD and keep 1.0 or 0.0 of it, so they need no branch; MIN and MAX are MINSD and MAXSD, whose
+// rule (the second operand unless the first is strictly smaller or larger, NaN included) is the
+// program's; IIF selects by mask. Every guard is a branch to one exit that returns 0.
+#include "engine/native/NativeEmitter.h"
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <vector>
+
+#include <asmjit/x86.h>
+
+#include "engine/native/NativeHelpers.h"
+
+namespace qv::native {
+
+namespace {
+
+using namespace asmjit;
+
+// CMPSD predicates: less than (false when unordered), not less than (true when unordered).
+constexpr uint32_t kLess = 1, kNotLess = 5;
+constexpr int kZero = -1;  // stands for the constant 0 where a register index is expected
+
+// Records whether asmjit reported any error while the function was emitted or assembled.
+class ErrorFlag : public ErrorHandler {
+ public:
+  void handleError(Error, const char*, BaseEmitter*) override { failed = true; }
+  bool failed = false;
+};
+
+// The number of operands a step reads; the unused operand fields repeat A.
+int Operands(DoubleOp op) {
+  switch (op) {
+    case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Fact: case DoubleOp::Sqr:
+    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
+      return 1;
+    case DoubleOp::Iif: return 3;
+    default: return 2;
+  }
+}
+
+// Which steps need the finiteness test of their result. A step whose result is used only where a
+// value that is not finite makes the using step's result not finite too (an operand of + - *, the
+// dividend of /, the operand of negation) leaves the test to that step: the program declines
+// there instead, which is the same decision. The program's result and a result nobody reads are
+// always tested.
+std::vector<bool> TestedSteps(const std::vector<DoubleStep>& steps, int result) {
+  std::vector<bool> tested(steps.size(), false), read(steps.size(), false);
+  std::array<int, DoubleProgram::kMaxRegisters> writer;
+  writer.fill(-1);
+  const auto use = [&](int reg, bool propagates) {
+    const int w = writer[size_t(reg)];
+    if (w < 0) return;
+    read[size_t(w)] = true;
+    if (!propagates) tested[size_t(w)] = true;
+  };
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const DoubleStep& s = steps[i];
+    const DoubleOp op = s.Op;
+    const bool arithmetic = op == DoubleOp::Add || op == DoubleOp::Subtract || op == DoubleOp::Multiply;
+    const int operands = Operands(op);
+    use(s.A, arithmetic || op == DoubleOp::Divide || op == DoubleOp::Negate);
+    if (operands > 1) use(s.B, arithmetic);
+    if (operands > 2) use(s.C, false);
+    writer[s.Target] = int(i);
+  }
+  use(result, false);
+  for (size_t i = 0; i < steps.size(); ++i)
+    if (!read[i]) tested[i] = true;
+  return tested;
+}
+
+class Emitter {
+ public:
+  explicit Emitter(CodeHolder& code) : cc_(&code) {}
+  // Emits and assembles the whole function into the code holder.
+  void Function(const DoubleProgram& program);
+
+ private:
+  x86::Mem Slot(int reg) const { return x86::qword_ptr(frame_, reg * 8); }
+  // A register's value as an operand: the virtual register of the step that wrote it last, or
+  // its slot in the frame.
+  Operand Source(int reg) const {
+    return written_[size_t(reg)] ? Operand(values_[size_t(reg)]) : Operand(Slot(reg));
+  }
+  x86::Xmm Copy(int reg);
+  x86::Xmm Zero();
+  x86::Xmm Mask(int x, uint32_t predicate, int y);
+  x86::Mem Constant(double low);
+  x86::Mem SignBit();
+  x86::Xmm Step(const DoubleStep& s, bool tested);
+  x86::Xmm Computed(const DoubleStep& s);
+  x86::Xmm Truth(const x86::Xmm& mask);
+  x86::Xmm Falsity(const x86::Xmm& mask);
+  x86::Xmm Relation(const DoubleStep& s);
+  x86::Xmm Arithmetic(InstId id, const DoubleStep& s);
+  x86::Xmm Call(const DoubleStep& s);
+  void TestFinite(const x86::Xmm& r);
+
+  x86::Compiler cc_;
+  x86::Gp frame_, value_;
+  Label decline_;
+  std::array<x86::Xmm, DoubleProgram::kMaxRegisters> values_;
+  std::bitset<DoubleProgram::kMaxRegisters> written_;
+};
+
+void Emitter::Function(const DoubleProgram& program) {
+  FuncNode* function = cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+  frame_ = cc_.newIntPtr("frame");
+  value_ = cc_.newIntPtr("value");
+  function->setArg(0, frame_);
+  function->setArg(1, value_);
+  decline_ = cc_.newLabel();
+
+  const std::vector<bool> tested = TestedSteps(program.Steps, program.Result);
+  for (size_t i = 0; i < program.Steps.size(); ++i) {
+    const DoubleStep& s = program.Steps[i];
+    const x86::Xmm r = Step(s, tested[i]);
+    values_[s.Target] = r;
+    written_.set(s.Target);
+  }
+  const int result = program.Result;
+  cc_.movsd(x86::qword_ptr(value_), written_[size_t(result)] ? values_[size_t(result)] : Copy(result));
+  x86::Gp status = cc_.newInt32("status");
+  cc_.mov(status, 1);
+  cc_.ret(status);
+
+  cc_.bind(decline_);
+  x86::Gp declined = cc_.newInt32("declined");
+  cc_.xor_(declined, declined);
+  cc_.ret(declined);
+  cc_.endFunc();
+  cc_.finalize();
+}
+
+x86::Xmm Emitter::Copy(int reg) {
+  x86::Xmm r = cc_.newXmmSd();
+  if (written_[size_t(reg)]) cc_.movapd(r, values_[size_t(reg)]);
+  else cc_.movsd(r, Slot(reg));
+  return r;
+}
+
+x86::Xmm Emitter::Zero() {
+  x86::Xmm z = cc_.newXmmSd();
+  cc_.xorpd(z, z);
+  return z;
+}
+
+// All ones where x <predicate> y holds, else all zeros (x and y are registers or kZero).
+x86::Xmm Emitter::Mask(int x, uint32_t predicate, int y) {
+  x86::Xmm m = x == kZero ? Zero() : Copy(x);
+  if (y == kZero) cc_.cmpsd(m, Zero(), imm(predicate));
+  else cc_.emit(x86::Inst::kIdCmpsd, m, Source(y), imm(predicate));
+  return m;
+}
+
+// 16-byte constants: the double in the low half, zeros above, for the packed logical operations.
+x86::Mem Emitter::Constant(double low) {
+  const double data[2] = {low, 0.0};
+  return cc_.newConst(ConstPoolScope::kLocal, data, sizeof data);
+}
+
+x86::Mem Emitter::SignBit() {
+  const uint64_t data[2] = {uint64_t(1) << 63, 0};
+  return cc_.newConst(ConstPoolScope::kLocal, data, sizeof data);
+}
+
+// The result's test: r - r is 0 for a finite r and NaN otherwise, which UCOMISD reports as
+// unordered.
+void Emitter::TestFinite(const x86::Xmm& r) {
+  x86::Xmm t = cc_.newXmmSd();
+  cc_.movapd(t, r);
+  cc_.subsd(t, r);
+  cc_.ucomisd(t, t);
+  cc_.jp(decline_);
+}
+
+x86::Xmm Emitter::Arithmetic(InstId id, const DoubleStep& s) {
+  x86::Xmm r = Copy(s.A);
+  cc_.emit(id, r, Source(s.B));
+  return r;
+}
+
+x86::Xmm Emitter::Step(const DoubleStep& s, bool tested) {
+  switch (s.Op) {
+    // Results 1.0 or 0.0, never tested.
+    case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual: case DoubleOp::Less:
+    case DoubleOp::GreaterEqual: case DoubleOp::Greater:
+      return Relation(s);
+    case DoubleOp::And: case DoubleOp::Or: case DoubleOp::Xor: {
+      const InstId id = s.Op == DoubleOp::And  ? x86::Inst::kIdAndpd
+                        : s.Op == DoubleOp::Or ? x86::Inst::kIdOrpd
+                                               : x86::Inst::kIdXorpd;
+      x86::Xmm m = Mask(kZero, kLess, s.A);
+      cc_.emit(id, m, Mask(kZero, kLess, s.B));
+      return Truth(m);
+    }
+    case DoubleOp::Not: return Falsity(Mask(kZero, kLess, s.A));
+    case DoubleOp::Sgn: {
+      x86::Xmm r = Truth(Mask(kZero, kLess, s.A));
+      x86::Xmm negative = Mask(s.A, kLess, kZero);
+      cc_.andpd(negative, Constant(-1.0));
+      cc_.orpd(r, negative);
+      return r;
+    }
+    // The helpers test their results themselves.
+    case DoubleOp::Power: case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos:
+    case DoubleOp::Exp: case DoubleOp::Function:
+      return Call(s);
+    default: break;
+  }
+  x86::Xmm r = Computed(s);
+  if (tested) TestFinite(r);
+  return r;
+}
+
+// The steps whose result may leave the range of a double.
+x86::Xmm Emitter::Computed(const DoubleStep& s) {
+  switch (s.Op) {
+    case DoubleOp::Add: return Arithmetic(x86::Inst::kIdAddsd, s);
+    case DoubleOp::Subtract: return Arithmetic(x86::Inst::kIdSubsd, s);
+    case DoubleOp::Multiply: return Arithmetic(x86::Inst::kIdMulsd, s);
+    case DoubleOp::Divide:
+      // Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
+      cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.B));
+      cc_.je(decline_);
+      return Arithmetic(x86::Inst::kIdDivsd, s);
+    // A tie or a NaN gives the second operand, as in the program.
+    case DoubleOp::Min: return Arithmetic(x86::Inst::kIdMinsd, s);
+    case DoubleOp::Max: return Arithmetic(x86::Inst::kIdMaxsd, s);
+    case DoubleOp::Iif: {
+      x86::Xmm held = Mask(kZero, kLess, s.A);
+      x86::Xmm r = Copy(s.B);
+      cc_.andpd(r, held);
+      cc_.andnpd(held, Copy(s.C));
+      cc_.orpd(r, held);
+      return r;
+    }
+    case DoubleOp::Negate: {
+      x86::Xmm r = Copy(s.A);
+      cc_.xorpd(r, SignBit());
+      return r;
+    }
+    case DoubleOp::Sqr: {
+      // Declines below zero; a NaN passes here and declines as its NaN root.
+      cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.A));
+      cc_.ja(decline_);
+      x86::Xmm r = Copy(s.A);
+      cc_.sqrtsd(r, r);
+      return r;
+    }
+    default: return Copy(s.A);  // not reached: Supported admits no other step
+  }
+}
+
+// 1.0 where the mask is all ones, 0.0 where it is all zeros; Falsity the other way round.
+x86::Xmm Emitter::Truth(const x86::Xmm& mask) {
+  cc_.andpd(mask, Constant(1.0));
+  return mask;
+}
+
+x86::Xmm Emitter::Falsity(const x86::Xmm& mask) {
+  cc_.andnpd(mask, Constant(1.0));
+  return mask;
+}
+
+// The comparison: below when a < b, above when a > b, equal otherwise (so NaN equals
+// everything), hence <= is "not above" and >= "not below".
+x86::Xmm Emitter::Relation(const DoubleStep& s) {
+  switch (s.Op) {
+    case DoubleOp::Less: return Truth(Mask(s.A, kLess, s.B));
+    case DoubleOp::LessEqual: return Truth(Mask(s.B, kNotLess, s.A));
+    case DoubleOp::GreaterEqual: return Truth(Mask(s.A, kNotLess, s.B));
+    case DoubleOp::Equal: case DoubleOp::NotEqual: {
+      x86::Xmm unequal = Mask(s.A, kLess, s.B);
+      cc_.orpd(unequal, Mask(s.B, kLess, s.A));
+      return s.Op == DoubleOp::Equal ? Falsity(unequal) : Truth(unequal);
+    }
+    default: return Truth(Mask(s.B, kLess, s.A));  // Greater
+  }
+}
+
+// A helper call: the result goes through the target's slot in the frame (scratch of the caller's)
+// and the returned status decides.
+x86::Xmm Emitter::Call(const DoubleStep& s) {
+  x86::Gp out = cc_.newIntPtr();
+  cc_.lea(out, Slot(s.Target));
+  x86::Xmm a = written_[s.A] ? values_[s.A] : Copy(s.A);
+  x86::Gp status = cc_.newUInt8();
+  InvokeNode* call = nullptr;
+  switch (s.Op) {
+    case DoubleOp::Power: {
+      x86::Xmm b = written_[s.B] ? values_[s.B] : Copy(s.B);
+      cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(&PowerStep)),
+                 FuncSignatureT<bool, double, double, double*>(CallConvId::kHost));
+      call->setArg(0, a);
+      call->setArg(1, b);
+      call->setArg(2, out);
+      break;
+    }
+    case DoubleOp::Function:
+      cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(&FunctionStep)),
+                 FuncSignatureT<bool, double, int32_t, double*>(CallConvId::kHost));
+      call->setArg(0, a);
+      call->setArg(1, imm(int32_t(s.Opcode)));
+      call->setArg(2, out);
+      break;
+    default: {
+      bool (*helper)(double, double*) noexcept = s.Op == DoubleOp::Fact ? &FactStep
+                                                 : s.Op == DoubleOp::Sin ? &SinStep
+                                                 : s.Op == DoubleOp::Cos ? &CosStep : &ExpStep;
+      cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(helper)),
+                 FuncSignatureT<bool, double, double*>(CallConvId::kHost));
+      call->setArg(0, a);
+      call->setArg(1, out);
+      break;
+    }
+  }
+  call->setRet(0, status);
+  cc_.test(status, status);
+  cc_.jz(decline_);
+  x86::Xmm r = cc_.newXmmSd();
+  cc_.movsd(r, Slot(s.Target));
+  return r;
+}
+
+}  // namespace
+
+bool Supported(DoubleOp Op) {
+  switch (Op) {
+    case DoubleOp::Add: case DoubleOp::Subtract: case DoubleOp::Multiply: case DoubleOp::Divide:
+    case DoubleOp::Power: case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual:
+    case DoubleOp::Less: case DoubleOp::GreaterEqual: case DoubleOp::Greater: case DoubleOp::And:
+    case DoubleOp::Or: case DoubleOp::Xor: case DoubleOp::Min: case DoubleOp::Max: case DoubleOp::Iif:
+    case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Fact: case DoubleOp::Sqr:
+    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
+      return true;
+  }
+  return false;
+}
+
+bool EmitX86(const DoubleProgram& Program, CodeHolder& Code) {
+  ErrorFlag errors;
+  Code.setErrorHandler(&errors);
+  {
+    Emitter emitter(Code);
+    emitter.Function(Program);  // the emitter detaches from Code when it goes
+  }
+  Code.setErrorHandler(nullptr);
+  return !errors.failed;
+}
+
+}  // namespace qv::native

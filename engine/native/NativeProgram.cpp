@@ -1,0 +1,84 @@
+#include "engine/native/NativeProgram.h"
+
+#include <bitset>
+#include <new>
+
+#if defined(__x86_64__) || defined(_M_X64)
+#define QV_NATIVE_X86 1
+#include <asmjit/core.h>
+
+#include "engine/native/NativeEmitter.h"
+#endif
+
+namespace qv {
+
+#ifdef QV_NATIVE_X86
+namespace {
+
+// Every step has native code, and reads only inputs and registers that earlier steps wrote, as
+// does the result.
+bool Admissible(const DoubleProgram& Program) {
+  const size_t inputs = Program.InputCount();
+  if (inputs > size_t(DoubleProgram::kMaxRegisters)) return false;
+  std::bitset<DoubleProgram::kMaxRegisters> written;
+  for (size_t r = 0; r < inputs; ++r) written.set(r);
+  const auto known = [&](size_t r) { return r < written.size() && written[r]; };
+  for (const DoubleStep& s : Program.Steps) {
+    if (!native::Supported(s.Op) || !known(s.A) || !known(s.B) || !known(s.C)) return false;
+    if (size_t(s.Target) >= written.size()) return false;
+    written.set(s.Target);
+  }
+  return known(Program.Result);
+}
+
+// Maps pages read-write, copies the assembled code in, then makes them read-execute. Null (with
+// nothing mapped) when any of it fails.
+void* Place(asmjit::CodeHolder& code, size_t& codeSize, size_t& mappedSize) {
+  using namespace asmjit;
+  if (code.flatten() != kErrorOk || code.resolveUnresolvedLinks() != kErrorOk) return nullptr;
+  codeSize = code.codeSize();
+  const size_t page = VirtMem::info().pageSize;
+  mappedSize = (codeSize + page - 1) / page * page;
+  void* memory = nullptr;
+  if (codeSize == 0 || VirtMem::alloc(&memory, mappedSize, VirtMem::MemoryFlags::kAccessRW) != kErrorOk)
+    return nullptr;
+  if (code.relocateToBase(uint64_t(uintptr_t(memory))) != kErrorOk || code.codeSize() > mappedSize ||
+      code.copyFlattenedData(memory, mappedSize, CopySectionFlags::kPadSectionBuffer | CopySectionFlags::kPadTargetBuffer) != kErrorOk ||
+      VirtMem::protect(memory, mappedSize, VirtMem::MemoryFlags::kAccessRX) != kErrorOk) {
+    VirtMem::release(memory, mappedSize);
+    return nullptr;
+  }
+  VirtMem::flushInstructionCache(memory, codeSize);
+  return memory;
+}
+
+}  // namespace
+#endif
+
+std::unique_ptr<NativeProgram> NativeProgram::Compile(const DoubleProgram& Program) {
+#ifdef QV_NATIVE_X86
+  if (!Admissible(Program)) return nullptr;
+  asmjit::CodeHolder code;
+  if (code.init(asmjit::Environment::host()) != asmjit::kErrorOk) return nullptr;
+  if (!native::EmitX86(Program, code)) return nullptr;
+  size_t codeSize = 0, mappedSize = 0;
+  void* memory = Place(code, codeSize, mappedSize);
+  if (!memory) return nullptr;
+  // The one conversion of code memory into a function: the entry is the first byte.
+  const auto entry = reinterpret_cast<Entry>(memory);
+  std::unique_ptr<NativeProgram> program(new (std::nothrow) NativeProgram(entry, memory, codeSize, mappedSize));
+  if (!program) asmjit::VirtMem::release(memory, mappedSize);
+  return program;
+#else
+  (void)Program;
+  return nullptr;
+#endif
+}
+
+NativeProgram::~NativeProgram() {
+#ifdef QV_NATIVE_X86
+  asmjit::VirtMem::release(memory_, mappedSize_);
+#endif
+}
+
+}  // namespace qv

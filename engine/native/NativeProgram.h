@@ -1,0 +1,53 @@
+// The native tier: an all-double program translated into machine code. Steps that have a short
+// form in the instruction set run inline; power, the factorial and the functions call helpers
+// (engine/native/NativeHelpers.h) that compute exactly as RunDoubleProgram does. A guard that
+// fails returns at once and leaves the evaluation to the next tier, exactly where RunDoubleProgram
+// declines, so the two tiers give the same decision and the same bits.
+//
+// The code lives in pages of its own, mapped read-write while it is copied in and then switched
+// to read-execute before it first runs (never writable and executable at once); the destructor
+// unmaps them. Part of the build where QV_HAVE_NATIVE is defined (the CMake option QV_NATIVE, on
+// where asmjit is found for x86-64); on any other target Compile gives null.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "engine/eval/DoubleProgram.h"
+
+namespace qv {
+
+class NativeProgram {
+ public:
+  // The machine code of Program, or null where this build or target generates none, where the
+  // program holds a step without native code or reads a register before any step wrote it (beyond
+  // its inputs), or where code memory cannot be had.
+  static std::unique_ptr<NativeProgram> Compile(const DoubleProgram& Program);
+
+  // Frame holds kMaxRegisters doubles: registers 0 to InputCount() - 1 hold the input values
+  // (the variables, then the constants, as GatherFrame and LoadConstants put them); the rest is
+  // scratch, which the code may overwrite. True with Value set to exactly the bits
+  // RunDoubleProgram gives for the same inputs; false exactly where RunDoubleProgram declines,
+  // Value then untouched. Immutable: any number of threads may run one program at once, each
+  // with its own frame.
+  bool Run(double* Frame, double& Value) const noexcept { return entry_(Frame, &Value) != 0; }
+
+  // Bytes of machine code, and bytes of memory mapped for it.
+  size_t CodeSize() const noexcept { return codeSize_; }
+  size_t MappedSize() const noexcept { return mappedSize_; }
+
+  ~NativeProgram();
+  NativeProgram(const NativeProgram&) = delete;
+  NativeProgram& operator=(const NativeProgram&) = delete;
+
+ private:
+  using Entry = int (*)(double* Frame, double* Value) noexcept;
+  NativeProgram(Entry entry, void* memory, size_t codeSize, size_t mappedSize) noexcept
+      : entry_(entry), memory_(memory), codeSize_(codeSize), mappedSize_(mappedSize) {}
+
+  Entry entry_;
+  void* memory_;
+  size_t codeSize_, mappedSize_;
+};
+
+}  // namespace qv
