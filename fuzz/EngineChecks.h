@@ -11,6 +11,13 @@
 #include "engine/qvExpression.h"
 #include "fuzz/FuzzInput.h"
 
+#ifdef QV_HAVE_NATIVE
+#include <array>
+#include <limits>
+
+#include "engine/eval/Tiers.h"
+#endif
+
 namespace fuzz {
 
 // The highest expression index of the engine's table (0 when it holds no expression).
@@ -104,6 +111,35 @@ inline bool SameOutcome(const Outcome& a, const Outcome& b) {
   return SameValue(a.Value, b.Value) && a.Code == b.Code && a.Description == b.Description;
 }
 
+#ifdef QV_HAVE_NATIVE
+// The machine code of a program must decline exactly where its all-double program declines and
+// otherwise give its bits: at the variables' present values, and with each of the first four
+// registers of the frame in turn at 0, -0, NaN, -inf and the largest double.
+inline void CheckNativeAgrees(const qv::Program& code) {
+  Check(code.Native != nullptr, "an all-double program without native code");
+  std::array<double, qv::DoubleProgram::kMaxRegisters> inputs{};
+  if (!qv::GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), inputs.data())) return;
+  const auto compare = [&] {
+    auto frame = inputs, scratch = inputs;  // both tiers write their steps into the frame
+    double expected = 0, actual = 0;
+    const bool ran = qv::RunDoubleProgram(*code.Fast, scratch.data(), expected);
+    Check(code.Native->Run(frame.data(), actual) == ran, "the native code and the all-double program decline apart");
+    Check(!ran || std::memcmp(&actual, &expected, sizeof actual) == 0,
+          "the native code and the all-double program give different bits");
+  };
+  compare();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (size_t i = 0; i < code.Fast->InputCount() && i < 4; ++i) {
+    const double kept = inputs[i];
+    for (double v : {0.0, -0.0, std::numeric_limits<double>::quiet_NaN(), -inf, 1.7976931348623157e308}) {
+      inputs[i] = v;
+      compare();
+    }
+    inputs[i] = kept;
+  }
+}
+#endif
+
 // Every tier must give exactly what the general loop gives: the same value of the same kind and
 // the same recorded failure.
 inline void CheckTiersAgree(qvExpression& engine, int16_t index) {
@@ -112,6 +148,9 @@ inline void CheckTiersAgree(qvExpression& engine, int16_t index) {
   const Outcome general = Evaluated(engine, index, qvTier::General);
   for (qvTier tier : {qvTier::AllDouble, qvTier::Native})
     Check(SameOutcome(Evaluated(engine, index, tier), general), "a fast tier and the general loop disagree");
+#ifdef QV_HAVE_NATIVE
+  CheckNativeAgrees(*code->Compiled);
+#endif
 }
 
 // Everything an expression goes through: compile, evaluate, list; then the same after clearing a
