@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/NativeBenchmarks.h"
 #include "bench/Runners.h"
 
 namespace {
@@ -84,4 +85,5 @@ void RegisterBenchmarks() {
     benchmark::RegisterBenchmark(BenchmarkName("muparser", c.number).c_str(), Muparser, c);
     benchmark::RegisterBenchmark(BenchmarkName("muparser_compile", c.number).c_str(), MuCompile, c);
   }
+  RegisterNativeBenchmarks();
 }

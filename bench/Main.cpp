@@ -65,7 +65,10 @@ int main(int argc, char** argv) {
   TableReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  if (table) reporter.PrintTable(probes);
+  if (table) {
+    reporter.PrintTable(probes);
+    reporter.PrintNativeTable();
+  }
   if (table || columnsOnly) reporter.PrintColumnTable(columnProbes);
   return 0;
 }

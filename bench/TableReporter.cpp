@@ -151,3 +151,36 @@ bool TableReporter::PrintColumnTable(const std::array<ColumnProbe, kCases.size()
               kSmallColumnRows, kColumnRows, noHeap ? "met" : "MISSED");
   return withinBound && faster && scales && noHeap;
 }
+
+void TableReporter::PrintNativeTable() const {
+  bool any = false;
+  for (const Case& c : kCases) any |= Time("native_code", c.number) > 0;
+  if (!any) return;
+  std::printf("\n| # | expression | native ns | machine code ns | / native | / muparser | all-double program ns "
+              "| code generation us | qvCalc compile us | muparser compile us | compile speed-up |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|\n");
+  GeometricMean toNative, toMu;
+  double worstSpeedUp = 1e300;
+  for (const Case& c : kCases) {
+    const double code = Time("native_code", c.number);
+    if (code <= 0) continue;
+    const double native = Time("native", c.number), mu = Time("muparser", c.number);
+    const double generation = Time("native_code_compile", c.number) / 1000;
+    // Compile makes the machine code at once in a build with the native tier.
+    const double compile = Time("qvcalc_compile", c.number) / 1000;
+    const double muc = Time("muparser_compile", c.number) / 1000;
+    std::printf("| %d | `%s` | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", c.number, qv::ToNarrow(c.qv).c_str(),
+                Cell(native, "%.2f").c_str(), Cell(code, "%.2f").c_str(), Cell(code / native, "%.2f").c_str(),
+                Cell(code / mu, "%.2f").c_str(), Cell(Time("double_program", c.number), "%.2f").c_str(),
+                Cell(generation, "%.2f").c_str(), Cell(compile, "%.2f").c_str(), Cell(muc, "%.3f").c_str(),
+                Cell(muc / compile, "%.2f").c_str());
+    if (c.number > kMainCases) continue;
+    toNative.Add(code / native);
+    toMu.Add(code / mu);
+    if (muc > 0 && compile > 0) worstSpeedUp = std::fmin(worstSpeedUp, muc / compile);
+  }
+  std::printf("| | geometric mean of 1 to %d | | | %s | %s | | | | | |\n\n", kMainCases,
+              Cell(toNative.Value(), "%.2f").c_str(), Cell(toMu.Value(), "%.2f").c_str());
+  std::printf("Compilation, machine code included, at least 5x faster than muparser's: %s (smallest speed-up %.2f)\n",
+              worstSpeedUp >= 5 ? "met" : "MISSED", worstSpeedUp);
+}

@@ -20,6 +20,9 @@ class TableReporter : public benchmark::ConsoleReporter {
   bool PrintTable(const std::array<Probe, kCases.size()>& probes) const;
   // The same for the evaluation over columns, in ns per row.
   bool PrintColumnTable(const std::array<ColumnProbe, kCases.size()>& probes) const;
+  // The native tier's table, when its benchmarks ran: the machine code and the all-double program
+  // against hand-written C++ and muparser, and the cost of generating the code.
+  void PrintNativeTable() const;
 
  private:
   struct Times {
