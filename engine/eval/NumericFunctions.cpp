@@ -15,12 +15,6 @@
 namespace qv {
 namespace {
 
-Step Real(double r, Variant& acc) noexcept {
-  if (!IsFiniteResult(r)) return Step::Failed;
-  acc.setDouble(r);
-  return Step::Ok;
-}
-
 // ABS, INT, FIX keep a whole number whole (empty reads as the 16-bit 0); ABS of the lowest value
 // of a kind widens it.
 Step WholeKept(int16_t op, Variant& acc) noexcept {
@@ -65,7 +59,7 @@ Step UnaryFunction(int16_t op, Variant& acc) noexcept {
 Step Random(Variant& acc, float next) noexcept {
   double x;
   if (!acc.toNumber(x)) return Step::Failed;
-  return Real(x * double(next), acc);
+  return DoubleResult(x * double(next), acc);
 }
 
 void MinMax(bool max, const Variant* a, Variant& acc) {
@@ -110,7 +104,7 @@ Step Engine::Combinations(Machine& M, bool Ordered) {
       errors_.Description = std::move(text);
     }
   } else {
-    Real(nf / (rf * df), M.acc);
+    DoubleResult(nf / (rf * df), M.acc);
   }
   M.Pop(1);
   return readA && readB ? Step::Ok : Step::Failed;

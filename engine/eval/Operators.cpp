@@ -37,12 +37,6 @@ bool BothDouble(const Variant& a, const Variant& b) noexcept {
   return (unsigned(a.kind()) << 4 | unsigned(b.kind())) == (kDouble << 4 | kDouble);
 }
 
-Step DoubleResult(double r, Variant& acc) noexcept {
-  if (!IsFiniteResult(r)) return Step::Failed;
-  acc.setDouble(r);
-  return Step::Ok;
-}
-
 enum class Arith { Add, Subtract, Multiply };
 
 // + - * on two operands read as numbers: two whole numbers give a whole number (widened when it
@@ -101,6 +95,12 @@ int CompareValues(const Variant& a, const Variant& b) noexcept {
   // One text: against empty it compares with the empty text; any number is below any text.
   if (at) return b.isEmpty() ? CompareNoCase(a.asText(), u"") : 1;
   return a.isEmpty() ? CompareNoCase(u"", b.asText()) : -1;
+}
+
+Step DoubleResult(double r, Variant& acc) noexcept {
+  if (!IsFiniteResult(r)) return Step::Failed;
+  acc.setDouble(r);
+  return Step::Ok;
 }
 
 Step TextResult(std::u16string&& text, Variant& acc) {

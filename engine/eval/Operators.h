@@ -25,6 +25,8 @@ Variant WholeResult(int64_t value, bool sixteen) noexcept;
 // Comparison of two operand values: -1, 0 or 1. Numbers compare numerically, texts without
 // regard to case, a number is below any text, empty is 0 or the empty text as its partner needs.
 int CompareValues(const Variant& a, const Variant& b) noexcept;
+// A double result, refused (Failed) when it is not finite.
+Step DoubleResult(double r, Variant& acc) noexcept;
 // A text result, refused (Failed) when longer than kMaxTextLength.
 Step TextResult(std::u16string&& text, Variant& acc);
 
