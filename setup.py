@@ -3,8 +3,12 @@
 # bindings in python/src. Built with setuptools and pybind11 as Debian packages them:
 #   pip install --no-build-isolation .
 # QVCALC_BUILD_DIR moves setuptools' build and metadata folders out of the source tree.
+# The native tier (engine/native/) comes in on x86-64 where asmjit's static library is installed
+# (Debian: libasmjit-dev), unless QVCALC_NATIVE=0.
 import glob
 import os
+import platform
+import sysconfig
 
 from pybind11.setup_helpers import ParallelCompile, Pybind11Extension
 from setuptools import setup
@@ -12,10 +16,29 @@ from setuptools import setup
 ParallelCompile("QVCALC_BUILD_JOBS", default=2).install()
 
 root = os.path.dirname(os.path.abspath(__file__))
-# Not the native tier (engine/native/): Debian's asmjit library cannot go into a shared module.
+
+
+def asmjit_library():
+    """The path of asmjit's static library when the native tier can be built, else None."""
+    if os.environ.get("QVCALC_NATIVE", "1") == "0" or platform.machine() not in ("x86_64", "AMD64"):
+        return None
+    if not os.path.exists("/usr/include/asmjit/core.h"):
+        return None
+    multiarch = sysconfig.get_config_var("MULTIARCH") or "x86_64-linux-gnu"
+    for folder in (f"/usr/lib/{multiarch}", "/usr/lib", "/usr/local/lib"):
+        if os.path.exists(f"{folder}/libasmjit.a"):
+            return f"{folder}/libasmjit.a"
+    return None
+
+
+asmjit = asmjit_library()
 sources = sorted(s for s in glob.glob("engine/**/*.cpp", root_dir=root, recursive=True)
-                 if not s.startswith("engine/native/"))
+                 if asmjit or not s.startswith("engine/native/"))
 sources += sorted(glob.glob("python/src/*.cpp", root_dir=root))
+# With the tier: engine/native/AsmjitDebugOutput.cpp stands in for the one object of the library
+# that cannot go into a shared module, and asmjit's symbols stay inside the module.
+native = dict(define_macros=[("QV_HAVE_NATIVE", "1")], extra_objects=[asmjit],
+              extra_link_args=["-Wl,--exclude-libs,libasmjit.a"]) if asmjit else {}
 build_dir = os.environ.get("QVCALC_BUILD_DIR", "build-python")
 os.makedirs(build_dir, exist_ok=True)
 
@@ -24,7 +47,7 @@ setup(
     package_dir={"qvcalc": "python/qvcalc"},
     ext_modules=[
         Pybind11Extension("qvcalc._core", sources, include_dirs=["."], cxx_std=20,
-                          extra_compile_args=["-O2"]),
+                          extra_compile_args=["-O2"], **native),
     ],
     options={"build": {"build_base": build_dir}, "egg_info": {"egg_base": build_dir}},
 )

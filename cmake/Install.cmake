@@ -50,7 +50,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "qvCalc developers")
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libreadline8, libcsv3")
-if(QV_NATIVE)  # the C++ library's consumers link asmjit's static library too
+if(QV_NATIVE_TIER)  # the C++ library's consumers link asmjit's static library too
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libasmjit-dev")
 endif()
 include(CPack)

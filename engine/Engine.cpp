@@ -39,6 +39,12 @@ void Engine::SetHighestTier(Tier Highest) {
     if (sub) sub->SetHighestTier(highestTier_);
 }
 
+void Engine::SetNativeAfter(uint32_t Evaluations) {
+  nativeAfter_ = Evaluations;
+  for (auto& sub : userFuncEngines_)
+    if (sub) sub->SetNativeAfter(Evaluations);
+}
+
 const CompiledExpression* Engine::Expression(int32_t Index) const {
   return Index >= 0 && size_t(Index) < expressions_.size() ? &expressions_[size_t(Index)] : nullptr;
 }

@@ -66,6 +66,8 @@ class Engine {
   void SetEvaluationTrap(bool On);
   Tier HighestTier() const { return highestTier_; }
   void SetHighestTier(Tier Highest);
+  uint32_t NativeAfter() const { return nativeAfter_; }
+  void SetNativeAfter(uint32_t Evaluations);
 
   const ErrorState& Errors() const { return errors_; }
   void ClearError() { errors_.Clear(); }
@@ -161,6 +163,7 @@ class Engine {
   bool evaluationTrap_ = false;  // true at creation: continue on failure
   bool createVariables_ = false;
   Tier highestTier_ = kHighestTier;
+  uint32_t nativeAfter_ = kNativeAfter;
   VariableStore variables_;
   std::array<std::unique_ptr<Engine>, kMaxUserFuncs> userFuncEngines_;
   std::array<std::u16string, kMaxUserFuncs> userFuncTexts_;

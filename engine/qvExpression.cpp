@@ -74,3 +74,5 @@ const CompiledExpression* qvExpression::Expression(int32_t Index) const { return
 void qvExpression::SeedRandom(uint64_t Seed) { engine_->SeedRandom(Seed); }
 qvTier qvExpression::HighestTier() const { return engine_->HighestTier(); }
 void qvExpression::SetHighestTier(qvTier Highest) { engine_->SetHighestTier(Highest); }
+uint32_t qvExpression::NativeAfter() const { return engine_->NativeAfter(); }
+void qvExpression::SetNativeAfter(uint32_t Evaluations) { engine_->SetNativeAfter(Evaluations); }

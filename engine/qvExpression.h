@@ -119,6 +119,13 @@ class qvExpression {
   // compare tiers or to rule one out. User functions follow the setting.
   qvTier HighestTier() const;
   void SetHighestTier(qvTier Highest);
+  // How many evaluations of one compiled expression come before its machine code is generated
+  // (by default 10,000; 0 generates it as the expression compiles). Generating costs some tens of
+  // microseconds, so an expression evaluated a few times is better left to the other tiers. Holds
+  // for expressions compiled afterwards; user functions follow it. A build without the native
+  // tier keeps the number and generates nothing.
+  uint32_t NativeAfter() const;
+  void SetNativeAfter(uint32_t Evaluations);
 
   // ---- texts by value, as views and as UTF-8 (engine/TextOverloads.cpp) ----
   // Beside the by-reference members above, which stay as they are: these take their texts by

@@ -171,6 +171,7 @@ void Step(qvExpression& engine, std::string_view line, std::vector<double>& args
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   qvExpression engine;
   engine.SeedRandom(1);
+  engine.SetNativeAfter(0);  // machine code for every expression, to compare with the other tiers
   std::vector<double> args{1.5, -2, 3, 0, 40000, 2.5};
   for (std::string_view line : fuzz::SplitLines(data, size, 32)) Step(engine, line, args);
   CallEverything(engine, args);

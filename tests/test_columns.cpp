@@ -87,6 +87,7 @@ TEST(Columns, EveryRowIsWhatValueGivesOnEveryTierAndThreadCount) {
       for (qvTier tier : {qvTier::General, qvTier::AllDouble, qvTier::Native})
         for (unsigned threads : {1u, 3u}) {
           qvExpression e;
+          e.SetNativeAfter(0);
           Prepare(e);
           e.SetEvaluationTrap(trap);
           e.SetHighestTier(tier);

@@ -36,6 +36,7 @@ TEST(EvaluationTrap, OffRecordsWhatTheTrapWouldHide) {
     SCOPED_TRACE(std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text)));
     for (qvTier tier : {qvTier::General, qvTier::Native}) {
       qvExpression e;
+      e.SetNativeAfter(0);
       e.SetHighestTier(tier);
       std::u16string text = c.text;
       int16_t index = 0;

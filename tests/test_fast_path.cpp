@@ -36,6 +36,7 @@ struct Bound {
   std::shared_ptr<qvVariable> x = e.BindVariable(u"X"), y = e.BindVariable(u"Y"), z = e.BindVariable(u"Z");
 
   explicit Bound(std::u16string text) {
+    e.SetNativeAfter(0);
     int16_t index = 1;
     e.Compile(text, index);
     EXPECT_EQ(e.ErrorCode(), 0) << std::string(text.begin(), text.end());

@@ -224,6 +224,37 @@ TEST(NativeProgram, CodeMemoryGoesWithItsProgram) {
   EXPECT_LT(mappings() - count, 8L);
 }
 
+// The machine code waits for the engine's count of evaluations: Value counts one, a call over
+// columns counts its rows (and so generates at once when it has enough), 0 generates at
+// compilation; the value is the same bits before and after.
+TEST(NativeProgram, GeneratedAfterTheEnginesCountOfEvaluations) {
+  Bound engine;
+  engine.e.SetNativeAfter(100);
+  engine.vars[0]->Value = 0.75;
+  const Program* code = engine.Compile(u"X * X + 1 / X");
+  ASSERT_NE(code, nullptr);
+  int32_t index = 1;
+  const Variant first = engine.e.Value(index);
+  for (int i = 1; i < 99; ++i) engine.e.Value(index);
+  EXPECT_EQ(code->NativeIfMade(), nullptr);
+  EXPECT_TRUE(SameBits(engine.e.Value(index).asDouble(), first.asDouble()));
+  EXPECT_NE(code->NativeIfMade(), nullptr);
+
+  code = engine.Compile(u"X * X + 2 / X");
+  ASSERT_NE(code, nullptr);
+  std::vector<double> xs(100, 0.5), out(100);
+  engine.e.ValueColumns(1, {{u"X", xs.data()}}, 99, out.data());
+  EXPECT_EQ(code->NativeIfMade(), nullptr);
+  engine.e.ValueColumns(1, {{u"X", xs.data()}}, 1, out.data());
+  EXPECT_NE(code->NativeIfMade(), nullptr);
+  EXPECT_EQ(out[0], 4.25);
+
+  engine.e.SetNativeAfter(0);
+  code = engine.Compile(u"X * X + 3 / X");
+  ASSERT_NE(code, nullptr);
+  EXPECT_NE(code->NativeIfMade(), nullptr);
+}
+
 // Where the machine code has no form, or the program reads a register nothing wrote, there is
 // no native program and the caller goes on with the next tier.
 TEST(NativeProgram, RefusesWhatItCannotRun) {

@@ -75,6 +75,7 @@ TEST(OpcodeTable, EveryRowThatComputesHasItsComputation) {
     SCOPED_TRACE(std::string(text.begin(), text.end()));
     for (qvTier tier : {qvTier::General, qvTier::AllDouble, qvTier::Native}) {
       qvExpression e;
+      e.SetNativeAfter(0);
       e.SetHighestTier(tier);
       std::u16string compiled = text;
       int16_t index = 0;

@@ -139,6 +139,35 @@ TEST(Threads, EnginesMadeAndDroppedWhileOthersRun) {
 // Several threads evaluate columns on one engine at once, each itself on several threads, over a
 // program the fast tiers run and one that needs the general loop (a user function): every call
 // gives what one call alone gives.
+// Threads that evaluate one compiled expression as the machine code is generated for it (in the
+// builds that have the tier): each sees the same bits before, during and after.
+TEST(Threads, MachineCodeMadeWhileThreadsEvaluate) {
+  qvExpression engine;
+  engine.SetNativeAfter(3000);
+  std::u16string text = u"(X - 0.5) * X / (X + 3) + SQR(X * X)";
+  int16_t index = 0;
+  engine.Compile(text, index);
+  const qvFormula formula = engine.Formula(index);
+  ASSERT_TRUE(formula.Runs());
+  std::vector<double> xs(64), expected(64);
+  for (size_t i = 0; i < xs.size(); ++i) {
+    xs[i] = 0.37 * double(i) - 5;
+    ASSERT_TRUE(formula(&xs[i], expected[i]));
+  }
+  std::vector<int> differences(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 1000; ++i) {
+        const size_t k = size_t(i + t) % xs.size();
+        double value = 0;
+        differences[size_t(t)] += !formula(&xs[k], value) || value != expected[k];
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(differences[size_t(t)], 0) << "thread " << t;
+}
+
 TEST(Threads, ColumnsOnOneEngineFromSeveralThreads) {
   qvExpression engine;
   std::u16string func = u"Half(A) = A / 2", fast = u"X * 2 + 1 / X", general = u"Half(X) + LEN(\"ab\")";

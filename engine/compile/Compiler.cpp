@@ -337,7 +337,7 @@ void Engine::CompileExpression() {
   CompiledExpression& record = expressions_[size_t(currentExpression_)];
   bool finished = false;
   errors_.Guarded(u"CompileExpression", [&] { finished = Compiler(*this, record).Run(); });
-  errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished); });
+  errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished, nativeAfter_); });
 }
 
 }  // namespace qv

@@ -76,6 +76,9 @@ size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns,
     if (Status) std::fill(Status, Status + Rows, refused);
     return 0;
   }
+  // A call's rows count as evaluations towards the machine code, which a call of many rows thus
+  // generates here, once, before its threads start.
+  if (highestTier_ >= Tier::Native) program->Native(uint32_t(std::min<size_t>(Rows, UINT32_MAX)));
   ColumnRun run{*program, std::vector<const double*>(program->Variables.size()), std::move(kept), Out,
                 Status, highestTier_};
   for (size_t k = 0; k < program->Variables.size(); ++k)
@@ -113,6 +116,8 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
   // variable without a column that is not a double sends every row to the general loop.
   double frame[DoubleProgram::kMaxRegisters];
   bool fast = code.Fast && Run.highest >= Tier::AllDouble;
+  // The call has counted its rows towards the machine code already.
+  const NativeProgram* native = Run.highest >= Tier::Native ? code.NativeIfMade() : nullptr;
   if (fast) {
     for (size_t k = 0; k < n; ++k) {
       fast &= Run.column[k] || values[k].isDouble();
@@ -127,7 +132,7 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
     if (fast) {
       for (size_t k = 0; k < n; ++k)
         if (Run.column[k]) frame[k] = Run.column[k][r];
-      if (RunFastTiers(code, Run.highest, frame, value)) {
+      if (RunFastTiers(code, native, frame, value)) {
         Run.out[r] = value;
         if (Run.status) Run.status[r] = 0;
         ++good;

@@ -306,6 +306,7 @@ Engine& Engine::UserFuncEngine(int Slot) {
     engine = std::make_unique<Engine>(random_);
     engine->SetEvaluationTrap(evaluationTrap_);
     engine->SetHighestTier(highestTier_);
+    engine->SetNativeAfter(nativeAfter_);
   }
   return *engine;
 }

@@ -11,14 +11,35 @@
 #include "engine/native/NativeProgram.h"
 #else
 namespace qv {
-class NativeProgram {};  // this build has no native tier: Program::Native stays null
+class NativeProgram {};  // this build has no native tier: no machine code is ever made
 }  // namespace qv
 #endif
 
 namespace qv {
 
 Program::Program() = default;
-Program::~Program() = default;
+Program::~Program() { delete native_.load(std::memory_order_acquire); }
+
+const NativeProgram* Program::CountRuns(uint32_t Runs) const noexcept {
+#if QV_HAVE_NATIVE
+  if (!Fast) return nullptr;
+  const uint32_t seen = runs_.load(std::memory_order_relaxed);
+  if (seen < NativeAfter) {
+    // Threads may lose counts to each other here; that only moves the generation a little later.
+    const uint32_t counted = Runs >= NativeAfter - seen ? NativeAfter : seen + Runs;
+    runs_.store(counted, std::memory_order_relaxed);
+    if (counted < NativeAfter) return nullptr;
+  }
+  if (claimed_.load(std::memory_order_relaxed) || claimed_.exchange(true, std::memory_order_acq_rel))
+    return native_.load(std::memory_order_acquire);
+  const NativeProgram* made = NativeProgram::Compile(*Fast).release();
+  native_.store(made, std::memory_order_release);
+  return made;
+#else
+  (void)Runs;
+  return nullptr;
+#endif
+}
 
 namespace {
 
@@ -32,8 +53,10 @@ uint16_t VariableIndex(Program& code, const std::shared_ptr<qvVariable>& record)
 
 }  // namespace
 
-std::shared_ptr<const Program> BuildProgram(const CompiledExpression& Record, bool Finished) {
+std::shared_ptr<const Program> BuildProgram(const CompiledExpression& Record, bool Finished,
+                                            uint32_t NativeAfter) {
   auto code = std::make_shared<Program>();
+  code->NativeAfter = NativeAfter;
   const size_t stored = std::min(Record.Opcodes.size(), Record.Operands.size());
   const int64_t count = std::min<int64_t>(Record.Count, int64_t(stored) - 1);
   code->Code.reserve(size_t(std::max<int64_t>(count, 0)));
@@ -56,9 +79,7 @@ std::shared_ptr<const Program> BuildProgram(const CompiledExpression& Record, bo
   for (const auto& record : code->Variables) code->FrameInputs.push_back(&record->Value);
   if (code->Fast)
     for (const Variant& c : code->Fast->Constants) code->FrameInputs.push_back(&c);
-#if QV_HAVE_NATIVE
-  if (code->Fast) code->Native = NativeProgram::Compile(*code->Fast);
-#endif
+  if (NativeAfter == 0) code->Native(0);
   return code;
 }
 

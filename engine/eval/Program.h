@@ -8,6 +8,7 @@
 // the columns' rows; the all-double program and the native form both consume that frame.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -28,6 +29,12 @@ struct Instruction {
   uint16_t Index;
 };
 
+// Evaluations of one program on the fast tiers before its machine code is generated, unless the
+// engine says otherwise (qvExpression::SetNativeAfter). Generating costs 40 to 100 us an
+// expression, which the machine code wins back (5 to 30 ns an evaluation) over some thousands of
+// evaluations; a program evaluated less often never pays for it.
+inline constexpr uint32_t kNativeAfter = 10000;
+
 struct Program {
   Program();
   ~Program();
@@ -40,13 +47,34 @@ struct Program {
   // constants, so that Value gathers the whole frame in one loop.
   std::vector<const Variant*> FrameInputs;
   std::vector<Variant> Constants;
-  std::optional<DoubleProgram> Fast;             // the all-double form, or none
-  std::unique_ptr<const NativeProgram> Native;   // machine code of Fast, or null
+  std::optional<DoubleProgram> Fast;  // the all-double form, or none
+  uint32_t NativeAfter = kNativeAfter;
+
+  // The machine code of Fast, counting Runs more evaluations towards NativeAfter: null until
+  // then, and where the build, the target or the program has none. The evaluation that crosses
+  // the count generates it, on its own thread; a thread that meets the generation under way goes
+  // on without it. Once made, the code stays until the program goes. Safe on any number of
+  // threads at once: the counting is the only change a const program sees, and it is atomic.
+  const NativeProgram* Native(uint32_t Runs = 1) const noexcept {
+    const NativeProgram* code = native_.load(std::memory_order_acquire);
+    return code ? code : CountRuns(Runs);
+  }
+  // The machine code if it has been generated, without counting.
+  const NativeProgram* NativeIfMade() const noexcept { return native_.load(std::memory_order_acquire); }
+
+ private:
+  const NativeProgram* CountRuns(uint32_t Runs) const noexcept;
+
+  mutable std::atomic<uint32_t> runs_{0};
+  mutable std::atomic<bool> claimed_{false};  // one thread has begun, or finished, generating
+  mutable std::atomic<const NativeProgram*> native_{nullptr};
 };
 
 // The program of a record's instructions 1 to Count (as many of them as its arrays hold): after
 // a failed compilation too, since a host may clear the error and evaluate what was compiled.
 // Only the program of a Finished compilation gets the fast tiers.
-std::shared_ptr<const Program> BuildProgram(const CompiledExpression& Record, bool Finished);
+// NativeAfter: evaluations before the machine code is generated (0: at once).
+std::shared_ptr<const Program> BuildProgram(const CompiledExpression& Record, bool Finished,
+                                            uint32_t NativeAfter = kNativeAfter);
 
 }  // namespace qv

@@ -34,17 +34,29 @@ QV_ALWAYS_INLINE bool GatherFrame(const Variant* const* Values, size_t Count, do
   return doubles;
 }
 
-// The fast tiers up to Highest on a frame that holds the inputs: true with the value (of the
-// all-double program's result kind), or false when the general loop must decide. Code.Fast is
-// not null. A native form declines exactly where the all-double program would, so a decline goes
-// straight to the general loop.
-QV_ALWAYS_INLINE bool RunFastTiers(const Program& Code, Tier Highest, double* Frame, double& Value) noexcept {
+// The fast tiers on a frame that holds the inputs: Native when not null (the program's machine
+// code), else the all-double program. True with the value (of the all-double program's result
+// kind), or false when the general loop must decide. Code.Fast is not null. A native form
+// declines exactly where the all-double program would, so a decline goes straight to the general
+// loop.
+QV_ALWAYS_INLINE bool RunFastTiers(const Program& Code, const NativeProgram* Native, double* Frame,
+                                   double& Value) noexcept {
 #if QV_HAVE_NATIVE
-  if (Highest >= Tier::Native && Code.Native) return Code.Native->Run(Frame, Value);
+  if (Native) return Native->Run(Frame, Value);
 #else
-  (void)Highest;
+  (void)Native;
 #endif
   return RunDoubleProgram(*Code.Fast, Frame, Value);
+}
+
+// The same for one evaluation up to Highest, which counts towards the program's machine code.
+QV_ALWAYS_INLINE bool RunFastTiers(const Program& Code, Tier Highest, double* Frame, double& Value) noexcept {
+#if QV_HAVE_NATIVE
+  return RunFastTiers(Code, Highest >= Tier::Native ? Code.Native() : nullptr, Frame, Value);
+#else
+  (void)Highest;
+  return RunDoubleProgram(*Code.Fast, Frame, Value);
+#endif
 }
 
 }  // namespace qv
