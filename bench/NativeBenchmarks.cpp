@@ -25,7 +25,7 @@ class NativeRunner {
     const CompiledExpression* record = qv_.Engine().Expression(1);
     code_ = record && record->Compiled && record->Compiled->Fast ? record->Compiled.get() : nullptr;
     if (!code_) return;
-    native_ = qv::NativeProgram::Compile(*code_->Fast);
+    native_ = qv::NativeProgram::Compile(*code_->Fast, code_->FrameInputs.data());
     code_->Fast->LoadConstants(frame_.data());
     for (size_t k = 0; k < code_->Variables.size(); ++k)
       for (char name : c.uses)
@@ -75,9 +75,9 @@ void FrameRun(benchmark::State& state, const Case& c) {
 // Generating the machine code of a compiled expression, its code memory mapped and released.
 void NativeCompile(benchmark::State& state, const Case& c) {
   QvRunner qv(c);
-  const qv::DoubleProgram& program = *qv.Engine().Expression(1)->Compiled->Fast;
+  const qv::Program& code = *qv.Engine().Expression(1)->Compiled;
   for (auto _ : state) {
-    auto native = qv::NativeProgram::Compile(program);
+    auto native = qv::NativeProgram::Compile(*code.Fast, code.FrameInputs.data());
     benchmark::DoNotOptimize(native.get());
   }
 }

@@ -50,10 +50,10 @@ void CheckCase(const Case& c) {
   }
 }
 
-// qvCalc on bound variables: allocations and heap growth over many evaluations after a first one.
+// qvCalc on bound variables: allocations and heap growth over many evaluations after the runner's
+// first ones (which generate the machine code).
 void CountEvaluations(const Case& c, Probe& p) {
   QvRunner qv(c);
-  qv.Evaluate();
   const uint64_t before = heap::Allocations();
   const int64_t live = heap::LiveBytes();
   double sum = 0;

@@ -11,8 +11,9 @@
 #include "bench/Cases.h"
 #include "engine/qvExpression.h"
 
-// qvCalc: the case compiled under index 1; its variables reachable both through their records
-// (BindVariable, the host assigns Value) and by name (Variable).
+// qvCalc: the case compiled under index 1 and evaluated until its machine code exists (in builds
+// with the native tier); its variables reachable both through their records (BindVariable, the
+// host assigns Value) and by name (Variable).
 class QvRunner {
  public:
   explicit QvRunner(const Case& c);

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <string>
 #include <string_view>
 
@@ -77,6 +79,11 @@ class Variant {
   // false for text that is not a number and for values outside the 32-bit range.
   bool toWhole(int32_t& out) const noexcept;
 
+  // Where the tag (one byte) and a double lie inside a Variant: generated machine code reads the
+  // values of bound variables straight from their records.
+  static constexpr size_t KindOffset() noexcept { return offsetof(Variant, kind_); }
+  static constexpr size_t DoubleOffset() noexcept { return offsetof(Variant, u_); }
+
   // Assigning a double in place: the common store of the hot path, no release when not text.
   void setDouble(double v) noexcept {
     if (kind_ == Kind::Text) release();
@@ -129,6 +136,7 @@ class Variant {
 };
 
 static_assert(sizeof(Variant) == 16, "Variant stays a tag and one machine word");
+static_assert(std::is_standard_layout_v<Variant> && sizeof(Variant::Kind) == 1, "machine code reads the tag as a byte");
 
 namespace qv {
 

@@ -118,8 +118,12 @@ inline bool SameOutcome(const Outcome& a, const Outcome& b) {
 inline void CheckNativeAgrees(const qv::Program& code) {
   const qv::NativeProgram* native = code.Native(0);
   Check(native != nullptr, "an all-double program without native code (or the engine waits to make it)");
-  std::array<double, qv::DoubleProgram::kMaxRegisters> inputs{};
-  if (!qv::GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), inputs.data())) return;
+  std::array<double, qv::DoubleProgram::kMaxRegisters> inputs{}, scratch;
+  double onRecords = 0;
+  if (!qv::GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), inputs.data())) {
+    Check(!native->RunOnRecords(scratch.data(), onRecords), "the native code runs on a variable that is not a double");
+    return;
+  }
   const auto compare = [&] {
     auto frame = inputs, scratch = inputs;  // both tiers write their steps into the frame
     double expected = 0, actual = 0;
@@ -129,6 +133,12 @@ inline void CheckNativeAgrees(const qv::Program& code) {
           "the native code and the all-double program give different bits");
   };
   compare();
+  double expected = 0;
+  auto frame = inputs;
+  const bool ran = qv::RunDoubleProgram(*code.Fast, frame.data(), expected);
+  Check(native->RunOnRecords(scratch.data(), onRecords) == ran, "the native code on the records declines apart");
+  Check(!ran || std::memcmp(&onRecords, &expected, sizeof expected) == 0,
+        "the native code on the records gives different bits");
   const double inf = std::numeric_limits<double>::infinity();
   for (size_t i = 0; i < code.Fast->InputCount() && i < 4; ++i) {
     const double kept = inputs[i];

@@ -31,9 +31,7 @@ struct qvExpressionTestAccess {
   static bool Fast(qvExpression& e, int32_t index, qvTier highest, Variant& out) {
     const qv::Program& code = *e.Expression(index)->Compiled;
     double frame[qv::DoubleProgram::kMaxRegisters], value;
-    if (!code.Fast || !qv::GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), frame) ||
-        !qv::RunFastTiers(code, highest, frame, value))
-      return false;
+    if (!code.Fast || !qv::RunFastOnRecords(code, highest, frame, value)) return false;
     out = qv::DoubleProgramResult(*code.Fast, value);
     return true;
   }

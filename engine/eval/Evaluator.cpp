@@ -47,18 +47,6 @@ Step Checked(int16_t op, const Variant* l, Variant& acc) {
   return op == OpDivide ? Divide(*l, acc) : IntDivide(*l, acc);
 }
 
-// The fast tiers up to Highest on the program's own inputs (its variables' records and its
-// constants): true with the result, false when the general loop must decide.
-QV_ALWAYS_INLINE bool RunFast(const Program& code, Tier highest, Variant& result) {
-  if (!code.Fast || highest < Tier::AllDouble) return false;
-  double frame[DoubleProgram::kMaxRegisters], value;
-  if (!GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), frame) ||
-      !RunFastTiers(code, highest, frame, value))
-    return false;
-  result = DoubleProgramResult(*code.Fast, value);
-  return true;
-}
-
 // A number as the plain number-to-text form writes it: one blank before a value not negative.
 std::u16string PlainNumber(double x) {
   return (x < 0 ? u"" : u" ") + NumberToText(x);
@@ -82,8 +70,9 @@ Variant Engine::Value(int32_t& Index) {
   const CompiledExpression& record = expressions_[size_t(selected)];
   if (record.Text.empty() || errors_.Code != 0 || !record.Compiled) return {};
   const Program& code = *record.Compiled;
-  Variant result;
-  if (RunFast(code, highestTier_, result)) return result;
+  double frame[DoubleProgram::kMaxRegisters], value;
+  if (code.Fast && highestTier_ >= Tier::AllDouble && RunFastOnRecords(code, highestTier_, frame, value))
+    return DoubleProgramResult(*code.Fast, value);
   return Evaluate(code, code.FrameInputs.data());
 }
 

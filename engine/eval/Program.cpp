@@ -32,7 +32,7 @@ const NativeProgram* Program::CountRuns(uint32_t Runs) const noexcept {
   }
   if (claimed_.load(std::memory_order_relaxed) || claimed_.exchange(true, std::memory_order_acq_rel))
     return native_.load(std::memory_order_acquire);
-  const NativeProgram* made = NativeProgram::Compile(*Fast).release();
+  const NativeProgram* made = NativeProgram::Compile(*Fast, FrameInputs.data()).release();
   native_.store(made, std::memory_order_release);
   return made;
 #else

@@ -49,6 +49,31 @@ QV_ALWAYS_INLINE bool RunFastTiers(const Program& Code, const NativeProgram* Nat
   return RunDoubleProgram(*Code.Fast, Frame, Value);
 }
 
+// The all-double program on the frame gathered from the program's own inputs. Where machine code
+// can take over, this is the path of an expression's first evaluations only, kept out of line so
+// that the machine code's path through Value stays short (engine/eval/Tiers.cpp).
+#if QV_HAVE_NATIVE
+bool GatherAndRun(const Program& Code, double* Frame, double& Value) noexcept;
+#else
+QV_ALWAYS_INLINE bool GatherAndRun(const Program& Code, double* Frame, double& Value) noexcept {
+  return GatherFrame(Code.FrameInputs.data(), Code.FrameInputs.size(), Frame) &&
+         RunDoubleProgram(*Code.Fast, Frame, Value);
+}
+#endif
+
+// The fast tiers up to Highest on the program's own inputs (its variables' records and its
+// constants), for one evaluation, which counts towards the machine code: that reads the records
+// itself; the all-double program runs on the frame gathered from them.
+QV_ALWAYS_INLINE bool RunFastOnRecords(const Program& Code, Tier Highest, double* Frame, double& Value) noexcept {
+#if QV_HAVE_NATIVE
+  if (Highest >= Tier::Native)
+    if (const NativeProgram* native = Code.Native()) return native->RunOnRecords(Frame, Value);
+#else
+  (void)Highest;
+#endif
+  return GatherAndRun(Code, Frame, Value);
+}
+
 // The same for one evaluation up to Highest, which counts towards the program's machine code.
 QV_ALWAYS_INLINE bool RunFastTiers(const Program& Code, Tier Highest, double* Frame, double& Value) noexcept {
 #if QV_HAVE_NATIVE

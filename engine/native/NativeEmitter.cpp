@@ -76,17 +76,26 @@ std::vector<bool> TestedSteps(const std::vector<DoubleStep>& steps, int result) 
 
 class Emitter {
  public:
-  explicit Emitter(CodeHolder& code) : cc_(&code) {}
-  // Emits and assembles the whole function into the code holder.
-  void Function(const DoubleProgram& program);
+  Emitter(CodeHolder& code, const DoubleProgram& program) : cc_(&code), program_(program) {}
+  // Emits one function: on the frame's inputs, or (Records not null) on the records' values and
+  // the constants. Returns its entry.
+  Label Function(const Variant* const* records);
+  // Assembles what was emitted into the code holder.
+  void Finish() { cc_.finalize(); }
 
  private:
   x86::Mem Slot(int reg) const { return x86::qword_ptr(frame_, reg * 8); }
-  // A register's value as an operand: the virtual register of the step that wrote it last, or
-  // its slot in the frame.
-  Operand Source(int reg) const {
-    return written_[size_t(reg)] ? Operand(values_[size_t(reg)]) : Operand(Slot(reg));
+  // An input register that no step has written: its slot in the frame, or, reading from the
+  // records, a constant (the variables are in registers from the start).
+  x86::Mem Input(int reg) {
+    return fromRecords_ ? Constant(program_.Constants[size_t(reg - program_.Variables)].asDouble()) : Slot(reg);
   }
+  // A register's value as an operand: the virtual register of the step that wrote it last, or
+  // its input.
+  Operand Source(int reg) {
+    return written_[size_t(reg)] ? Operand(values_[size_t(reg)]) : Operand(Input(reg));
+  }
+  void LoadRecords(const Variant* const* records);
   x86::Xmm Copy(int reg);
   x86::Xmm Zero();
   x86::Xmm Mask(int x, uint32_t predicate, int y);
@@ -102,20 +111,26 @@ class Emitter {
   void TestFinite(const x86::Xmm& r);
 
   x86::Compiler cc_;
+  const DoubleProgram& program_;
+  bool fromRecords_ = false;
   x86::Gp frame_, value_;
   Label decline_;
   std::array<x86::Xmm, DoubleProgram::kMaxRegisters> values_;
   std::bitset<DoubleProgram::kMaxRegisters> written_;
 };
 
-void Emitter::Function(const DoubleProgram& program) {
+Label Emitter::Function(const Variant* const* records) {
   FuncNode* function = cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
   frame_ = cc_.newIntPtr("frame");
   value_ = cc_.newIntPtr("value");
   function->setArg(0, frame_);
   function->setArg(1, value_);
   decline_ = cc_.newLabel();
+  written_.reset();
+  fromRecords_ = records != nullptr;
+  if (records) LoadRecords(records);
 
+  const DoubleProgram& program = program_;
   const std::vector<bool> tested = TestedSteps(program.Steps, program.Result);
   for (size_t i = 0; i < program.Steps.size(); ++i) {
     const DoubleStep& s = program.Steps[i];
@@ -134,13 +149,26 @@ void Emitter::Function(const DoubleProgram& program) {
   cc_.xor_(declined, declined);
   cc_.ret(declined);
   cc_.endFunc();
-  cc_.finalize();
+  return function->label();
+}
+
+// Each variable's value into a register, declining at the first that does not hold a double.
+void Emitter::LoadRecords(const Variant* const* records) {
+  for (int k = 0; k < int(program_.Variables); ++k) {
+    x86::Gp record = cc_.newIntPtr();
+    cc_.mov(record, imm(reinterpret_cast<uintptr_t>(records[k])));
+    cc_.cmp(x86::byte_ptr(record, int32_t(Variant::KindOffset())), imm(int(Variant::Kind::Double)));
+    cc_.jne(decline_);
+    values_[size_t(k)] = cc_.newXmmSd();
+    cc_.movsd(values_[size_t(k)], x86::qword_ptr(record, int32_t(Variant::DoubleOffset())));
+    written_.set(size_t(k));
+  }
 }
 
 x86::Xmm Emitter::Copy(int reg) {
   x86::Xmm r = cc_.newXmmSd();
   if (written_[size_t(reg)]) cc_.movapd(r, values_[size_t(reg)]);
-  else cc_.movsd(r, Slot(reg));
+  else cc_.movsd(r, Input(reg));
   return r;
 }
 
@@ -343,12 +371,14 @@ bool Supported(DoubleOp Op) {
   return false;
 }
 
-bool EmitX86(const DoubleProgram& Program, CodeHolder& Code) {
+bool EmitX86(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, Label& RecordsEntry) {
   ErrorFlag errors;
   Code.setErrorHandler(&errors);
   {
-    Emitter emitter(Code);
-    emitter.Function(Program);  // the emitter detaches from Code when it goes
+    Emitter emitter(Code, Program);
+    emitter.Function(nullptr);
+    RecordsEntry = emitter.Function(Records);
+    emitter.Finish();  // the emitter detaches from Code when it goes
   }
   Code.setErrorHandler(nullptr);
   return !errors.failed;

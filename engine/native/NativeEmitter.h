@@ -1,7 +1,10 @@
-// The x86-64 code emitter of the native tier: one function per all-double program, written with
-// asmjit's x86::Compiler, which allocates the machine registers. The function is
+// The x86-64 code emitter of the native tier: two functions per all-double program, written with
+// asmjit's x86::Compiler, which allocates the machine registers. Both are
 // int F(double* Frame, double* Value): 1 with the program's value stored at Value, or 0 where
-// RunDoubleProgram declines.
+// RunDoubleProgram declines. The first reads its inputs from the frame, as the caller gathered
+// them; the second reads the variables' values straight from their records (declining where one
+// does not hold a double, as gathering would) and has the constants in its code, so it uses the
+// frame only as scratch.
 #pragma once
 
 #include <asmjit/core.h>
@@ -13,8 +16,10 @@ namespace qv::native {
 // Whether the emitter has code for a step.
 bool Supported(DoubleOp Op);
 
-// Emits and assembles Program into Code (initialised for the host). Registers that no step has
-// written when they are read are read from the frame. False when asmjit reports an error.
-bool EmitX86(const DoubleProgram& Program, asmjit::CodeHolder& Code);
+// Emits and assembles both functions of Program into Code (initialised for the host): the
+// frame's at the start, the records' at RecordsEntry. Records holds the values of the program's
+// variables, in its order; they must outlive the code. False when asmjit reports an error.
+bool EmitX86(const DoubleProgram& Program, const Variant* const* Records, asmjit::CodeHolder& Code,
+             asmjit::Label& RecordsEntry);
 
 }  // namespace qv::native

@@ -55,22 +55,31 @@ void* Place(asmjit::CodeHolder& code, size_t& codeSize, size_t& mappedSize) {
 }  // namespace
 #endif
 
-std::unique_ptr<NativeProgram> NativeProgram::Compile(const DoubleProgram& Program) {
+std::unique_ptr<NativeProgram> NativeProgram::Compile(const DoubleProgram& Program, const Variant* const* Records) {
 #ifdef QV_NATIVE_X86
-  if (!Admissible(Program)) return nullptr;
+  if (!Admissible(Program) || (Program.Variables > 0 && !Records)) return nullptr;
   asmjit::CodeHolder code;
   if (code.init(asmjit::Environment::host()) != asmjit::kErrorOk) return nullptr;
-  if (!native::EmitX86(Program, code)) return nullptr;
+  asmjit::Label recordsLabel;
+  if (!native::EmitX86(Program, Records, code, recordsLabel)) return nullptr;
   size_t codeSize = 0, mappedSize = 0;
   void* memory = Place(code, codeSize, mappedSize);
   if (!memory) return nullptr;
-  // The one conversion of code memory into a function: the entry is the first byte.
+  const uint64_t recordsOffset = code.labelOffsetFromBase(recordsLabel);  // from the code's first byte
+  if (recordsOffset >= codeSize) {
+    asmjit::VirtMem::release(memory, mappedSize);
+    return nullptr;
+  }
+  // The conversions of code memory into functions: the frame's entry is the first byte.
   const auto entry = reinterpret_cast<Entry>(memory);
-  std::unique_ptr<NativeProgram> program(new (std::nothrow) NativeProgram(entry, memory, codeSize, mappedSize));
+  const auto recordsEntry = reinterpret_cast<Entry>(static_cast<char*>(memory) + recordsOffset);
+  std::unique_ptr<NativeProgram> program(
+      new (std::nothrow) NativeProgram(entry, recordsEntry, memory, codeSize, mappedSize));
   if (!program) asmjit::VirtMem::release(memory, mappedSize);
   return program;
 #else
   (void)Program;
+  (void)Records;
   return nullptr;
 #endif
 }

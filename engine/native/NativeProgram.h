@@ -21,8 +21,10 @@ class NativeProgram {
  public:
   // The machine code of Program, or null where this build or target generates none, where the
   // program holds a step without native code or reads a register before any step wrote it (beyond
-  // its inputs), or where code memory cannot be had.
-  static std::unique_ptr<NativeProgram> Compile(const DoubleProgram& Program);
+  // its inputs), or where code memory cannot be had. Records: the values of the program's
+  // variables, in its order (a compiled program's FrameInputs), which RunOnRecords reads; they
+  // must outlive the code.
+  static std::unique_ptr<NativeProgram> Compile(const DoubleProgram& Program, const Variant* const* Records);
 
   // Frame holds kMaxRegisters doubles: registers 0 to InputCount() - 1 hold the input values
   // (the variables, then the constants, as GatherFrame and LoadConstants put them); the rest is
@@ -31,6 +33,10 @@ class NativeProgram {
   // Value then untouched. Immutable: any number of threads may run one program at once, each
   // with its own frame.
   bool Run(double* Frame, double& Value) const noexcept { return entry_(Frame, &Value) != 0; }
+  // The same on the inputs a caller would gather from the records and the constants: what
+  // GatherFrame and Run give together (false where a variable does not hold a double). Scratch
+  // holds kMaxRegisters doubles that the code may overwrite.
+  bool RunOnRecords(double* Scratch, double& Value) const noexcept { return recordsEntry_(Scratch, &Value) != 0; }
 
   // Bytes of machine code, and bytes of memory mapped for it.
   size_t CodeSize() const noexcept { return codeSize_; }
@@ -42,10 +48,10 @@ class NativeProgram {
 
  private:
   using Entry = int (*)(double* Frame, double* Value) noexcept;
-  NativeProgram(Entry entry, void* memory, size_t codeSize, size_t mappedSize) noexcept
-      : entry_(entry), memory_(memory), codeSize_(codeSize), mappedSize_(mappedSize) {}
+  NativeProgram(Entry entry, Entry recordsEntry, void* memory, size_t codeSize, size_t mappedSize) noexcept
+      : entry_(entry), recordsEntry_(recordsEntry), memory_(memory), codeSize_(codeSize), mappedSize_(mappedSize) {}
 
-  Entry entry_;
+  Entry entry_, recordsEntry_;
   void* memory_;
   size_t codeSize_, mappedSize_;
 };
