@@ -169,6 +169,55 @@ TEST(NativeProgram, AgreesWithTheAllDoubleProgramToTheBit) {
   EXPECT_GT(results, runs / 5);
 }
 
+// The row loop over columns against the scalar code row by row: X and Z in columns, Y held in the
+// frame; every row the loop gives has the bits Run gives, and the loop stops exactly at the rows
+// Run declines (in pairs of rows and in the single rows after them alike).
+TEST(NativeProgram, RowLoopGivesEachRowsBitsAndStopsWhereRunDeclines) {
+  TextMaker maker(424242);
+  std::mt19937 random(11);
+  Bound engine;
+  int programs = 0, stops = 0;
+  for (int n = 0; n < 400; ++n) {
+    const std::u16string text = maker.Make(1 + n % 4);
+    const Program* code = engine.Compile(text);
+    if (!code) continue;
+    const auto native = NativeProgram::Compile(*code->Fast, code->FrameInputs.data());
+    ASSERT_NE(native, nullptr) << Narrow(text);
+    ++programs;
+    const size_t rows = 1 + size_t(n % 37);
+    std::vector<double> xs(rows), zs(rows), out(rows, -7.25);
+    for (size_t r = 0; r < rows; ++r) {
+      xs[r] = RandomInput(random);
+      zs[r] = RandomInput(random);
+    }
+    for (auto& v : engine.vars) v->Value = Variant(RandomInput(random));
+    std::vector<const double*> columns(code->Variables.size(), nullptr);
+    for (size_t k = 0; k < columns.size(); ++k) {
+      if (code->Variables[k] == engine.vars[0]) columns[k] = xs.data();
+      if (code->Variables[k] == engine.vars[2]) columns[k] = zs.data();
+    }
+    Frame frame = Gathered(*code);
+    for (size_t r = 0; r < rows;) {
+      const size_t stop = native->RunRows(columns.data(), frame.data(), out.data(), r, rows);
+      ASSERT_LE(stop, rows);
+      for (; r <= stop && r < rows; ++r) {
+        engine.vars[0]->Value = xs[r];
+        engine.vars[2]->Value = zs[r];
+        Frame row = Gathered(*code);
+        double expected = 0;
+        const bool ran = native->Run(row.data(), expected);
+        ASSERT_EQ(ran, r < stop) << Narrow(text) << " row " << r;
+        if (ran) {
+          ASSERT_TRUE(SameBits(out[r], expected)) << Narrow(text) << " row " << r;
+        }
+      }
+      stops += stop < rows;
+    }
+  }
+  EXPECT_GT(programs, 150);
+  EXPECT_GT(stops, 50);
+}
+
 // The benchmark's expressions, run by several threads at once on one program, each with its own
 // frame: every thread sees the single-threaded results.
 TEST(NativeProgram, OneProgramRunsOnManyThreads) {

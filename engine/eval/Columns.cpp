@@ -126,6 +126,9 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
     code.Fast->LoadConstants(frame);
   }
   size_t good = 0;
+#if QV_HAVE_NATIVE
+  if (fast && native) return RunNativeRows(Run, *native, frame, values, pointers.data(), First, Last);
+#endif
   for (size_t r = First; r < Last; ++r) {
     int32_t status = 0;
     double value;
@@ -148,6 +151,32 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
   }
   return good;
 }
+
+#if QV_HAVE_NATIVE
+// Rows [First, Last) in the machine code's row loop; each row it declines runs on the general loop
+// (Frame holds the variables without a column; Values, which Pointers point to, the row's values
+// for the general loop).
+size_t Engine::RunNativeRows(const ColumnRun& Run, const NativeProgram& Native, double* Frame,
+                             std::vector<Variant>& Values, const Variant* const* Pointers, size_t First,
+                             size_t Last) {
+  const Program& code = Run.code;
+  size_t good = 0;
+  for (size_t r = First; r < Last; ++r) {
+    const size_t stop = Native.RunRows(Run.column.data(), Frame, Run.out, r, Last);
+    if (Run.status) std::fill(Run.status + r, Run.status + stop, 0);
+    good += stop - r;
+    r = stop;
+    if (r == Last) break;
+    for (size_t k = 0; k < Values.size(); ++k)
+      if (Run.column[k]) Values[k] = Run.column[k][r];
+    int32_t status = 0;
+    Run.out[r] = GeneralRow(code, Pointers, status);
+    if (Run.status) Run.status[r] = status;
+    good += status == 0;
+  }
+  return good;
+}
+#endif
 
 // One row on the general loop, under the engine's lock, from a clear error state; the engine's
 // error state is put back as it was. Returns the row's number and sets its status.

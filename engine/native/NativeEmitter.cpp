@@ -21,8 +21,9 @@ namespace {
 
 using namespace asmjit;
 
-// CMPSD predicates: less than (false when unordered), not less than (true when unordered).
-constexpr uint32_t kLess = 1, kNotLess = 5;
+// CMPSD and CMPPD predicates: equal and less than (false when unordered), unordered, not less
+// than (true when unordered).
+constexpr uint32_t kEqual = 0, kLess = 1, kUnordered = 3, kNotLess = 5;
 constexpr int kZero = -1;  // stands for the constant 0 where a register index is expected
 
 // Records whether asmjit reported any error while the function was emitted or assembled.
@@ -74,12 +75,21 @@ std::vector<bool> TestedSteps(const std::vector<DoubleStep>& steps, int result) 
   return tested;
 }
 
+// A power whose exponent is the constant 2: one multiplication, as the power's semantics say.
+bool IsSquare(const DoubleProgram& program, const DoubleStep& s) {
+  const int exponent = int(s.B) - int(program.Variables);
+  return s.Op == DoubleOp::Power && exponent >= 0 && size_t(exponent) < program.Constants.size() &&
+         program.Constants[size_t(exponent)].asDouble() == 2.0;
+}
+
 class Emitter {
  public:
   Emitter(CodeHolder& code, const DoubleProgram& program) : cc_(&code), program_(program) {}
   // Emits one function: on the frame's inputs, or (Records not null) on the records' values and
   // the constants. Returns its entry.
   Label Function(const Variant* const* records);
+  // Emits the row loop over columns (see NativeProgram::RunRows). Returns its entry.
+  Label Rows();
   // Assembles what was emitted into the code holder.
   void Finish() { cc_.finalize(); }
 
@@ -96,6 +106,12 @@ class Emitter {
     return written_[size_t(reg)] ? Operand(values_[size_t(reg)]) : Operand(Input(reg));
   }
   void LoadRecords(const Variant* const* records);
+  // The steps, from the inputs in values_ (or in the frame); returns the register of the result.
+  x86::Xmm Body();
+  // A new register of the width at hand: one double, or two for a pair of rows.
+  x86::Xmm NewXmm() { return packed_ ? cc_.newXmmPd() : cc_.newXmmSd(); }
+  InstId Width(InstId scalar, InstId packed) const { return packed_ ? packed : scalar; }
+  void DeclineIfAny(const x86::Xmm& mask);
   x86::Xmm Copy(int reg);
   x86::Xmm Zero();
   x86::Xmm Mask(int x, uint32_t predicate, int y);
@@ -113,6 +129,7 @@ class Emitter {
   x86::Compiler cc_;
   const DoubleProgram& program_;
   bool fromRecords_ = false;
+  bool packed_ = false;  // the steps compute two rows at once, one in each lane
   x86::Gp frame_, value_;
   Label decline_;
   std::array<x86::Xmm, DoubleProgram::kMaxRegisters> values_;
@@ -128,18 +145,9 @@ Label Emitter::Function(const Variant* const* records) {
   decline_ = cc_.newLabel();
   written_.reset();
   fromRecords_ = records != nullptr;
+  packed_ = false;
   if (records) LoadRecords(records);
-
-  const DoubleProgram& program = program_;
-  const std::vector<bool> tested = TestedSteps(program.Steps, program.Result);
-  for (size_t i = 0; i < program.Steps.size(); ++i) {
-    const DoubleStep& s = program.Steps[i];
-    const x86::Xmm r = Step(s, tested[i]);
-    values_[s.Target] = r;
-    written_.set(s.Target);
-  }
-  const int result = program.Result;
-  cc_.movsd(x86::qword_ptr(value_), written_[size_t(result)] ? values_[size_t(result)] : Copy(result));
+  cc_.movsd(x86::qword_ptr(value_), Body());
   x86::Gp status = cc_.newInt32("status");
   cc_.mov(status, 1);
   cc_.ret(status);
@@ -152,6 +160,125 @@ Label Emitter::Function(const Variant* const* records) {
   return function->label();
 }
 
+x86::Xmm Emitter::Body() {
+  const std::vector<bool> tested = TestedSteps(program_.Steps, program_.Result);
+  for (size_t i = 0; i < program_.Steps.size(); ++i) {
+    const DoubleStep& s = program_.Steps[i];
+    const x86::Xmm r = Step(s, tested[i]);
+    values_[s.Target] = r;
+    written_.set(s.Target);
+  }
+  const int result = program_.Result;
+  return written_[size_t(result)] ? values_[size_t(result)] : Copy(result);
+}
+
+// Whether every step has a form that computes two rows at once, each lane exactly as the scalar
+// step: the arithmetic, squares, comparisons, logic, MIN, MAX, IIF and the square root (not the
+// calls).
+bool Packable(const DoubleProgram& program) {
+  for (const DoubleStep& s : program.Steps) {
+    if (IsSquare(program, s)) continue;
+    switch (s.Op) {
+      case DoubleOp::Power: case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos:
+      case DoubleOp::Exp: case DoubleOp::Function:
+        return false;
+      default: break;
+    }
+  }
+  return true;
+}
+
+// The row loop. Each variable has a pointer that walks its column (8 bytes a row), or stays on
+// its slot in the frame when it has no column (0 bytes a row). Where every step has a packed form,
+// rows go two at a time; a pair in which either row declines goes through the scalar loop, which
+// finds the row that declines and returns its index.
+Label Emitter::Rows() {
+  FuncNode* function = cc_.addFunc(
+      FuncSignatureT<size_t, const double* const*, double*, double*, size_t, size_t>(CallConvId::kHost));
+  const x86::Gp columns = cc_.newIntPtr("columns"), out = cc_.newIntPtr("out");
+  const x86::Gp row = cc_.newUIntPtr("row"), last = cc_.newUIntPtr("last");
+  frame_ = cc_.newIntPtr("frame");
+  function->setArg(0, columns);
+  function->setArg(1, frame_);
+  function->setArg(2, out);
+  function->setArg(3, row);
+  function->setArg(4, last);
+  fromRecords_ = false;
+
+  const int variables = int(program_.Variables);
+  std::vector<x86::Gp> at(static_cast<size_t>(variables)), step(static_cast<size_t>(variables));
+  for (int k = 0; k < variables; ++k) {
+    at[size_t(k)] = cc_.newIntPtr();
+    step[size_t(k)] = cc_.newIntPtr();
+    const Label column = cc_.newLabel();
+    cc_.mov(at[size_t(k)], x86::qword_ptr(columns, k * 8));
+    cc_.mov(step[size_t(k)], 8);
+    cc_.test(at[size_t(k)], at[size_t(k)]);
+    cc_.jnz(column);
+    cc_.lea(at[size_t(k)], Slot(k));
+    cc_.xor_(step[size_t(k)], step[size_t(k)]);
+    cc_.bind(column);
+    const x86::Gp offset = cc_.newIntPtr();
+    cc_.mov(offset, row);
+    cc_.imul(offset, step[size_t(k)]);
+    cc_.add(at[size_t(k)], offset);
+  }
+  // The constants in both lanes of a register each, once for the whole loop.
+  std::vector<x86::Xmm> constants;
+  for (const Variant& c : program_.Constants) {
+    constants.push_back(cc_.newXmmPd());
+    cc_.movapd(constants.back(), Constant(c.asDouble()));
+  }
+  const auto inputs = [&](bool packed) {
+    packed_ = packed;
+    written_.reset();
+    for (int k = 0; k < variables; ++k) {
+      values_[size_t(k)] = NewXmm();
+      cc_.movsd(values_[size_t(k)], x86::qword_ptr(at[size_t(k)]));
+      if (packed) cc_.movhpd(values_[size_t(k)], x86::qword_ptr(at[size_t(k)], step[size_t(k)]));
+      written_.set(size_t(k));
+    }
+    for (size_t j = 0; j < constants.size(); ++j) {
+      values_[size_t(variables) + j] = constants[j];
+      written_.set(size_t(variables) + j);
+    }
+  };
+  const auto advance = [&](int rows) {
+    cc_.add(row, rows);
+    for (int k = 0; k < variables; ++k) cc_.lea(at[size_t(k)], x86::ptr(at[size_t(k)], step[size_t(k)], rows == 2 ? 1 : 0));
+  };
+
+  const Label scalar = cc_.newLabel(), exit = cc_.newLabel();
+  Label pairs;
+  if (Packable(program_)) {
+    pairs = cc_.newLabel();
+    cc_.bind(pairs);
+    const x86::Gp left = cc_.newUIntPtr();
+    cc_.mov(left, last);
+    cc_.sub(left, row);
+    cc_.cmp(left, 2);
+    cc_.jb(scalar);
+    decline_ = scalar;
+    inputs(true);
+    cc_.movupd(x86::xmmword_ptr(out, row, 3), Body());
+    advance(2);
+    cc_.jmp(pairs);
+  }
+  cc_.bind(scalar);
+  cc_.cmp(row, last);
+  cc_.jae(exit);
+  decline_ = exit;
+  inputs(false);
+  cc_.movsd(x86::qword_ptr(out, row, 3), Body());
+  advance(1);
+  cc_.jmp(pairs.isValid() ? pairs : scalar);
+  cc_.bind(exit);
+  cc_.ret(row);
+  cc_.endFunc();
+  packed_ = false;
+  return function->label();
+}
+
 // Each variable's value into a register, declining at the first that does not hold a double.
 void Emitter::LoadRecords(const Variant* const* records) {
   for (int k = 0; k < int(program_.Variables); ++k) {
@@ -159,21 +286,21 @@ void Emitter::LoadRecords(const Variant* const* records) {
     cc_.mov(record, imm(reinterpret_cast<uintptr_t>(records[k])));
     cc_.cmp(x86::byte_ptr(record, int32_t(Variant::KindOffset())), imm(int(Variant::Kind::Double)));
     cc_.jne(decline_);
-    values_[size_t(k)] = cc_.newXmmSd();
+    values_[size_t(k)] = NewXmm();
     cc_.movsd(values_[size_t(k)], x86::qword_ptr(record, int32_t(Variant::DoubleOffset())));
     written_.set(size_t(k));
   }
 }
 
 x86::Xmm Emitter::Copy(int reg) {
-  x86::Xmm r = cc_.newXmmSd();
+  x86::Xmm r = NewXmm();
   if (written_[size_t(reg)]) cc_.movapd(r, values_[size_t(reg)]);
   else cc_.movsd(r, Input(reg));
   return r;
 }
 
 x86::Xmm Emitter::Zero() {
-  x86::Xmm z = cc_.newXmmSd();
+  x86::Xmm z = NewXmm();
   cc_.xorpd(z, z);
   return z;
 }
@@ -181,35 +308,63 @@ x86::Xmm Emitter::Zero() {
 // All ones where x <predicate> y holds, else all zeros (x and y are registers or kZero).
 x86::Xmm Emitter::Mask(int x, uint32_t predicate, int y) {
   x86::Xmm m = x == kZero ? Zero() : Copy(x);
-  if (y == kZero) cc_.cmpsd(m, Zero(), imm(predicate));
-  else cc_.emit(x86::Inst::kIdCmpsd, m, Source(y), imm(predicate));
+  const InstId compare = Width(x86::Inst::kIdCmpsd, x86::Inst::kIdCmppd);
+  if (y == kZero) cc_.emit(compare, m, Zero(), imm(predicate));
+  else cc_.emit(compare, m, Source(y), imm(predicate));
   return m;
 }
 
-// 16-byte constants: the double in the low half, zeros above, for the packed logical operations.
+// 16-byte constants, the double in both halves: the packed operations of a pair of rows use both,
+// the scalar ones the low half.
 x86::Mem Emitter::Constant(double low) {
-  const double data[2] = {low, 0.0};
+  const double data[2] = {low, low};
   return cc_.newConst(ConstPoolScope::kLocal, data, sizeof data);
 }
 
 x86::Mem Emitter::SignBit() {
-  const uint64_t data[2] = {uint64_t(1) << 63, 0};
+  const uint64_t data[2] = {uint64_t(1) << 63, uint64_t(1) << 63};
   return cc_.newConst(ConstPoolScope::kLocal, data, sizeof data);
 }
 
 // The result's test: r - r is 0 for a finite r and NaN otherwise, which UCOMISD reports as
-// unordered.
+// unordered (for a pair: CMPPD's unordered predicate, in either lane).
 void Emitter::TestFinite(const x86::Xmm& r) {
-  x86::Xmm t = cc_.newXmmSd();
+  x86::Xmm t = NewXmm();
   cc_.movapd(t, r);
+  if (packed_) {
+    cc_.subpd(t, r);
+    cc_.cmppd(t, t, imm(kUnordered));
+    DeclineIfAny(t);
+    return;
+  }
   cc_.subsd(t, r);
   cc_.ucomisd(t, t);
   cc_.jp(decline_);
 }
 
+// Declines where either lane of a mask is set.
+void Emitter::DeclineIfAny(const x86::Xmm& mask) {
+  x86::Gp bits = cc_.newInt32();
+  cc_.movmskpd(bits, mask);
+  cc_.test(bits, bits);
+  cc_.jnz(decline_);
+}
+
+// The scalar instructions of the arithmetic steps and their packed forms.
+InstId Packed(InstId scalar) {
+  switch (scalar) {
+    case x86::Inst::kIdAddsd: return x86::Inst::kIdAddpd;
+    case x86::Inst::kIdSubsd: return x86::Inst::kIdSubpd;
+    case x86::Inst::kIdMulsd: return x86::Inst::kIdMulpd;
+    case x86::Inst::kIdDivsd: return x86::Inst::kIdDivpd;
+    case x86::Inst::kIdMinsd: return x86::Inst::kIdMinpd;
+    default: return x86::Inst::kIdMaxpd;
+  }
+}
+
 x86::Xmm Emitter::Arithmetic(InstId id, const DoubleStep& s) {
   x86::Xmm r = Copy(s.A);
-  cc_.emit(id, r, Source(s.B));
+  cc_.emit(Width(id, Packed(id)), r, Source(s.B));
   return r;
 }
 
@@ -235,8 +390,16 @@ x86::Xmm Emitter::Step(const DoubleStep& s, bool tested) {
       cc_.orpd(r, negative);
       return r;
     }
+    case DoubleOp::Power:
+      if (IsSquare(program_, s)) {  // its result is always tested, as the helper would test it
+        x86::Xmm r = Copy(s.A);
+        cc_.emit(Width(x86::Inst::kIdMulsd, x86::Inst::kIdMulpd), r, r);
+        TestFinite(r);
+        return r;
+      }
+      return Call(s);
     // The helpers test their results themselves.
-    case DoubleOp::Power: case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos:
+    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos:
     case DoubleOp::Exp: case DoubleOp::Function:
       return Call(s);
     default: break;
@@ -254,8 +417,14 @@ x86::Xmm Emitter::Computed(const DoubleStep& s) {
     case DoubleOp::Multiply: return Arithmetic(x86::Inst::kIdMulsd, s);
     case DoubleOp::Divide:
       // Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
-      cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.B));
-      cc_.je(decline_);
+      if (packed_) {
+        x86::Xmm zero = Mask(s.B, kEqual, kZero);
+        cc_.orpd(zero, Mask(s.B, kUnordered, s.B));
+        DeclineIfAny(zero);
+      } else {
+        cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.B));
+        cc_.je(decline_);
+      }
       return Arithmetic(x86::Inst::kIdDivsd, s);
     // A tie or a NaN gives the second operand, as in the program.
     case DoubleOp::Min: return Arithmetic(x86::Inst::kIdMinsd, s);
@@ -275,10 +444,14 @@ x86::Xmm Emitter::Computed(const DoubleStep& s) {
     }
     case DoubleOp::Sqr: {
       // Declines below zero; a NaN passes here and declines as its NaN root.
-      cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.A));
-      cc_.ja(decline_);
+      if (packed_) {
+        DeclineIfAny(Mask(s.A, kLess, kZero));
+      } else {
+        cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.A));
+        cc_.ja(decline_);
+      }
       x86::Xmm r = Copy(s.A);
-      cc_.sqrtsd(r, r);
+      cc_.emit(Width(x86::Inst::kIdSqrtsd, x86::Inst::kIdSqrtpd), r, r);
       return r;
     }
     default: return Copy(s.A);  // not reached: Supported admits no other step
@@ -351,7 +524,7 @@ x86::Xmm Emitter::Call(const DoubleStep& s) {
   call->setRet(0, status);
   cc_.test(status, status);
   cc_.jz(decline_);
-  x86::Xmm r = cc_.newXmmSd();
+  x86::Xmm r = NewXmm();
   cc_.movsd(r, Slot(s.Target));
   return r;
 }
@@ -371,13 +544,15 @@ bool Supported(DoubleOp Op) {
   return false;
 }
 
-bool EmitX86(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, Label& RecordsEntry) {
+bool EmitX86(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, Label& RecordsEntry,
+             Label& RowsEntry) {
   ErrorFlag errors;
   Code.setErrorHandler(&errors);
   {
     Emitter emitter(Code, Program);
     emitter.Function(nullptr);
     RecordsEntry = emitter.Function(Records);
+    RowsEntry = emitter.Rows();
     emitter.Finish();  // the emitter detaches from Code when it goes
   }
   Code.setErrorHandler(nullptr);

@@ -4,7 +4,7 @@
 // RunDoubleProgram declines. The first reads its inputs from the frame, as the caller gathered
 // them; the second reads the variables' values straight from their records (declining where one
 // does not hold a double, as gathering would) and has the constants in its code, so it uses the
-// frame only as scratch.
+// frame only as scratch. A third runs rows of columns in a loop (NativeProgram::RunRows).
 #pragma once
 
 #include <asmjit/core.h>
@@ -16,10 +16,11 @@ namespace qv::native {
 // Whether the emitter has code for a step.
 bool Supported(DoubleOp Op);
 
-// Emits and assembles both functions of Program into Code (initialised for the host): the
-// frame's at the start, the records' at RecordsEntry. Records holds the values of the program's
-// variables, in its order; they must outlive the code. False when asmjit reports an error.
+// Emits and assembles the functions of Program into Code (initialised for the host): the frame's
+// at the start, the records' at RecordsEntry, the row loop over columns at RowsEntry. Records
+// holds the values of the program's variables, in its order; they must outlive the code. False
+// when asmjit reports an error.
 bool EmitX86(const DoubleProgram& Program, const Variant* const* Records, asmjit::CodeHolder& Code,
-             asmjit::Label& RecordsEntry);
+             asmjit::Label& RecordsEntry, asmjit::Label& RowsEntry);
 
 }  // namespace qv::native

@@ -60,21 +60,23 @@ std::unique_ptr<NativeProgram> NativeProgram::Compile(const DoubleProgram& Progr
   if (!Admissible(Program) || (Program.Variables > 0 && !Records)) return nullptr;
   asmjit::CodeHolder code;
   if (code.init(asmjit::Environment::host()) != asmjit::kErrorOk) return nullptr;
-  asmjit::Label recordsLabel;
-  if (!native::EmitX86(Program, Records, code, recordsLabel)) return nullptr;
+  asmjit::Label recordsLabel, rowsLabel;
+  if (!native::EmitX86(Program, Records, code, recordsLabel, rowsLabel)) return nullptr;
   size_t codeSize = 0, mappedSize = 0;
   void* memory = Place(code, codeSize, mappedSize);
   if (!memory) return nullptr;
-  const uint64_t recordsOffset = code.labelOffsetFromBase(recordsLabel);  // from the code's first byte
-  if (recordsOffset >= codeSize) {
+  // Offsets from the code's first byte.
+  const uint64_t recordsOffset = code.labelOffsetFromBase(recordsLabel), rowsOffset = code.labelOffsetFromBase(rowsLabel);
+  if (recordsOffset >= codeSize || rowsOffset >= codeSize) {
     asmjit::VirtMem::release(memory, mappedSize);
     return nullptr;
   }
   // The conversions of code memory into functions: the frame's entry is the first byte.
   const auto entry = reinterpret_cast<Entry>(memory);
   const auto recordsEntry = reinterpret_cast<Entry>(static_cast<char*>(memory) + recordsOffset);
+  const auto rowsEntry = reinterpret_cast<RowsEntry>(static_cast<char*>(memory) + rowsOffset);
   std::unique_ptr<NativeProgram> program(
-      new (std::nothrow) NativeProgram(entry, recordsEntry, memory, codeSize, mappedSize));
+      new (std::nothrow) NativeProgram(entry, recordsEntry, rowsEntry, memory, codeSize, mappedSize));
   if (!program) asmjit::VirtMem::release(memory, mappedSize);
   return program;
 #else

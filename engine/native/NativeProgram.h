@@ -37,6 +37,15 @@ class NativeProgram {
   // GatherFrame and Run give together (false where a variable does not hold a double). Scratch
   // holds kMaxRegisters doubles that the code may overwrite.
   bool RunOnRecords(double* Scratch, double& Value) const noexcept { return recordsEntry_(Scratch, &Value) != 0; }
+  // Rows [First, Last) of columns in one loop of machine code: Columns has one entry per variable
+  // of the program, its column (a double a row) or null for a variable whose value stays in its
+  // slot of Frame; Frame is as for Run otherwise (its constants need not be loaded). Out[r]
+  // receives what Run gives for row r, from First on, up to the first row that Run would decline;
+  // returns that row's index, or Last. Rows go two at a time in vector lanes where every step
+  // has a packed form, each lane the same bits as the scalar code.
+  size_t RunRows(const double* const* Columns, double* Frame, double* Out, size_t First, size_t Last) const noexcept {
+    return rowsEntry_(Columns, Frame, Out, First, Last);
+  }
 
   // Bytes of machine code, and bytes of memory mapped for it.
   size_t CodeSize() const noexcept { return codeSize_; }
@@ -48,10 +57,14 @@ class NativeProgram {
 
  private:
   using Entry = int (*)(double* Frame, double* Value) noexcept;
-  NativeProgram(Entry entry, Entry recordsEntry, void* memory, size_t codeSize, size_t mappedSize) noexcept
-      : entry_(entry), recordsEntry_(recordsEntry), memory_(memory), codeSize_(codeSize), mappedSize_(mappedSize) {}
+  using RowsEntry = size_t (*)(const double* const*, double*, double*, size_t, size_t) noexcept;
+  NativeProgram(Entry entry, Entry recordsEntry, RowsEntry rowsEntry, void* memory, size_t codeSize,
+                size_t mappedSize) noexcept
+      : entry_(entry), recordsEntry_(recordsEntry), rowsEntry_(rowsEntry), memory_(memory), codeSize_(codeSize),
+        mappedSize_(mappedSize) {}
 
   Entry entry_, recordsEntry_;
+  RowsEntry rowsEntry_;
   void* memory_;
   size_t codeSize_, mappedSize_;
 };
