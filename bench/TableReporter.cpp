@@ -166,7 +166,8 @@ void TableReporter::PrintNativeTable() const {
     if (code <= 0) continue;
     const double native = Time("native", c.number), mu = Time("muparser", c.number);
     const double generation = Time("native_code_compile", c.number) / 1000;
-    // Compile makes the machine code at once in a build with the native tier.
+    // Compile does not make the machine code: the evaluation that reaches the engine's count
+    // (NativeAfter) does, at the cost in the generation column.
     const double compile = Time("qvcalc_compile", c.number) / 1000;
     const double muc = Time("muparser_compile", c.number) / 1000;
     std::printf("| %d | `%s` | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", c.number, qv::ToNarrow(c.qv).c_str(),
@@ -181,6 +182,6 @@ void TableReporter::PrintNativeTable() const {
   }
   std::printf("| | geometric mean of 1 to %d | | | %s | %s | | | | | |\n\n", kMainCases,
               Cell(toNative.Value(), "%.2f").c_str(), Cell(toMu.Value(), "%.2f").c_str());
-  std::printf("Compilation, machine code included, at least 5x faster than muparser's: %s (smallest speed-up %.2f)\n",
+  std::printf("Compilation (machine code generated later) at least 5x faster than muparser's: %s (smallest speed-up %.2f)\n",
               worstSpeedUp >= 5 ? "met" : "MISSED", worstSpeedUp);
 }
