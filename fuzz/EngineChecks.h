@@ -2,19 +2,20 @@
 // must hold after each step whatever the text was.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "engine/CompiledExpression.h"
 #include "engine/qvExpression.h"
 #include "fuzz/FuzzInput.h"
 
+#include "engine/eval/Program.h"
 #ifdef QV_HAVE_NATIVE
-#include <array>
-#include <limits>
-
 #include "engine/eval/Tiers.h"
 #endif
 
@@ -153,6 +154,43 @@ inline void CheckNativeAgrees(const qv::Program& code) {
 }
 #endif
 
+// A call over columns must give, row by row, what assigning the row's values to the variables and
+// calling Value gives: the same status, and where it is 0 the same number, bit for bit. Five rows
+// (two of them a pair in the machine code's vector lanes): the variables' present values, zeros,
+// negative values, the largest doubles and NaN. The variables keep their values afterwards.
+inline void CheckColumnsAgree(qvExpression& engine, int16_t index) {
+  const CompiledExpression* record = engine.Expression(index);
+  if (!record || !record->Compiled || !record->Compiled->Fast || engine.ErrorCode() != 0) return;
+  const std::shared_ptr<const qv::Program> code = record->Compiled;
+  constexpr size_t kRows = 5;
+  std::vector<std::array<double, kRows>> values;
+  std::vector<qvColumn> columns;
+  std::vector<Variant> kept;
+  for (const auto& variable : code->Variables) {
+    kept.push_back(variable->Value);
+    const double k = double(values.size() + 1);
+    values.push_back({variable->Value.asDouble(), 0.0, -1.5 * k, 1.7976931348623157e308 / k,
+                      std::numeric_limits<double>::quiet_NaN()});
+  }
+  for (size_t k = 0; k < values.size(); ++k) columns.push_back({code->Variables[k]->Name, values[k].data()});
+  std::array<double, kRows> out;
+  std::array<int32_t, kRows> status;
+  engine.ValueColumns(index, columns, kRows, out.data(), status.data());
+  Check(engine.ErrorCode() == 0, "a call over columns recorded a failure in the engine");
+  for (size_t r = 0; r < kRows; ++r) {
+    for (size_t k = 0; k < values.size(); ++k) code->Variables[k]->Value = values[k][r];
+    int32_t run = index;
+    const Variant value = engine.Value(run);
+    const int32_t failure = engine.ErrorCode();
+    engine.ClearError();
+    Check(status[r] == failure, "a row over columns and Value record different failures");
+    const double number = value.asDouble();
+    Check(failure != 0 || value.isText() || std::memcmp(&out[r], &number, sizeof number) == 0,
+          "a row over columns and Value give different numbers");
+  }
+  for (size_t k = 0; k < kept.size(); ++k) code->Variables[k]->Value = kept[k];
+}
+
 // Every tier must give exactly what the general loop gives: the same value of the same kind and
 // the same recorded failure.
 inline void CheckTiersAgree(qvExpression& engine, int16_t index) {
@@ -164,6 +202,7 @@ inline void CheckTiersAgree(qvExpression& engine, int16_t index) {
 #ifdef QV_HAVE_NATIVE
   CheckNativeAgrees(*code->Compiled);
 #endif
+  CheckColumnsAgree(engine, index);
 }
 
 // Everything an expression goes through: compile, evaluate, list; then the same after clearing a
