@@ -120,8 +120,8 @@ class qvExpression {
   qvTier HighestTier() const;
   void SetHighestTier(qvTier Highest);
   // How many evaluations of one compiled expression come before its machine code is generated
-  // (by default 10,000; 0 generates it as the expression compiles). Generating costs some tens of
-  // microseconds, so an expression evaluated a few times is better left to the other tiers. Holds
+  // (by default 10,000; 0 generates it as the expression compiles). Generating costs about a tenth of
+  // a millisecond, so an expression evaluated a few times is better left to the other tiers. Holds
   // for expressions compiled afterwards; user functions follow it. A build without the native
   // tier keeps the number and generates nothing.
   uint32_t NativeAfter() const;

@@ -30,8 +30,8 @@ struct Instruction {
 };
 
 // Evaluations of one program on the fast tiers before its machine code is generated, unless the
-// engine says otherwise (qvExpression::SetNativeAfter). Generating costs 40 to 100 us an
-// expression, which the machine code wins back (5 to 30 ns an evaluation) over some thousands of
+// engine says otherwise (qvExpression::SetNativeAfter). Generating costs 80 to 230 us an
+// expression, which the machine code wins back (5 to 40 ns an evaluation) over some thousands of
 // evaluations; a program evaluated less often never pays for it.
 inline constexpr uint32_t kNativeAfter = 10000;
 
