@@ -106,6 +106,14 @@ class Emitter {
     return written_[size_t(reg)] ? Operand(values_[size_t(reg)]) : Operand(Input(reg));
   }
   void LoadRecords(const Variant* const* records);
+  // The row loop's parts: a variable's pointer into its column and its step a row, set to row
+  // First; the inputs of one row (or of a pair, Packed) into registers; the move to the next.
+  struct Walker {
+    x86::Gp at, step;
+  };
+  std::vector<Walker> Walkers(const x86::Gp& columns, const x86::Gp& first);
+  void LoadRow(const std::vector<Walker>& walkers, const std::vector<x86::Xmm>& constants, bool packed);
+  void Advance(const x86::Gp& row, const std::vector<Walker>& walkers, int rows);
   // The steps, from the inputs in values_ (or in the frame); returns the register of the result.
   x86::Xmm Body();
   // A new register of the width at hand: one double, or two for a pair of rows.
@@ -204,49 +212,13 @@ Label Emitter::Rows() {
   function->setArg(3, row);
   function->setArg(4, last);
   fromRecords_ = false;
-
-  const int variables = int(program_.Variables);
-  std::vector<x86::Gp> at(static_cast<size_t>(variables)), step(static_cast<size_t>(variables));
-  for (int k = 0; k < variables; ++k) {
-    at[size_t(k)] = cc_.newIntPtr();
-    step[size_t(k)] = cc_.newIntPtr();
-    const Label column = cc_.newLabel();
-    cc_.mov(at[size_t(k)], x86::qword_ptr(columns, k * 8));
-    cc_.mov(step[size_t(k)], 8);
-    cc_.test(at[size_t(k)], at[size_t(k)]);
-    cc_.jnz(column);
-    cc_.lea(at[size_t(k)], Slot(k));
-    cc_.xor_(step[size_t(k)], step[size_t(k)]);
-    cc_.bind(column);
-    const x86::Gp offset = cc_.newIntPtr();
-    cc_.mov(offset, row);
-    cc_.imul(offset, step[size_t(k)]);
-    cc_.add(at[size_t(k)], offset);
-  }
+  const std::vector<Walker> walkers = Walkers(columns, row);
   // The constants in both lanes of a register each, once for the whole loop.
   std::vector<x86::Xmm> constants;
   for (const Variant& c : program_.Constants) {
     constants.push_back(cc_.newXmmPd());
     cc_.movapd(constants.back(), Constant(c.asDouble()));
   }
-  const auto inputs = [&](bool packed) {
-    packed_ = packed;
-    written_.reset();
-    for (int k = 0; k < variables; ++k) {
-      values_[size_t(k)] = NewXmm();
-      cc_.movsd(values_[size_t(k)], x86::qword_ptr(at[size_t(k)]));
-      if (packed) cc_.movhpd(values_[size_t(k)], x86::qword_ptr(at[size_t(k)], step[size_t(k)]));
-      written_.set(size_t(k));
-    }
-    for (size_t j = 0; j < constants.size(); ++j) {
-      values_[size_t(variables) + j] = constants[j];
-      written_.set(size_t(variables) + j);
-    }
-  };
-  const auto advance = [&](int rows) {
-    cc_.add(row, rows);
-    for (int k = 0; k < variables; ++k) cc_.lea(at[size_t(k)], x86::ptr(at[size_t(k)], step[size_t(k)], rows == 2 ? 1 : 0));
-  };
 
   const Label scalar = cc_.newLabel(), exit = cc_.newLabel();
   Label pairs;
@@ -259,24 +231,65 @@ Label Emitter::Rows() {
     cc_.cmp(left, 2);
     cc_.jb(scalar);
     decline_ = scalar;
-    inputs(true);
+    LoadRow(walkers, constants, true);
     cc_.movupd(x86::xmmword_ptr(out, row, 3), Body());
-    advance(2);
+    Advance(row, walkers, 2);
     cc_.jmp(pairs);
   }
   cc_.bind(scalar);
   cc_.cmp(row, last);
   cc_.jae(exit);
   decline_ = exit;
-  inputs(false);
+  LoadRow(walkers, constants, false);
   cc_.movsd(x86::qword_ptr(out, row, 3), Body());
-  advance(1);
+  Advance(row, walkers, 1);
   cc_.jmp(pairs.isValid() ? pairs : scalar);
   cc_.bind(exit);
   cc_.ret(row);
   cc_.endFunc();
   packed_ = false;
   return function->label();
+}
+
+std::vector<Emitter::Walker> Emitter::Walkers(const x86::Gp& columns, const x86::Gp& first) {
+  std::vector<Walker> walkers;
+  for (int k = 0; k < int(program_.Variables); ++k) {
+    const Walker w{cc_.newIntPtr(), cc_.newIntPtr()};
+    const Label column = cc_.newLabel();
+    cc_.mov(w.at, x86::qword_ptr(columns, k * 8));
+    cc_.mov(w.step, 8);
+    cc_.test(w.at, w.at);
+    cc_.jnz(column);
+    cc_.lea(w.at, Slot(k));
+    cc_.xor_(w.step, w.step);
+    cc_.bind(column);
+    const x86::Gp offset = cc_.newIntPtr();
+    cc_.mov(offset, first);
+    cc_.imul(offset, w.step);
+    cc_.add(w.at, offset);
+    walkers.push_back(w);
+  }
+  return walkers;
+}
+
+void Emitter::LoadRow(const std::vector<Walker>& walkers, const std::vector<x86::Xmm>& constants, bool packed) {
+  packed_ = packed;
+  written_.reset();
+  for (size_t k = 0; k < walkers.size(); ++k) {
+    values_[k] = NewXmm();
+    cc_.movsd(values_[k], x86::qword_ptr(walkers[k].at));
+    if (packed) cc_.movhpd(values_[k], x86::qword_ptr(walkers[k].at, walkers[k].step));
+    written_.set(k);
+  }
+  for (size_t j = 0; j < constants.size(); ++j) {
+    values_[walkers.size() + j] = constants[j];
+    written_.set(walkers.size() + j);
+  }
+}
+
+void Emitter::Advance(const x86::Gp& row, const std::vector<Walker>& walkers, int rows) {
+  cc_.add(row, rows);
+  for (const Walker& w : walkers) cc_.lea(w.at, x86::ptr(w.at, w.step, rows == 2 ? 1 : 0));
 }
 
 // Each variable's value into a register, declining at the first that does not hold a double.
