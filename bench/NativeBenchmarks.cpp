@@ -3,6 +3,7 @@
 #ifdef QV_HAVE_NATIVE
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -72,6 +73,25 @@ void FrameRun(benchmark::State& state, const Case& c) {
   }
 }
 
+// The public plain callable over the caller's doubles (qvFormula), given the variables in the order
+// of its Inputs(): what a host that skips the variant interface pays.
+void FormulaRun(benchmark::State& state, const Case& c) {
+  QvRunner qv(c);  // evaluated until its machine code exists
+  const qvFormula formula = qv.Engine().Formula(1);
+  std::array<const double*, 5> sources{};
+  const std::vector<std::u16string> names = formula.Inputs();
+  for (size_t k = 0; k < names.size() && k < sources.size(); ++k)
+    sources[k] = &qv.v[char(std::tolower(int(names[k][0])))];
+  std::array<double, 5> values{};
+  for (auto _ : state) {
+    Advance(qv.v);
+    for (size_t k = 0; k < names.size(); ++k) values[k] = *sources[k];
+    double r = 0;
+    formula(values.data(), r);
+    benchmark::DoNotOptimize(r);
+  }
+}
+
 // Generating the machine code of a compiled expression, its code memory mapped and released.
 void NativeCompile(benchmark::State& state, const Case& c) {
   QvRunner qv(c);
@@ -107,6 +127,7 @@ void RegisterNativeBenchmarks() {
   for (const Case& c : kCases) {
     if (!Checked(c)) continue;  // no all-double program: no native code either
     benchmark::RegisterBenchmark(BenchmarkName("native_code", c.number).c_str(), FrameRun<true>, c);
+    benchmark::RegisterBenchmark(BenchmarkName("formula", c.number).c_str(), FormulaRun, c);
     benchmark::RegisterBenchmark(BenchmarkName("double_program", c.number).c_str(), FrameRun<false>, c);
     benchmark::RegisterBenchmark(BenchmarkName("native_code_compile", c.number).c_str(), NativeCompile, c);
   }
