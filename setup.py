@@ -3,8 +3,8 @@
 # bindings in python/src. Built with setuptools and pybind11 as Debian packages them:
 #   pip install --no-build-isolation .
 # QVCALC_BUILD_DIR moves setuptools' build and metadata folders out of the source tree.
-# The native tier (engine/native/) comes in on x86-64 where asmjit's static library is installed
-# (Debian: libasmjit-dev), unless QVCALC_NATIVE=0.
+# The native tier (engine/native/) comes in on x86-64 and AArch64 where asmjit's static library is
+# installed (Debian: libasmjit-dev), unless QVCALC_NATIVE=0.
 import glob
 import os
 import platform
@@ -20,11 +20,11 @@ root = os.path.dirname(os.path.abspath(__file__))
 
 def asmjit_library():
     """The path of asmjit's static library when the native tier can be built, else None."""
-    if os.environ.get("QVCALC_NATIVE", "1") == "0" or platform.machine() not in ("x86_64", "AMD64"):
+    if os.environ.get("QVCALC_NATIVE", "1") == "0" or platform.machine() not in ("x86_64", "AMD64", "aarch64", "arm64"):
         return None
     if not os.path.exists("/usr/include/asmjit/core.h"):
         return None
-    multiarch = sysconfig.get_config_var("MULTIARCH") or "x86_64-linux-gnu"
+    multiarch = sysconfig.get_config_var("MULTIARCH") or f"{platform.machine()}-linux-gnu"
     for folder in (f"/usr/lib/{multiarch}", "/usr/lib", "/usr/local/lib"):
         if os.path.exists(f"{folder}/libasmjit.a"):
             return f"{folder}/libasmjit.a"
@@ -47,7 +47,7 @@ setup(
     package_dir={"qvcalc": "python/qvcalc"},
     ext_modules=[
         Pybind11Extension("qvcalc._core", sources, include_dirs=["."], cxx_std=20,
-                          extra_compile_args=["-O2"], **native),
+                          extra_compile_args=["-O2", "-ffp-contract=off"], **native),
     ],
     options={"build": {"build_base": build_dir}, "egg_info": {"egg_base": build_dir}},
 )

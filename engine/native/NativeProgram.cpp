@@ -3,16 +3,17 @@
 #include <bitset>
 #include <new>
 
-#if defined(__x86_64__) || defined(_M_X64)
-#define QV_NATIVE_X86 1
+#if defined(__x86_64__) || defined(_M_X64) || defined(__aarch64__)
+#define QV_NATIVE_TARGET 1
 #include <asmjit/core.h>
 
 #include "engine/native/NativeEmitter.h"
+#include "engine/native/NativeSteps.h"
 #endif
 
 namespace qv {
 
-#ifdef QV_NATIVE_X86
+#ifdef QV_NATIVE_TARGET
 namespace {
 
 // Every step has native code, and reads only inputs and registers that earlier steps wrote, as
@@ -56,12 +57,16 @@ void* Place(asmjit::CodeHolder& code, size_t& codeSize, size_t& mappedSize) {
 #endif
 
 std::unique_ptr<NativeProgram> NativeProgram::Compile(const DoubleProgram& Program, const Variant* const* Records) {
-#ifdef QV_NATIVE_X86
+#ifdef QV_NATIVE_TARGET
   if (!Admissible(Program) || (Program.Variables > 0 && !Records)) return nullptr;
   asmjit::CodeHolder code;
   if (code.init(asmjit::Environment::host()) != asmjit::kErrorOk) return nullptr;
   asmjit::Label recordsLabel, rowsLabel;
+#if defined(__aarch64__)
+  if (!native::EmitA64(Program, Records, code, recordsLabel, rowsLabel)) return nullptr;
+#else
   if (!native::EmitX86(Program, Records, code, recordsLabel, rowsLabel)) return nullptr;
+#endif
   size_t codeSize = 0, mappedSize = 0;
   void* memory = Place(code, codeSize, mappedSize);
   if (!memory) return nullptr;
@@ -87,7 +92,7 @@ std::unique_ptr<NativeProgram> NativeProgram::Compile(const DoubleProgram& Progr
 }
 
 NativeProgram::~NativeProgram() {
-#ifdef QV_NATIVE_X86
+#ifdef QV_NATIVE_TARGET
   asmjit::VirtMem::release(memory_, mappedSize_);
 #endif
 }

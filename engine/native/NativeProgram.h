@@ -7,7 +7,7 @@
 // The code lives in pages of its own, mapped read-write while it is copied in and then switched
 // to read-execute before it first runs (never writable and executable at once); the destructor
 // unmaps them. Part of the build where QV_HAVE_NATIVE is defined (the CMake option QV_NATIVE, on
-// where asmjit is found for x86-64); on any other target Compile gives null.
+// where asmjit is found for x86-64 or AArch64); on any other target Compile gives null.
 #pragma once
 
 #include <cstddef>
@@ -41,8 +41,8 @@ class NativeProgram {
   // of the program, its column (a double a row) or null for a variable whose value stays in its
   // slot of Frame; Frame is as for Run otherwise (its constants need not be loaded). Out[r]
   // receives what Run gives for row r, from First on, up to the first row that Run would decline;
-  // returns that row's index, or Last. Rows go two at a time in vector lanes where every step
-  // has a packed form, each lane the same bits as the scalar code.
+  // returns that row's index, or Last. On x86-64 rows go two at a time in vector lanes where
+  // every step has a packed form, each lane the same bits as the scalar code.
   size_t RunRows(const double* const* Columns, double* Frame, double* Out, size_t First, size_t Last) const noexcept {
     return rowsEntry_(Columns, Frame, Out, First, Last);
   }

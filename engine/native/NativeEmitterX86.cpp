@@ -6,6 +6,8 @@
 // program's; IIF selects by mask. Every guard is a branch to one exit that returns 0.
 #include "engine/native/NativeEmitter.h"
 
+#if defined(__x86_64__) || defined(_M_X64)
+
 #include <array>
 #include <bitset>
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <asmjit/x86.h>
 
 #include "engine/native/NativeHelpers.h"
+#include "engine/native/NativeSteps.h"
 
 namespace qv::native {
 
@@ -25,62 +28,6 @@ using namespace asmjit;
 // than (true when unordered).
 constexpr uint32_t kEqual = 0, kLess = 1, kUnordered = 3, kNotLess = 5;
 constexpr int kZero = -1;  // stands for the constant 0 where a register index is expected
-
-// Records whether asmjit reported any error while the function was emitted or assembled.
-class ErrorFlag : public ErrorHandler {
- public:
-  void handleError(Error, const char*, BaseEmitter*) override { failed = true; }
-  bool failed = false;
-};
-
-// The number of operands a step reads; the unused operand fields repeat A.
-int Operands(DoubleOp op) {
-  switch (op) {
-    case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Fact: case DoubleOp::Sqr:
-    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
-      return 1;
-    case DoubleOp::Iif: return 3;
-    default: return 2;
-  }
-}
-
-// Which steps need the finiteness test of their result. A step whose result is used only where a
-// value that is not finite makes the using step's result not finite too (an operand of + - *, the
-// dividend of /, the operand of negation) leaves the test to that step: the program declines
-// there instead, which is the same decision. The program's result and a result nobody reads are
-// always tested.
-std::vector<bool> TestedSteps(const std::vector<DoubleStep>& steps, int result) {
-  std::vector<bool> tested(steps.size(), false), read(steps.size(), false);
-  std::array<int, DoubleProgram::kMaxRegisters> writer;
-  writer.fill(-1);
-  const auto use = [&](int reg, bool propagates) {
-    const int w = writer[size_t(reg)];
-    if (w < 0) return;
-    read[size_t(w)] = true;
-    if (!propagates) tested[size_t(w)] = true;
-  };
-  for (size_t i = 0; i < steps.size(); ++i) {
-    const DoubleStep& s = steps[i];
-    const DoubleOp op = s.Op;
-    const bool arithmetic = op == DoubleOp::Add || op == DoubleOp::Subtract || op == DoubleOp::Multiply;
-    const int operands = Operands(op);
-    use(s.A, arithmetic || op == DoubleOp::Divide || op == DoubleOp::Negate);
-    if (operands > 1) use(s.B, arithmetic);
-    if (operands > 2) use(s.C, false);
-    writer[s.Target] = int(i);
-  }
-  use(result, false);
-  for (size_t i = 0; i < steps.size(); ++i)
-    if (!read[i]) tested[i] = true;
-  return tested;
-}
-
-// A power whose exponent is the constant 2: one multiplication, as the power's semantics say.
-bool IsSquare(const DoubleProgram& program, const DoubleStep& s) {
-  const int exponent = int(s.B) - int(program.Variables);
-  return s.Op == DoubleOp::Power && exponent >= 0 && size_t(exponent) < program.Constants.size() &&
-         program.Constants[size_t(exponent)].asDouble() == 2.0;
-}
 
 class Emitter {
  public:
@@ -524,10 +471,7 @@ x86::Xmm Emitter::Call(const DoubleStep& s) {
       call->setArg(2, out);
       break;
     default: {
-      bool (*helper)(double, double*) noexcept = s.Op == DoubleOp::Fact ? &FactStep
-                                                 : s.Op == DoubleOp::Sin ? &SinStep
-                                                 : s.Op == DoubleOp::Cos ? &CosStep : &ExpStep;
-      cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(helper)),
+      cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(HelperOf(s.Op))),
                  FuncSignatureT<bool, double, double*>(CallConvId::kHost));
       call->setArg(0, a);
       call->setArg(1, out);
@@ -544,32 +488,11 @@ x86::Xmm Emitter::Call(const DoubleStep& s) {
 
 }  // namespace
 
-bool Supported(DoubleOp Op) {
-  switch (Op) {
-    case DoubleOp::Add: case DoubleOp::Subtract: case DoubleOp::Multiply: case DoubleOp::Divide:
-    case DoubleOp::Power: case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual:
-    case DoubleOp::Less: case DoubleOp::GreaterEqual: case DoubleOp::Greater: case DoubleOp::And:
-    case DoubleOp::Or: case DoubleOp::Xor: case DoubleOp::Min: case DoubleOp::Max: case DoubleOp::Iif:
-    case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Fact: case DoubleOp::Sqr:
-    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
-      return true;
-  }
-  return false;
-}
-
 bool EmitX86(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, Label& RecordsEntry,
              Label& RowsEntry) {
-  ErrorFlag errors;
-  Code.setErrorHandler(&errors);
-  {
-    Emitter emitter(Code, Program);
-    emitter.Function(nullptr);
-    RecordsEntry = emitter.Function(Records);
-    RowsEntry = emitter.Rows();
-    emitter.Finish();  // the emitter detaches from Code when it goes
-  }
-  Code.setErrorHandler(nullptr);
-  return !errors.failed;
+  return EmitEntries<Emitter>(Program, Records, Code, RecordsEntry, RowsEntry);
 }
 
 }  // namespace qv::native
+
+#endif  // x86-64

@@ -1,0 +1,397 @@
+// Each step of the all-double program becomes a few AArch64 floating-point instructions on
+// virtual registers; an input register is loaded from the frame (or built, for a constant read
+// from the records' entry) where a step first reads it. One FCMP sets the flags for a comparison,
+// and FCSEL picks 1.0 or 0.0 (or one of two operands, for MIN, MAX and IIF) by a condition that
+// holds exactly where the program's test does: after FCMP a, b, MI is a < b and GT is a > b, both
+// false when either is NaN, and PL and LE are their negations. So MIN and MAX keep the program's
+// rule (the second operand unless the first is strictly smaller or larger, NaN included), which
+// FMIN and FMAX do not. Every guard is a branch to one exit that returns 0. Rows go one at a time.
+#include "engine/native/NativeEmitter.h"
+
+#if defined(__aarch64__)
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include <asmjit/arm.h>
+#include <asmjit/arm/a64compiler.h>
+
+#include "engine/native/NativeHelpers.h"
+#include "engine/native/NativeSteps.h"
+
+namespace qv::native {
+
+namespace {
+
+using namespace asmjit;
+using arm::CondCode;
+
+class Emitter {
+ public:
+  Emitter(CodeHolder& code, const DoubleProgram& program) : cc_(&code), program_(program) {}
+  // Emits one function: on the frame's inputs, or (Records not null) on the records' values and
+  // the constants. Returns its entry.
+  Label Function(const Variant* const* records);
+  // Emits the row loop over columns (see NativeProgram::RunRows). Returns its entry.
+  Label Rows();
+  // Assembles what was emitted into the code holder.
+  void Finish() { cc_.finalize(); }
+
+ private:
+  arm::Mem Slot(int reg) const { return arm::ptr(frame_, reg * 8); }
+  // A register's value: the virtual register of the step that wrote it last, or its input, loaded
+  // (or built) here and kept for the steps after.
+  a64::Vec Source(int reg);
+  void LoadRecords(const Variant* const* records);
+  // The row loop's parts: a variable's pointer into its column and its step a row (8 bytes, or 0
+  // for a variable that stays on its slot of the frame), set to row First.
+  struct Walker {
+    a64::Gp at, step;
+  };
+  std::vector<Walker> Walkers(const a64::Gp& columns, const a64::Gp& first);
+  // The steps, from the inputs; returns the register of the result.
+  a64::Vec Body();
+  void Begin();  // forgets every register: a new function or a new row
+  a64::Gp Address(uint64_t bits);
+  a64::Vec Constant(double value);
+  a64::Vec Select(const a64::Vec& yes, const a64::Vec& no, CondCode cond);
+  a64::Vec Step(const DoubleStep& s, bool tested);
+  a64::Vec Computed(const DoubleStep& s);
+  a64::Vec Relation(const DoubleStep& s);
+  a64::Vec Logic(const DoubleStep& s);
+  a64::Vec Call(const DoubleStep& s);
+  void TestFinite(const a64::Vec& r);
+  // Sets the flags by comparing Reg with 0.
+  void CompareWithZero(int reg) { cc_.fcmp(Source(reg), zero_); }
+
+  a64::Compiler cc_;
+  const DoubleProgram& program_;
+  bool fromRecords_ = false;
+  a64::Gp frame_;
+  Label decline_;
+  a64::Vec zero_, one_;  // 0.0 and 1.0, made once a function
+  std::array<a64::Vec, DoubleProgram::kMaxRegisters> values_;
+  std::bitset<DoubleProgram::kMaxRegisters> written_;
+};
+
+void Emitter::Begin() {
+  written_.reset();
+  zero_ = cc_.newVecD("zero");
+  cc_.movi(zero_, imm(0));
+  one_ = Constant(1.0);
+}
+
+Label Emitter::Function(const Variant* const* records) {
+  FuncNode* function = cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+  frame_ = cc_.newIntPtr("frame");
+  const a64::Gp value = cc_.newIntPtr("value");
+  function->setArg(0, frame_);
+  function->setArg(1, value);
+  decline_ = cc_.newLabel();
+  fromRecords_ = records != nullptr;
+  Begin();
+  if (records) LoadRecords(records);
+  cc_.str(Body(), arm::ptr(value));
+  const a64::Gp status = cc_.newInt32("status");
+  cc_.mov(status, imm(1));
+  cc_.ret(status);
+
+  cc_.bind(decline_);
+  const a64::Gp declined = cc_.newInt32("declined");
+  cc_.mov(declined, imm(0));
+  cc_.ret(declined);
+  cc_.endFunc();
+  return function->label();
+}
+
+a64::Vec Emitter::Body() {
+  const std::vector<bool> tested = TestedSteps(program_.Steps, program_.Result);
+  for (size_t i = 0; i < program_.Steps.size(); ++i) {
+    const DoubleStep& s = program_.Steps[i];
+    const a64::Vec r = Step(s, tested[i]);
+    values_[s.Target] = r;
+    written_.set(s.Target);
+  }
+  return Source(program_.Result);
+}
+
+// The row loop, one row an iteration; the row that declines ends it, and its index is returned.
+Label Emitter::Rows() {
+  FuncNode* function = cc_.addFunc(
+      FuncSignatureT<size_t, const double* const*, double*, double*, size_t, size_t>(CallConvId::kHost));
+  const a64::Gp columns = cc_.newIntPtr("columns"), out = cc_.newIntPtr("out");
+  const a64::Gp row = cc_.newUIntPtr("row"), last = cc_.newUIntPtr("last");
+  frame_ = cc_.newIntPtr("frame");
+  function->setArg(0, columns);
+  function->setArg(1, frame_);
+  function->setArg(2, out);
+  function->setArg(3, row);
+  function->setArg(4, last);
+  fromRecords_ = false;
+  const std::vector<Walker> walkers = Walkers(columns, row);
+  const a64::Gp at = cc_.newIntPtr("at"), eight = cc_.newIntPtr("eight");
+  cc_.mov(eight, imm(8));
+  cc_.madd(at, row, eight, out);
+  // The constants and 0.0 and 1.0 in registers once for the whole loop.
+  Begin();
+  for (size_t j = 0; j < program_.Constants.size(); ++j) {
+    const size_t reg = program_.Variables + j;
+    values_[reg] = Constant(program_.Constants[j].asDouble());
+  }
+  const Label loop = cc_.newLabel(), exit = cc_.newLabel();
+  cc_.bind(loop);
+  cc_.cmp(row, last);
+  cc_.b_hs(exit);
+  decline_ = exit;
+  written_.reset();
+  for (size_t k = 0; k < walkers.size(); ++k) {
+    values_[k] = cc_.newVecD();
+    cc_.ldr(values_[k], arm::ptr(walkers[k].at));
+    written_.set(k);
+  }
+  for (size_t j = 0; j < program_.Constants.size(); ++j) written_.set(program_.Variables + j);
+  cc_.str(Body(), arm::ptr(at));
+  cc_.add(row, row, imm(1));
+  cc_.add(at, at, imm(8));
+  for (const Walker& w : walkers) cc_.add(w.at, w.at, w.step);
+  cc_.b(loop);
+  cc_.bind(exit);
+  cc_.ret(row);
+  cc_.endFunc();
+  return function->label();
+}
+
+std::vector<Emitter::Walker> Emitter::Walkers(const a64::Gp& columns, const a64::Gp& first) {
+  std::vector<Walker> walkers;
+  for (int k = 0; k < int(program_.Variables); ++k) {
+    const Walker w{cc_.newIntPtr(), cc_.newIntPtr()};
+    const Label column = cc_.newLabel();
+    cc_.ldr(w.at, arm::ptr(columns, k * 8));
+    cc_.mov(w.step, imm(8));
+    cc_.cbnz(w.at, column);
+    cc_.add(w.at, frame_, imm(k * 8));
+    cc_.mov(w.step, imm(0));
+    cc_.bind(column);
+    cc_.madd(w.at, first, w.step, w.at);
+    walkers.push_back(w);
+  }
+  return walkers;
+}
+
+// Each variable's value into a register, declining at the first that does not hold a double.
+void Emitter::LoadRecords(const Variant* const* records) {
+  for (int k = 0; k < int(program_.Variables); ++k) {
+    const a64::Gp record = Address(reinterpret_cast<uintptr_t>(records[k]));
+    const a64::Gp kind = cc_.newUInt32();
+    cc_.ldrb(kind, arm::ptr(record, int32_t(Variant::KindOffset())));
+    cc_.cmp(kind, imm(int(Variant::Kind::Double)));
+    cc_.b_ne(decline_);
+    values_[size_t(k)] = cc_.newVecD();
+    cc_.ldr(values_[size_t(k)], arm::ptr(record, int32_t(Variant::DoubleOffset())));
+    written_.set(size_t(k));
+  }
+}
+
+a64::Vec Emitter::Source(int reg) {
+  if (written_[size_t(reg)]) return values_[size_t(reg)];
+  const bool constant = reg >= int(program_.Variables);
+  a64::Vec r;
+  if (fromRecords_ && constant) {
+    r = Constant(program_.Constants[size_t(reg) - program_.Variables].asDouble());
+  } else {
+    r = cc_.newVecD();
+    cc_.ldr(r, Slot(reg));
+  }
+  values_[size_t(reg)] = r;
+  written_.set(size_t(reg));
+  return r;
+}
+
+// A 64-bit number in a general register, 16 bits an instruction.
+a64::Gp Emitter::Address(uint64_t bits) {
+  const a64::Gp r = cc_.newUInt64();
+  cc_.movz(r, imm(bits & 0xFFFF), imm(0));
+  for (uint32_t shift = 16; shift < 64; shift += 16)
+    if ((bits >> shift) & 0xFFFF) cc_.movk(r, imm((bits >> shift) & 0xFFFF), imm(shift));
+  return r;
+}
+
+a64::Vec Emitter::Constant(double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const a64::Vec r = cc_.newVecD();
+  cc_.fmov(r, Address(bits));
+  return r;
+}
+
+a64::Vec Emitter::Select(const a64::Vec& yes, const a64::Vec& no, CondCode cond) {
+  const a64::Vec r = cc_.newVecD();
+  cc_.fcsel(r, yes, no, imm(cond));
+  return r;
+}
+
+// The result's test: r - r is 0 for a finite r and NaN otherwise, which FCMP reports as
+// unordered (V set).
+void Emitter::TestFinite(const a64::Vec& r) {
+  const a64::Vec t = cc_.newVecD();
+  cc_.fsub(t, r, r);
+  cc_.fcmp(t, t);
+  cc_.b_vs(decline_);
+}
+
+a64::Vec Emitter::Step(const DoubleStep& s, bool tested) {
+  switch (s.Op) {
+    // Results 1.0 or 0.0, never tested.
+    case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual: case DoubleOp::Less:
+    case DoubleOp::GreaterEqual: case DoubleOp::Greater:
+      return Relation(s);
+    case DoubleOp::And: case DoubleOp::Or: case DoubleOp::Xor: case DoubleOp::Not:
+      return Logic(s);
+    case DoubleOp::Sgn: {
+      CompareWithZero(s.A);
+      const a64::Vec positive = Select(one_, zero_, CondCode::kGT);
+      return Select(Constant(-1.0), positive, CondCode::kMI);
+    }
+    case DoubleOp::Power:
+      if (IsSquare(program_, s)) {  // its result is always tested, as the helper would test it
+        const a64::Vec a = Source(s.A), r = cc_.newVecD();
+        cc_.fmul(r, a, a);
+        TestFinite(r);
+        return r;
+      }
+      return Call(s);
+    // The helpers test their results themselves.
+    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos:
+    case DoubleOp::Exp: case DoubleOp::Function:
+      return Call(s);
+    default: break;
+  }
+  const a64::Vec r = Computed(s);
+  if (tested) TestFinite(r);
+  return r;
+}
+
+// The steps whose result may leave the range of a double.
+a64::Vec Emitter::Computed(const DoubleStep& s) {
+  const a64::Vec r = cc_.newVecD();
+  switch (s.Op) {
+    case DoubleOp::Add: cc_.fadd(r, Source(s.A), Source(s.B)); return r;
+    case DoubleOp::Subtract: cc_.fsub(r, Source(s.A), Source(s.B)); return r;
+    case DoubleOp::Multiply: cc_.fmul(r, Source(s.A), Source(s.B)); return r;
+    case DoubleOp::Divide:
+      // Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
+      cc_.fcmp(Source(s.B), zero_);
+      cc_.b_eq(decline_);
+      cc_.b_vs(decline_);
+      cc_.fdiv(r, Source(s.A), Source(s.B));
+      return r;
+    // A tie or a NaN gives the second operand, as in the program.
+    case DoubleOp::Min:
+      cc_.fcmp(Source(s.A), Source(s.B));
+      return Select(Source(s.A), Source(s.B), CondCode::kMI);
+    case DoubleOp::Max:
+      cc_.fcmp(Source(s.A), Source(s.B));
+      return Select(Source(s.A), Source(s.B), CondCode::kGT);
+    case DoubleOp::Iif:
+      CompareWithZero(s.A);
+      return Select(Source(s.B), Source(s.C), CondCode::kGT);
+    case DoubleOp::Negate: cc_.fneg(r, Source(s.A)); return r;
+    case DoubleOp::Sqr:
+      // Declines below zero; a NaN passes here and declines as its NaN root.
+      CompareWithZero(s.A);
+      cc_.b_mi(decline_);
+      cc_.fsqrt(r, Source(s.A));
+      return r;
+    default: return Source(s.A);  // not reached: Supported admits no other step
+  }
+}
+
+// The comparison: below when a < b, above when a > b, equal otherwise (so NaN equals
+// everything), hence <= is "not above" (LE) and >= "not below" (PL).
+a64::Vec Emitter::Relation(const DoubleStep& s) {
+  cc_.fcmp(Source(s.A), Source(s.B));
+  switch (s.Op) {
+    case DoubleOp::Less: return Select(one_, zero_, CondCode::kMI);
+    case DoubleOp::LessEqual: return Select(one_, zero_, CondCode::kLE);
+    case DoubleOp::GreaterEqual: return Select(one_, zero_, CondCode::kPL);
+    case DoubleOp::Greater: return Select(one_, zero_, CondCode::kGT);
+    default: {  // Equal, NotEqual: neither below nor above, or one of them
+      const bool equal = s.Op == DoubleOp::Equal;
+      const a64::Vec below = Select(equal ? zero_ : one_, equal ? one_ : zero_, CondCode::kMI);
+      return Select(equal ? zero_ : one_, below, CondCode::kGT);
+    }
+  }
+}
+
+// A value is true when it is greater than 0 (GT after comparing it with 0).
+a64::Vec Emitter::Logic(const DoubleStep& s) {
+  CompareWithZero(s.A);
+  if (s.Op == DoubleOp::Not) return Select(zero_, one_, CondCode::kGT);
+  const a64::Vec a = Select(one_, zero_, CondCode::kGT);
+  const a64::Vec notA = s.Op == DoubleOp::Xor ? Select(zero_, one_, CondCode::kGT) : a64::Vec();
+  CompareWithZero(s.B);
+  switch (s.Op) {
+    case DoubleOp::And: return Select(a, zero_, CondCode::kGT);
+    case DoubleOp::Or: return Select(one_, a, CondCode::kGT);
+    default: return Select(notA, a, CondCode::kGT);  // Xor
+  }
+}
+
+// A helper call: the result goes through the target's slot in the frame (scratch of the caller's)
+// and the returned status decides.
+a64::Vec Emitter::Call(const DoubleStep& s) {
+  const a64::Gp out = cc_.newIntPtr();
+  cc_.add(out, frame_, imm(s.Target * 8));
+  const a64::Vec a = Source(s.A);
+  const a64::Gp status = cc_.newUInt32();
+  InvokeNode* call = nullptr;
+  switch (s.Op) {
+    case DoubleOp::Power: {
+      const a64::Vec b = Source(s.B);
+      cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(&PowerStep)),
+                 FuncSignatureT<bool, double, double, double*>(CallConvId::kHost));
+      call->setArg(0, a);
+      call->setArg(1, b);
+      call->setArg(2, out);
+      break;
+    }
+    case DoubleOp::Function: {
+      const a64::Gp opcode = cc_.newInt32();
+      cc_.mov(opcode, imm(int32_t(s.Opcode)));
+      cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(&FunctionStep)),
+                 FuncSignatureT<bool, double, int32_t, double*>(CallConvId::kHost));
+      call->setArg(0, a);
+      call->setArg(1, opcode);
+      call->setArg(2, out);
+      break;
+    }
+    default: {
+      cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(HelperOf(s.Op))),
+                 FuncSignatureT<bool, double, double*>(CallConvId::kHost));
+      call->setArg(0, a);
+      call->setArg(1, out);
+      break;
+    }
+  }
+  call->setRet(0, status);
+  // A bool comes back in the low byte; the bits above it are not defined.
+  cc_.tst(status, imm(0xFF));
+  cc_.b_eq(decline_);
+  const a64::Vec r = cc_.newVecD();
+  cc_.ldr(r, Slot(s.Target));
+  return r;
+}
+
+}  // namespace
+
+bool EmitA64(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, Label& RecordsEntry,
+             Label& RowsEntry) {
+  return EmitEntries<Emitter>(Program, Records, Code, RecordsEntry, RowsEntry);
+}
+
+}  // namespace qv::native
+
+#endif  // AArch64

@@ -1,0 +1,73 @@
+#include "engine/native/NativeSteps.h"
+
+#include <array>
+
+#include "engine/native/NativeHelpers.h"
+
+namespace qv::native {
+
+bool Supported(DoubleOp Op) {
+  switch (Op) {
+    case DoubleOp::Add: case DoubleOp::Subtract: case DoubleOp::Multiply: case DoubleOp::Divide:
+    case DoubleOp::Power: case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual:
+    case DoubleOp::Less: case DoubleOp::GreaterEqual: case DoubleOp::Greater: case DoubleOp::And:
+    case DoubleOp::Or: case DoubleOp::Xor: case DoubleOp::Min: case DoubleOp::Max: case DoubleOp::Iif:
+    case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Fact: case DoubleOp::Sqr:
+    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
+      return true;
+  }
+  return false;
+}
+
+int Operands(DoubleOp Op) {
+  switch (Op) {
+    case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Fact: case DoubleOp::Sqr:
+    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
+      return 1;
+    case DoubleOp::Iif: return 3;
+    default: return 2;
+  }
+}
+
+std::vector<bool> TestedSteps(const std::vector<DoubleStep>& Steps, int Result) {
+  std::vector<bool> tested(Steps.size(), false), read(Steps.size(), false);
+  std::array<int, DoubleProgram::kMaxRegisters> writer;
+  writer.fill(-1);
+  const auto use = [&](int reg, bool propagates) {
+    const int w = writer[size_t(reg)];
+    if (w < 0) return;
+    read[size_t(w)] = true;
+    if (!propagates) tested[size_t(w)] = true;
+  };
+  for (size_t i = 0; i < Steps.size(); ++i) {
+    const DoubleStep& s = Steps[i];
+    const DoubleOp op = s.Op;
+    const bool arithmetic = op == DoubleOp::Add || op == DoubleOp::Subtract || op == DoubleOp::Multiply;
+    const int operands = Operands(op);
+    use(s.A, arithmetic || op == DoubleOp::Divide || op == DoubleOp::Negate);
+    if (operands > 1) use(s.B, arithmetic);
+    if (operands > 2) use(s.C, false);
+    writer[s.Target] = int(i);
+  }
+  use(Result, false);
+  for (size_t i = 0; i < Steps.size(); ++i)
+    if (!read[i]) tested[i] = true;
+  return tested;
+}
+
+OneOperandHelper HelperOf(DoubleOp Op) {
+  switch (Op) {
+    case DoubleOp::Fact: return &FactStep;
+    case DoubleOp::Sin: return &SinStep;
+    case DoubleOp::Cos: return &CosStep;
+    default: return &ExpStep;
+  }
+}
+
+bool IsSquare(const DoubleProgram& Program, const DoubleStep& S) {
+  const int exponent = int(S.B) - int(Program.Variables);
+  return S.Op == DoubleOp::Power && exponent >= 0 && size_t(exponent) < Program.Constants.size() &&
+         Program.Constants[size_t(exponent)].asDouble() == 2.0;
+}
+
+}  // namespace qv::native
