@@ -25,4 +25,5 @@ ctest --test-dir build --output-on-failure
 cmake -S . -B build-no-native -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_NATIVE=OFF -DQV_BUILD_TESTS=ON
 cmake --build build-no-native
 ctest --test-dir build-no-native --output-on-failure -E '^python[.]pip_install$'
+bash tools/test-aarch64.sh  # the native tier's AArch64 code, cross-compiled, under qemu
 bash tools/reliability.sh  # sanitizer builds, the thread test under TSan, a minute of each fuzz target
