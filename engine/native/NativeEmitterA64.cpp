@@ -72,7 +72,7 @@ class Emitter {
   bool fromRecords_ = false;
   a64::Gp frame_;
   Label decline_;
-  a64::Vec zero_, one_;  // 0.0 and 1.0, made once a function
+  a64::Vec zero_, one_, minusOne_;  // 0.0, 1.0 and (for SGN) -1.0, made once a function
   std::array<a64::Vec, DoubleProgram::kMaxRegisters> values_;
   std::bitset<DoubleProgram::kMaxRegisters> written_;
 };
@@ -82,6 +82,12 @@ void Emitter::Begin() {
   zero_ = cc_.newVecD("zero");
   cc_.movi(zero_, imm(0));
   one_ = Constant(1.0);
+  // -1.0 for SGN, built once here rather than at each use (in the row loop, once a row).
+  for (const DoubleStep& s : program_.Steps)
+    if (s.Op == DoubleOp::Sgn) {
+      minusOne_ = Constant(-1.0);
+      break;
+    }
 }
 
 Label Emitter::Function(const Variant* const* records) {
@@ -253,7 +259,7 @@ a64::Vec Emitter::Step(const DoubleStep& s, bool tested) {
     case DoubleOp::Sgn: {
       CompareWithZero(s.A);
       const a64::Vec positive = Select(one_, zero_, CondCode::kGT);
-      return Select(Constant(-1.0), positive, CondCode::kMI);
+      return Select(minusOne_, positive, CondCode::kMI);
     }
     case DoubleOp::Power:
       if (IsSquare(program_, s)) {  // its result is always tested, as the helper would test it
