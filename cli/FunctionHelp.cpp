@@ -1,64 +1,91 @@
 #include "cli/FunctionHelp.h"
 
 #include <array>
+#include <string>
 
 #include "cli/Names.h"
+#include "engine/compile/OpcodeTable.h"
 
 namespace {
 
-constexpr std::array<FunctionHelp, 38> kFunctions = {{
-    {"PI", "PI", "3.14159265358979 (PI and PI() alike)", ""},
-    {"DEG", "DEG", "pi/180, the radians in a degree: SIN(30 * DEG) is 0.5", "radians"},
-    {"ABS", "ABS(x)", "absolute value", "fabs"},
-    {"INT", "INT(x)", "largest whole number not above x: INT(-2.5) is -3", "floor"},
-    {"FIX", "FIX(x)", "x without its fraction, toward zero: FIX(-2.5) is -2", "trunc"},
-    {"SGN", "SGN(x)", "-1, 0 or 1 by the sign of x", "sign signum"},
-    {"RND", "RND(x)", "x times a random number from 0 up to but excluding 1", "rand random"},
-    {"SQR", "SQR(x)", "square root, x >= 0", "sqrt"},
-    {"LOG", "LOG(x)", "base-10 logarithm, x > 0", "log10"},
-    {"LN", "LN(x)", "natural logarithm, x > 0", ""},
-    {"EXP", "EXP(x)", "e to the power x", ""},
-    {"SIN", "SIN(x)", "sine of x radians", ""},
-    {"ASIN", "ASIN(x)", "arcsine in radians, -1 <= x <= 1", "arcsin"},
-    {"COS", "COS(x)", "cosine of x radians", ""},
-    {"ACOS", "ACOS(x)", "arccosine in radians, -1 <= x <= 1", "arccos"},
-    {"TAN", "TAN(x)", "tangent of x radians", ""},
-    {"ATN", "ATN(x)", "arctangent in radians, between -pi/2 and pi/2", "atan arctan"},
-    {"SINH", "SINH(x)", "hyperbolic sine", ""},
-    {"COSH", "COSH(x)", "hyperbolic cosine", ""},
-    {"TANH", "TANH(x)", "hyperbolic tangent", ""},
-    {"ASINH", "ASINH(x)", "inverse hyperbolic sine", "arsinh"},
-    {"ACOSH", "ACOSH(x)", "inverse hyperbolic cosine, x >= 1", "arcosh"},
-    {"ATANH", "ATANH(x)", "inverse hyperbolic tangent, -1 < x < 1", "artanh"},
-    {"FACT", "FACT(x)", "factorial of x rounded, 0 <= x <= 169", "factorial"},
-    {"MIN", "MIN(a, b)", "the smaller of a and b (on a tie, b)", ""},
-    {"MAX", "MAX(a, b)", "the larger of a and b (on a tie, b)", ""},
-    {"NCR", "NCR(n, r)", "combinations: ways to choose r of n", "binomial choose comb"},
-    {"NPR", "NPR(n, r)", "permutations: ordered ways to choose r of n", "perm"},
-    {"IIF", "IIF(c, a, b)", "a when c is true (above 0), else b; both are evaluated", "if"},
-    {"ARRAY", "ARRAY(a, b, c)", "a reserved name with no action of its own: gives c", ""},
-    {"LEN", "LEN(s)", "number of characters of s (LEN(1/4) is 4, the length of 0.25)", "length strlen"},
-    {"ASC", "ASC(s)", "code of the first character of s", "ord code"},
-    {"SPACE", "SPACE(n)", "n blanks", "spaces"},
-    {"STRING", "STRING(n, c)", "n copies of character c (a text, or a character code)", "repeat"},
-    {"LEFT", "LEFT(s, n)", "the first n characters of s", ""},
-    {"RIGHT", "RIGHT(s, n)", "the last n characters of s", ""},
-    {"MID", "MID(s, start, length)", "length characters of s from position start (from 1)", "substr substring"},
-    {"INSTR", "INSTR(start, s, t)", "position of t in s at or after start, ignoring case; 0 if absent", "find index indexof"},
+// A built-in function by its opcode: the engine's table gives its name and its line of help.
+struct Usage {
+  qv::Opcode op;
+  std::string_view usage;    // SQR(x)
+  std::string_view aliases;  // blank-separated, lower case: "sqrt"
+};
+
+constexpr std::array<Usage, 38> kUsages = {{
+    {qv::OpPi, "PI", ""},
+    {qv::OpDeg, "DEG", "radians"},
+    {qv::OpAbs, "ABS(x)", "fabs"},
+    {qv::OpInt, "INT(x)", "floor"},
+    {qv::OpFix, "FIX(x)", "trunc"},
+    {qv::OpSgn, "SGN(x)", "sign signum"},
+    {qv::OpRnd, "RND(x)", "rand random"},
+    {qv::OpSqr, "SQR(x)", "sqrt"},
+    {qv::OpLog, "LOG(x)", "log10"},
+    {qv::OpLn, "LN(x)", ""},
+    {qv::OpExp, "EXP(x)", ""},
+    {qv::OpSin, "SIN(x)", ""},
+    {qv::OpAsin, "ASIN(x)", "arcsin"},
+    {qv::OpCos, "COS(x)", ""},
+    {qv::OpAcos, "ACOS(x)", "arccos"},
+    {qv::OpTan, "TAN(x)", ""},
+    {qv::OpAtn, "ATN(x)", "atan arctan"},
+    {qv::OpSinh, "SINH(x)", ""},
+    {qv::OpCosh, "COSH(x)", ""},
+    {qv::OpTanh, "TANH(x)", ""},
+    {qv::OpAsinh, "ASINH(x)", "arsinh"},
+    {qv::OpAcosh, "ACOSH(x)", "arcosh"},
+    {qv::OpAtanh, "ATANH(x)", "artanh"},
+    {qv::OpFact, "FACT(x)", "factorial"},
+    {qv::OpMin, "MIN(a, b)", ""},
+    {qv::OpMax, "MAX(a, b)", ""},
+    {qv::OpNcr, "NCR(n, r)", "binomial choose comb"},
+    {qv::OpNpr, "NPR(n, r)", "perm"},
+    {qv::OpIif, "IIF(c, a, b)", "if"},
+    {qv::OpArray, "ARRAY(a, b, c)", ""},
+    {qv::OpLen, "LEN(s)", "length strlen"},
+    {qv::OpAsc, "ASC(s)", "ord code"},
+    {qv::OpSpace, "SPACE(n)", "spaces"},
+    {qv::OpString, "STRING(n, c)", "repeat"},
+    {qv::OpLeft, "LEFT(s, n)", ""},
+    {qv::OpRight, "RIGHT(s, n)", ""},
+    {qv::OpMid, "MID(s, start, length)", "substr substring"},
+    {qv::OpInstr, "INSTR(start, s, t)", "find index indexof"},
 }};
+
+// The rows with the engine's names (ASCII, kept here as narrow text) and help lines.
+struct Table {
+  std::array<std::string, kUsages.size()> names;
+  std::array<FunctionHelp, kUsages.size()> rows;
+  Table() {
+    for (size_t k = 0; k < kUsages.size(); ++k) {
+      const qv::OpcodeRow& row = qv::kOpcodeRows[size_t(kUsages[k].op)];
+      names[k].assign(row.name.begin(), row.name.end());
+      rows[k] = {names[k], kUsages[k].usage, row.help, kUsages[k].aliases};
+    }
+  }
+};
+
+const std::array<FunctionHelp, kUsages.size()>& Rows() {
+  static const Table table;
+  return table.rows;
+}
 
 }  // namespace
 
-std::span<const FunctionHelp> BuiltinFunctions() { return kFunctions; }
+std::span<const FunctionHelp> BuiltinFunctions() { return Rows(); }
 
 const FunctionHelp* FindBuiltin(std::string_view name) {
-  for (const FunctionHelp& row : kFunctions)
+  for (const FunctionHelp& row : Rows())
     if (SameName(row.name, name)) return &row;
   return nullptr;
 }
 
 const FunctionHelp* FindAlias(std::string_view name) {
-  for (const FunctionHelp& row : kFunctions)
+  for (const FunctionHelp& row : Rows())
     for (std::string_view alias : Words(row.aliases))
       if (SameName(alias, name)) return &row;
   return nullptr;

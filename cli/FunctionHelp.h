@@ -1,5 +1,5 @@
-// The built-in functions as the calculator explains them: one row each, with its call form, one
-// line of help and the names other languages give it (searched when a name is not known). The
+// The built-in functions as the calculator explains them: one row each, with its call form, its
+// line of help (the engine's opcode table holds it) and the names other languages give it (searched when a name is not known). The
 // rows drive ":help NAME", the list in ":help", Tab completion and the suggestions for unknown
 // functions.
 #pragma once
@@ -10,7 +10,7 @@
 struct FunctionHelp {
   std::string_view name;     // as the engine spells it: upper case
   std::string_view usage;    // SQR(x)
-  std::string_view help;     // one line
+  std::string_view help;     // one line, from the opcode table
   std::string_view aliases;  // blank-separated, lower case: "sqrt"
 };
 
