@@ -23,7 +23,8 @@
  * through qvcalc_error_code and its companions, as with the control. While an error is recorded
  * the engine refuses to evaluate anything (qvcalc_value then returns 0) until the error is
  * cleared with qvcalc_clear_error or by the next compilation; qvcalc_evaluate clears it first and
- * returns the code of its own evaluation. With the evaluation trap on (the state at creation) a
+ * returns the code of its own evaluation. An expression whose compilation failed is never run:
+ * evaluating it, also after the error was cleared, records its compilation's failure again. With the evaluation trap on (the state at creation) a
  * failing step of arithmetic, such as SQR(-4), leaves the value it started from and records
  * nothing; qvcalc_set_evaluation_trap(calc, 0) makes such failures recorded errors. Failures of
  * the other members are reported to the callbacks connected with qvcalc_advise, and the member
@@ -111,6 +112,31 @@ QVCALC_API void qvcalc_seed_random(qvcalc* calc, uint64_t seed);
  * error and ends that evaluation instead of being passed over. */
 QVCALC_API int qvcalc_evaluation_trap(qvcalc* calc);
 QVCALC_API void qvcalc_set_evaluation_trap(qvcalc* calc, int on);
+
+/* The strict profile: 1 when on, 0 when off (the state at creation, the control's own rules).
+ * Strict turns the evaluation trap off and adds the rules that keep a mistake from passing for a
+ * number:
+ *   - a name that is not a variable fails its compilation with error 3, "Undefined variable: Pirce
+ *     (did you mean Price?)", instead of becoming a variable that reads 0: set every variable
+ *     (qvcalc_set_variable, qvcalc_bind_variable) before compiling the expressions that read it;
+ *   - a variable, column value or array element that is NaN or infinite fails the evaluation or
+ *     the row with error 13, "X is not a number" or "X is infinite";
+ *   - a failing step (SQR(-4), an overflow, a user function's own failure) fails the evaluation,
+ *     the function's failure named " in User Function 'G'";
+ *   - a definition that fails leaves no function behind, and a definition of a name already
+ *     defined replaces that function.
+ * Hosts that start fresh are advised to turn it on right after qvcalc_create:
+ *     qvcalc* calc = qvcalc_create();
+ *     qvcalc_set_strict(calc, 1);
+ * qvcalc_strict gives 0 for NULL. */
+QVCALC_API int qvcalc_strict(const qvcalc* calc);
+QVCALC_API void qvcalc_set_strict(qvcalc* calc, int on);
+
+/* Removes the user function name (compared without regard to case); the functions defined after
+ * it keep their order. Expressions compiled earlier that call a user function are compiled again,
+ * so one that called it now fails with error 2, "Unknown function". Returns 1 when a function was
+ * removed, 0 when none has that name (or for NULL). */
+QVCALC_API int qvcalc_undefine_user_func(qvcalc* calc, const char* name);
 
 /* A copy of text that the caller owns and frees with qvcalc_free; NULL for NULL or when memory is
  * exhausted. qvcalc_free(NULL) does nothing. */
