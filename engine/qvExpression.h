@@ -111,8 +111,10 @@ class qvExpression {
   bool ReservedName(const std::u16string& Name, const std::u16string& Prefix);
   void ResetUserFuncs();
   // Removes the user function Name (false when there is none); the functions after it move down
-  // a slot. Expressions compiled earlier that call a user function are compiled again under their
-  // own indices, so that one that called the removed function now fails with "Unknown function".
+  // a slot. Expressions compiled earlier that call a user function (or failed to compile) are
+  // compiled again under their own indices, so that one that called the removed function now
+  // fails with "Unknown function". Under the strict profile a definition that replaces a function
+  // does the same.
   bool UndefineUserFunc(std::u16string_view Name);
 
   // ---- expression store and resets (engine/stores/ExpressionStore.cpp) ----

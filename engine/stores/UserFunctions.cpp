@@ -121,8 +121,9 @@ ErrorState Engine::RebuildUserFuncs(const std::vector<std::u16string>& Texts, in
   return watched;
 }
 
-// Compiled code names a user function by its slot; the expressions that call one are compiled
-// again from their texts, under the same indices, against the functions as they now are.
+// Compiled code names a user function by its slot; the expressions that call one, and those
+// that failed to compile (perhaps for want of a function), are compiled again from their texts,
+// under the same indices, against the functions as they now are.
 void Engine::RecompileCallers() {
   const ErrorState kept = errors_;
   const int32_t current = currentExpression_;
@@ -132,7 +133,7 @@ void Engine::RecompileCallers() {
     bool calls = false;
     for (int32_t k = 1; k <= count && !calls; ++k)
       calls = OpcodeTable::Kind(record.Opcodes[size_t(k)]) == OpKind::UserFunction;
-    if (!calls || record.Text.empty()) continue;
+    if ((!calls && !record.Failure) || record.Text.empty()) continue;
     currentExpression_ = int32_t(i);
     CompileExpression();
   }
