@@ -170,6 +170,7 @@ TEST(Strict, ArrayBoundsTheStoreCannotHoldAreRefused) {
       {"P(32768)", u"an upper bound is a whole number from 0 to 32767, not '32768'"},
       {"N(-1)", u"an upper bound is a whole number from 0 to 32767, not '-1'"},
       {"Q(2.5)", u"an upper bound is a whole number from 0 to 32767, not '2.5'"},
+      {"W(12345678901234)", u"an upper bound is a whole number from 0 to 32767, not '12345678901234'"},
       {"S(3", u"S: ')' expected after the bounds of the array"},
       {"(3)", u"an array needs a name before its bounds"},
   };

@@ -81,7 +81,10 @@ bool Engine::BoundsRefused(std::u16string_view Name, std::u16string_view Rest) {
     const std::u16string_view bound = TrimSpaces(list.substr(0, comma));
     int32_t value = 0;
     bool whole = !bound.empty() && bound.size() <= 5;
-    for (char16_t c : bound) whole = whole && c >= u'0' && c <= u'9', value = value * 10 + (c - u'0');
+    for (char16_t c : bound) {
+      whole = whole && c >= u'0' && c <= u'9';
+      if (whole) value = value * 10 + (c - u'0');  // five digits at most: no overflow
+    }
     if (!whole || value > kMaxBound)
       return errors_.Set(12, std::u16string(msg::kBoundLimit).append(bound).append(u"'")), true;
     if (comma == std::u16string_view::npos) break;
