@@ -4,6 +4,9 @@
  * variables for fast loops and an evaluation that starts from a clear error state.
  *
  * Handles: a qvcalc handle is opaque; make it with qvcalc_create and end it with qvcalc_destroy.
+ * A new handle keeps the control's compatible rules (a misspelt name becomes a variable holding 0,
+ * SQR(-4) passes unrecorded); qvcalc_set_strict(calc, 1) chooses the strict profile, which makes
+ * such mistakes errors and which new hosts should turn on first (see qvcalc_set_strict).
  *
  * Threads: a handle is not thread-safe. Calls on one handle (and on the variable handles bound
  * from it) must not overlap; one thread at a time may use it, and it may pass from thread to

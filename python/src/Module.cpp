@@ -50,7 +50,8 @@ serves one call at a time.)")
 Evaluates expression index once a row, each variable named by a column holding that row's value.
 Columns are one-dimensional arrays (or pandas Series) of equal length, given as keywords or as
 data=, a DataFrame or dict whose columns are taken by name (a keyword wins over a data column of
-the same name). Returns a float64 array, failed rows NaN; with status=True also an int32 array of
+the same name). Under the strict profile a keyword column that the expression does not read is a
+ValueError, and a NaN or infinite input fails its row (code 13). Returns a float64 array, failed rows NaN; with status=True also an int32 array of
 the rows' error codes (0 = none). threads=0 takes one thread a core.)")
       .def(py::pickle([](Engine& engine) { return engine.State(); },
                       [](const py::tuple& state) {
