@@ -187,8 +187,9 @@ QVCALC_API void qvcalc_release_variable(qvcalc_variable* variable);
  * keep their values. out[r] receives the row's value as a number (a text that reads as a number
  * gives that number; a failed row gives NaN), status[r], when status is not NULL, the error code
  * that evaluating the row alone would have recorded (0 for none; 13 for a text that is no
- * number). Index 0 is the last expression compiled; an index that names no expression, or an
- * error recorded before the call, gives every row that code (9, or the recorded one). threads
+ * number). Index 0 is the last expression compiled; an index that names no expression, one whose
+ * compilation failed, or an error recorded before the call, gives every row that code (9, the
+ * compilation's, or the recorded one). threads
  * splits the rows over that many threads (0: one per core); results do not depend on it. The
  * handle's error state and variables are as before the call. Returns the number of rows whose
  * status is 0; 0 for a NULL handle or arrays. */
