@@ -50,9 +50,10 @@ def columns(rows):
 def runners(data, text, ne_text, numpy_function):
     """The three evaluations of one case as functions of no argument."""
     engine = qvcalc.Engine()
+    qvcalc.declare(engine, data)
     index = engine.compile(text)
     return [
-        lambda: engine.evaluate(index, threads=1, **data),
+        lambda: engine.evaluate(index, threads=1, data=data),
         lambda: numexpr.evaluate(ne_text, local_dict=data),
         lambda: numpy_function(**data),
     ]

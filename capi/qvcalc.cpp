@@ -276,6 +276,22 @@ void qvcalc_set_evaluation_trap(qvcalc* calc, int on) {
   });
 }
 
+int qvcalc_strict(const qvcalc* calc) {
+  return calc && calc->control.Strict() ? 1 : 0;
+}
+
+void qvcalc_set_strict(qvcalc* calc, int on) {
+  OnHandle(calc, 0, [&] {
+    calc->control.SetStrict(on != 0);
+    return 0;
+  });
+}
+
+int qvcalc_undefine_user_func(qvcalc* calc, const char* name) {
+  if (!name) return 0;
+  return OnHandle(calc, 0, [&] { return calc->control.UndefineUserFunc(Incoming(name)) ? 1 : 0; });
+}
+
 char* qvcalc_copy(const char* text) {
   if (!text) return nullptr;
   const size_t size = std::strlen(text) + 1;

@@ -4,6 +4,9 @@
  * variables for fast loops and an evaluation that starts from a clear error state.
  *
  * Handles: a qvcalc handle is opaque; make it with qvcalc_create and end it with qvcalc_destroy.
+ * A new handle keeps the control's compatible rules (a misspelt name becomes a variable holding 0,
+ * SQR(-4) passes unrecorded); qvcalc_set_strict(calc, 1) chooses the strict profile, which makes
+ * such mistakes errors and which new hosts should turn on first (see qvcalc_set_strict).
  *
  * Threads: a handle is not thread-safe. Calls on one handle (and on the variable handles bound
  * from it) must not overlap; one thread at a time may use it, and it may pass from thread to
@@ -23,7 +26,8 @@
  * through qvcalc_error_code and its companions, as with the control. While an error is recorded
  * the engine refuses to evaluate anything (qvcalc_value then returns 0) until the error is
  * cleared with qvcalc_clear_error or by the next compilation; qvcalc_evaluate clears it first and
- * returns the code of its own evaluation. With the evaluation trap on (the state at creation) a
+ * returns the code of its own evaluation. An expression whose compilation failed is never run:
+ * evaluating it, also after the error was cleared, records its compilation's failure again. With the evaluation trap on (the state at creation) a
  * failing step of arithmetic, such as SQR(-4), leaves the value it started from and records
  * nothing; qvcalc_set_evaluation_trap(calc, 0) makes such failures recorded errors. Failures of
  * the other members are reported to the callbacks connected with qvcalc_advise, and the member
@@ -112,6 +116,31 @@ QVCALC_API void qvcalc_seed_random(qvcalc* calc, uint64_t seed);
 QVCALC_API int qvcalc_evaluation_trap(qvcalc* calc);
 QVCALC_API void qvcalc_set_evaluation_trap(qvcalc* calc, int on);
 
+/* The strict profile: 1 when on, 0 when off (the state at creation, the control's own rules).
+ * Strict turns the evaluation trap off and adds the rules that keep a mistake from passing for a
+ * number:
+ *   - a name that is not a variable fails its compilation with error 3, "Undefined variable: Pirce
+ *     (did you mean Price?)", instead of becoming a variable that reads 0: set every variable
+ *     (qvcalc_set_variable, qvcalc_bind_variable) before compiling the expressions that read it;
+ *   - a variable, column value or array element that is NaN or infinite fails the evaluation or
+ *     the row with error 13, "X is not a number" or "X is infinite";
+ *   - a failing step (SQR(-4), an overflow, a user function's own failure) fails the evaluation,
+ *     the function's failure named " in User Function 'G'";
+ *   - a definition that fails leaves no function behind, and a definition of a name already
+ *     defined replaces that function.
+ * Hosts that start fresh are advised to turn it on right after qvcalc_create:
+ *     qvcalc* calc = qvcalc_create();
+ *     qvcalc_set_strict(calc, 1);
+ * qvcalc_strict gives 0 for NULL. */
+QVCALC_API int qvcalc_strict(const qvcalc* calc);
+QVCALC_API void qvcalc_set_strict(qvcalc* calc, int on);
+
+/* Removes the user function name (compared without regard to case); the functions defined after
+ * it keep their order. Expressions compiled earlier that call a user function are compiled again,
+ * so one that called it now fails with error 2, "Unknown function". Returns 1 when a function was
+ * removed, 0 when none has that name (or for NULL). */
+QVCALC_API int qvcalc_undefine_user_func(qvcalc* calc, const char* name);
+
 /* A copy of text that the caller owns and frees with qvcalc_free; NULL for NULL or when memory is
  * exhausted. qvcalc_free(NULL) does nothing. */
 QVCALC_API char* qvcalc_copy(const char* text);
@@ -158,8 +187,9 @@ QVCALC_API void qvcalc_release_variable(qvcalc_variable* variable);
  * keep their values. out[r] receives the row's value as a number (a text that reads as a number
  * gives that number; a failed row gives NaN), status[r], when status is not NULL, the error code
  * that evaluating the row alone would have recorded (0 for none; 13 for a text that is no
- * number). Index 0 is the last expression compiled; an index that names no expression, or an
- * error recorded before the call, gives every row that code (9, or the recorded one). threads
+ * number). Index 0 is the last expression compiled; an index that names no expression, one whose
+ * compilation failed, or an error recorded before the call, gives every row that code (9, the
+ * compilation's, or the recorded one). threads
  * splits the rows over that many threads (0: one per core); results do not depend on it. The
  * handle's error state and variables are as before the call. Returns the number of rows whose
  * status is 0; 0 for a NULL handle or arrays. */

@@ -1,7 +1,6 @@
 // Arrays in a session: ":array A(3, 4)" defines one, with bounds that the engine can hold, and
 // ":let A(i, j) = EXPR" sets an element, with indices inside the bounds.
 #include <array>
-#include <charconv>
 #include <string>
 
 #include "cli/FunctionHelp.h"
@@ -12,7 +11,6 @@
 namespace {
 
 constexpr int kMaxDims = 4;
-constexpr int32_t kMaxBound = 32767;
 
 // The parts of text between the separators c that stand outside brackets and quotes.
 std::vector<std::string_view> SplitOutside(std::string_view text, char c) {
@@ -25,16 +23,10 @@ std::vector<std::string_view> SplitOutside(std::string_view text, char c) {
   }
 }
 
-bool ReadBound(std::string_view text, int32_t& bound) {
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), bound);
-  return ec == std::errc() && end == text.data() + text.size() && !text.empty() && bound >= 0 &&
-         bound <= kMaxBound;
-}
-
 }  // namespace
 
-// The engine would read a bound it cannot hold as 0 (32768) or give the array no storage (-1);
-// such definitions are refused here instead.
+// The engine's strict profile refuses bounds it cannot hold (32768, -1); the session also wants
+// a name that expressions can use, and not a function's.
 bool Session::DefineArray(std::string_view definition) {
   definition = Trim(definition.substr(0, definition.find('\'')));  // the engine's comment rule
   const size_t open = definition.find('(');
@@ -46,18 +38,6 @@ bool Session::DefineArray(std::string_view definition) {
   if (FindBuiltin(name) || FunctionIndex(FromUtf8(name)) >= 0) {
     Problem(std::string(name) + " is a function");
     return false;
-  }
-  const std::vector<std::string_view> bounds =
-      SplitOutside(definition.substr(open + 1, definition.size() - open - 2), ',');
-  if (bounds.size() > size_t(kMaxDims)) {
-    Problem("an array has 1 to 4 dimensions");
-    return false;
-  }
-  for (std::string_view text : bounds) {
-    if (int32_t bound = 0; !ReadBound(text, bound)) {
-      Problem("an upper bound is a whole number from 0 to 32767, not '" + std::string(text) + "'");
-      return false;
-    }
   }
   std::u16string text = FromUtf8(definition);
   engine_.ClearError();

@@ -66,7 +66,7 @@ bool Session::ListVariables(std::string_view) {
 }
 
 bool Session::ListFunctions(std::string_view) {
-  for (const std::u16string& definition : definitions_) Out() << ToUtf8(definition) << '\n';
+  for (const std::u16string& definition : Definitions()) Out() << ToUtf8(definition) << '\n';
   return true;
 }
 
@@ -85,7 +85,6 @@ bool Session::ShowListing(std::string_view expression) {
 
 bool Session::Reset(std::string_view) {
   engine_.Reset();
-  definitions_.clear();
   return true;
 }
 
@@ -111,7 +110,7 @@ bool Session::Help(std::string_view name) {
   if (const FunctionHelp* row = FindBuiltin(name)) {
     Out() << row->usage << ": " << row->help << '\n';
   } else if (int index = FunctionIndex(FromUtf8(name)); index >= 0) {
-    Out() << ToUtf8(definitions_[size_t(index)]) << ": a function of yours\n";
+    Out() << ToUtf8(Definitions()[size_t(index)]) << ": a function of yours\n";
   } else if (const Session::Command* command = FindCommand(word)) {
     Out() << command->word << ' ' << command->usage << ": " << command->help << '\n';
   } else if (const FunctionHelp* alias = FindAlias(name)) {

@@ -54,7 +54,6 @@ std::vector<std::string> BuiltinNames() {
 
 std::string Hint(int32_t Code, std::u16string_view Description, std::u16string_view Text,
                  int32_t Position, const KnownNames& Known) {
-  if (Code == 3) return Nearest(NamedIn(Description), Joined({&Known.variables, &Known.arrays}));
   if (Code == 2) {
     const std::string name = NamedIn(Description);
     if (const FunctionHelp* row = FindAlias(name)) return std::string(row->name);

@@ -1,5 +1,5 @@
-// "Did you mean" hints for the engine's errors: the nearest known name to an undefined variable
-// or an unknown function (or the built-in that another language's name stands for, sqrt for
+// "Did you mean" hints for the engine's errors (which suggest a name for an undefined variable
+// themselves): the nearest known name to an unknown function (or the built-in that another language's name stands for, sqrt for
 // SQR), and the operator of this language for one of another (!= for <>).
 #pragma once
 

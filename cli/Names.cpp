@@ -2,34 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <numeric>
 
 #include "engine/Utf8.h"
+#include "engine/compile/NearestName.h"
 #include "engine/Variant.h"
-
-namespace {
-
-// Edits between a and b: insertions, deletions, substitutions and swaps of neighbours.
-size_t Distance(std::u16string_view a, std::u16string_view b) {
-  std::vector<size_t> before(b.size() + 1), previous(b.size() + 1), current(b.size() + 1);
-  std::iota(previous.begin(), previous.end(), size_t(0));
-  for (size_t i = 1; i <= a.size(); ++i) {
-    current[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
-      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
-      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-        current[j] = std::min(current[j], before[j - 2] + 1);
-    }
-    std::swap(before, previous);
-    std::swap(previous, current);
-  }
-  return previous[b.size()];
-}
-
-size_t Allowed(size_t length) { return length >= 6 ? 2 : length >= 3 ? 1 : 0; }
-
-}  // namespace
 
 std::string_view Trim(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t\r\n");
@@ -86,16 +62,7 @@ bool SplitAssignment(std::string_view text, Assignment& out) {
 }
 
 std::string Nearest(std::string_view typed, const std::vector<std::string>& known) {
-  const std::u16string upper = qv::UpperCase(FromUtf8(typed));
-  const size_t allowed = Allowed(upper.size());
-  std::string best;
-  size_t bestDistance = allowed + 1;
-  for (const std::string& name : known) {
-    const size_t d = Distance(upper, qv::UpperCase(FromUtf8(name)));
-    if (d > 0 && d < bestDistance) {
-      best = name;
-      bestDistance = d;
-    }
-  }
-  return best;
+  std::vector<std::u16string> names;
+  for (const std::string& name : known) names.push_back(FromUtf8(name));
+  return ToUtf8(qv::NearestName(FromUtf8(typed), names));
 }

@@ -27,7 +27,6 @@ struct Assignment {
 };
 bool SplitAssignment(std::string_view text, Assignment& out);
 
-// The name of known closest to typed, when it is close enough to be a likely slip (one edit for
-// names of three to five characters, two for longer ones; a swap of neighbours is one edit);
-// empty otherwise. Case is ignored; the first of equally close names wins.
+// The name of known closest to typed, as the engine suggests names (engine/compile/NearestName.h);
+// empty when none is close enough.
 std::string Nearest(std::string_view typed, const std::vector<std::string>& known);

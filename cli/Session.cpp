@@ -16,12 +16,12 @@ constexpr int32_t kMaxStoredExpressions = 32000;
 
 }  // namespace
 
-// Strict unless lenient: a failing step of an evaluation is an error, and a name is a variable
-// only once it has been given a value.
+// The engine's strict profile unless lenient: a failing step of an evaluation is an error, a
+// name is a variable only once it has been given a value, and an input that is no finite number
+// fails what reads it.
 Session::Session(std::ostream& out, std::ostream& err, const SessionSettings& settings)
     : out_(out), err_(err), settings_(settings) {
-  engine_.SetEvaluationTrap(settings.lenient);
-  engine_.SetCreateVariables(settings.lenient);
+  engine_.SetStrict(!settings.lenient);
 }
 
 bool Session::TakePrinted() { return std::exchange(printed_, false); }
@@ -37,7 +37,7 @@ KnownNames Session::Names() {
     names.variables.push_back(ToUtf8(engine_.VariableName(Variant(i))));
   for (int32_t i = 1; i <= engine_.ArraysCount(); ++i)
     names.arrays.push_back(ToUtf8(engine_.ArrayName(Variant(i))));
-  for (const std::u16string& definition : definitions_)
+  for (const std::u16string& definition : Definitions())
     names.functions.push_back(ToUtf8(SplitDefinition(definition).name));
   return names;
 }

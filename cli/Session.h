@@ -1,5 +1,4 @@
-// A calculator session: one engine, the calculator's own list of function definitions, and what
-// a line of input means to them. A line is an expression to evaluate, a ':' command, a comment or
+// A calculator session: one engine, and what a line of input means to it. A line is an expression to evaluate, a ':' command, a comment or
 // blank. Results go to out, errors to err.
 #pragma once
 
@@ -85,10 +84,8 @@ class Session {
 
   // ---- functions (cli/Functions.cpp) ----
   bool Undefine(std::string_view name);
-  // Defines the functions of list in the engine, in order, after removing all there are.
-  void Rebuild(std::vector<std::u16string> list);
-  bool BodyNamesKnown(std::u16string_view definition);
-  int FunctionIndex(std::u16string_view name) const;  // in definitions_, or -1
+  std::vector<std::u16string> Definitions();   // the engine's, in slot order
+  int FunctionIndex(std::u16string_view name);  // in Definitions(), or -1
 
   // ---- arrays (cli/Arrays.cpp) ----
   bool DefineArray(std::string_view definition);
@@ -108,7 +105,6 @@ class Session {
   bool LoadLine(std::string_view line);
 
   qvExpression engine_;
-  std::vector<std::u16string> definitions_;  // the definitions the engine holds, in slot order
   std::ostream& out_;
   std::ostream& err_;
   SessionSettings settings_;

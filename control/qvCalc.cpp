@@ -188,6 +188,18 @@ bool qvCalc::EvaluationTrap() { return Engine().EvaluationTrap(); }
 
 void qvCalc::SetEvaluationTrap(bool On) { Engine().SetEvaluationTrap(On); }
 
+bool qvCalc::Strict() const { return engine_ && engine_->Strict(); }  // no engine yet: as created
+
+void qvCalc::SetStrict(bool On) {
+  Guarded(u"SetStrict", [&] { Engine().SetStrict(On); });
+}
+
+bool qvCalc::UndefineUserFunc(std::u16string_view Name) {
+  bool removed = false;
+  Guarded(u"UndefineUserFunc", [&] { removed = Engine().UndefineUserFunc(Name); });
+  return removed;
+}
+
 // ---- the error report ----
 
 // "Error " N " has occured in " Source, raised with the failure's own text to every sink; 94 is

@@ -54,6 +54,11 @@ class qvCalc {
   // The engine's evaluation trap (on at creation): see qvExpression::SetEvaluationTrap.
   bool EvaluationTrap();
   void SetEvaluationTrap(bool On);
+  // The engine's strict profile (off at creation): see qvExpression::SetStrict.
+  bool Strict() const;
+  void SetStrict(bool On);
+  // Removes the user function Name (qvExpression::UndefineUserFunc); false when there is none.
+  bool UndefineUserFunc(std::u16string_view Name);
   // For hosts that need more than a double (control/HostAccess.cpp). Result evaluates as Value
   // does and reports failures alike, but gives the engine's value unconverted: a text stays a
   // text, and nothing evaluated stays empty. ErrorPosition is ErrorPos without the narrowing to

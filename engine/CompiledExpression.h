@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/Variant.h"
+#include "engine/compile/ErrorState.h"
 #include "engine/eval/Program.h"
 #include "engine/qvVariable.h"
 
@@ -32,4 +33,7 @@ struct CompiledExpression {
   std::vector<qv::Operand> Operands;
   std::vector<int16_t> Opcodes;
   std::shared_ptr<const qv::Program> Compiled;  // null until the text has been compiled
+  // The failure of a compilation that did not finish, which evaluating the index records again
+  // (its code is never run); null for one that did.
+  std::shared_ptr<const qv::ErrorState> Failure;
 };

@@ -33,6 +33,17 @@ void Engine::SetEvaluationTrap(bool On) {
     if (sub) sub->SetEvaluationTrap(On);
 }
 
+// The strict profile switches the trap and variable creation with it; its own rules (inputs that
+// must be finite, suggestions, definitions that replace or leave nothing, checked array bounds)
+// read strict_ where they apply.
+void Engine::SetStrict(bool On) {
+  strict_ = On;
+  createVariables_ = !On;
+  SetEvaluationTrap(!On);
+  for (auto& sub : userFuncEngines_)
+    if (sub) sub->SetStrict(On);
+}
+
 void Engine::SetHighestTier(Tier Highest) {
   highestTier_ = Highest > kHighestTier ? kHighestTier : Highest;
   for (auto& sub : userFuncEngines_)

@@ -64,6 +64,8 @@ class Engine {
   void SetCreateVariables(bool On) { createVariables_ = On; }
   bool EvaluationTrap() const { return evaluationTrap_; }
   void SetEvaluationTrap(bool On);
+  bool Strict() const { return strict_; }
+  void SetStrict(bool On);
   Tier HighestTier() const { return highestTier_; }
   void SetHighestTier(Tier Highest);
   uint32_t NativeAfter() const { return nativeAfter_; }
@@ -98,6 +100,7 @@ class Engine {
   std::u16string UserFuncText(const Variant& Index);
   bool ReservedName(const std::u16string& Name, const std::u16string& Prefix);
   void ResetUserFuncs();
+  bool UndefineUserFunc(std::u16string_view Name);
 
   int32_t NumExpressions();
   std::u16string ExpressionText(const Variant& Index);
@@ -132,6 +135,20 @@ class Engine {
   void DefineBody(int16_t Slot, const std::vector<std::u16string>& Params, std::u16string& Body,
                   const std::u16string& Name);
   Engine& UserFuncEngine(int Slot);  // slot 1..20, created on first use
+  std::u16string BodyFailure(const ErrorState& Body, const std::u16string& Name) const;
+  int16_t UserFuncSlot(std::u16string_view Name) const;  // slot 1..NumUserFuncs, or 0
+  // Defines Texts afresh in slots 1, 2, ... and (when Recompile) recompiles, under their own
+  // indices, the expressions whose code calls a user function, so that no code calls a slot whose
+  // function has moved or gone.
+  ErrorState RebuildUserFuncs(const std::vector<std::u16string>& Texts, int16_t Watched, bool Recompile);
+  void RecompileCallers();
+  void AddUserFunc(std::u16string& Definition);        // the next slot, as the compatible rules have it
+  void ReplacingUserFunc(std::u16string& Definition);  // the strict profile's definition
+  // Under the strict profile: a bound the array store cannot hold, recorded (engine/stores/Arrays.cpp).
+  bool BoundsRefused(std::u16string_view Name, std::u16string_view Rest);
+  // Under the strict profile: the nearest known name to an undefined one, for its description
+  // (engine/compile/NearestName.h); empty when none is close.
+  std::u16string SuggestedName(std::u16string_view Typed) const;
   // Evaluator (engine/eval/Evaluator.cpp)
   Variant Evaluate(const Program& Code, const Variant* const* Values);  // the general loop
   // One instruction of the general loop: Failed when a sub-step failed.
@@ -152,6 +169,9 @@ class Engine {
   bool Factorial(double X, double& Product);      // false, with the failure recorded, outside 0..169
   // Records code 6 for an instruction that found its arguments outside its domain.
   void RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right);
+  // The strict profile's check of an input (engine/eval/Inputs.cpp): a double that is NaN or
+  // infinite is recorded as Name's failure and fails the sub-step that read it.
+  Step CheckInput(std::u16string_view Name, const Variant& Value);
 
   ErrorState& Errors() { return errors_; }
 
@@ -166,6 +186,7 @@ class Engine {
   int16_t arraysCount_ = 0;
   bool evaluationTrap_ = false;  // true at creation: continue on failure
   bool createVariables_ = false;
+  bool strict_ = false;  // the strict profile, off at creation (qvExpression::SetStrict)
   Tier highestTier_ = kHighestTier;
   uint32_t nativeAfter_ = kNativeAfter;
   VariableStore variables_;

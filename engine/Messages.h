@@ -39,10 +39,17 @@ inline constexpr std::u16string_view kUserFuncPrefix = u"(User-defined Functions
 inline constexpr std::u16string_view kReservedName = u" is a Reserved Name.";
 inline constexpr std::u16string_view kReservedUserFunc = u" has already been reserved as a User Function.";
 inline constexpr std::u16string_view kInUserFunction = u" in User Function '";
+// The strict profile's additions to the texts above.
+inline constexpr std::u16string_view kDidYouMean = u" (did you mean ";
+inline constexpr std::u16string_view kBodySeesParameters = u" (a function's body sees only its parameters)";
 
 // arrays (codes 10 and 12)
 inline constexpr std::u16string_view kBracketExpected = u": '(' expected for array definition.";
 inline constexpr std::u16string_view kTooManyDims = u": Too many dimensions for array ";
+// The strict profile's reading of an array definition.
+inline constexpr std::u16string_view kArrayNeedsName = u"an array needs a name before its bounds";
+inline constexpr std::u16string_view kCloseExpected = u": ')' expected after the bounds of the array";
+inline constexpr std::u16string_view kBoundLimit = u"an upper bound is a whole number from 0 to 32767, not '";
 }  // namespace msg
 
 }  // namespace qv

@@ -12,6 +12,8 @@ bool qvExpression::CreateVariables() const { return engine_->CreateVariables(); 
 void qvExpression::SetCreateVariables(bool On) { engine_->SetCreateVariables(On); }
 bool qvExpression::EvaluationTrap() const { return engine_->EvaluationTrap(); }
 void qvExpression::SetEvaluationTrap(bool On) { engine_->SetEvaluationTrap(On); }
+bool qvExpression::Strict() const { return engine_->Strict(); }
+void qvExpression::SetStrict(bool On) { engine_->SetStrict(On); }
 
 int32_t qvExpression::ErrorCode() const { return engine_->Errors().Code; }
 std::u16string qvExpression::ErrorDescription() const { return engine_->Errors().Description; }
@@ -61,6 +63,7 @@ bool qvExpression::ReservedName(const std::u16string& Name, const std::u16string
   return engine_->ReservedName(Name, Prefix);
 }
 void qvExpression::ResetUserFuncs() { engine_->ResetUserFuncs(); }
+bool qvExpression::UndefineUserFunc(std::u16string_view Name) { return engine_->UndefineUserFunc(Name); }
 
 int32_t qvExpression::NumExpressions() { return engine_->NumExpressions(); }
 std::u16string qvExpression::ExpressionText(const Variant& Index) { return engine_->ExpressionText(Index); }

@@ -46,6 +46,17 @@ class qvExpression {
   // recorded and ends the evaluation with an empty result. User functions follow the setting.
   bool EvaluationTrap() const;
   void SetEvaluationTrap(bool On);
+  // The strict profile (off at creation, where the engine keeps its compatible rules). On, it
+  // turns the evaluation trap and variable creation off (an undefined name fails its compilation,
+  // with the nearest known name suggested) and adds its own rules: an input that is NaN or
+  // infinite (a variable, a column's cell, an array element) fails the evaluation or the row,
+  // named ("X is not a number", code 13); a definition that fails leaves no function behind, and
+  // one of a name already defined replaces that function; an array definition whose bounds the
+  // store cannot hold (outside 0 to 32767, or not a whole number) is refused. User functions
+  // follow the setting. SetEvaluationTrap and SetCreateVariables may still change those two
+  // switches afterwards.
+  bool Strict() const;
+  void SetStrict(bool On);
 
   // ---- error state (engine/compile/ErrorState.cpp) ----
   int32_t ErrorCode() const;
@@ -99,6 +110,12 @@ class qvExpression {
   std::u16string UserFuncText(const Variant& Index);
   bool ReservedName(const std::u16string& Name, const std::u16string& Prefix);
   void ResetUserFuncs();
+  // Removes the user function Name (false when there is none); the functions after it move down
+  // a slot. Expressions compiled earlier that call a user function (or failed to compile) are
+  // compiled again under their own indices, so that one that called the removed function now
+  // fails with "Unknown function". Under the strict profile a definition that replaces a function
+  // does the same.
+  bool UndefineUserFunc(std::u16string_view Name);
 
   // ---- expression store and resets (engine/stores/ExpressionStore.cpp) ----
   int32_t NumExpressions();

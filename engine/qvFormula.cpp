@@ -2,12 +2,14 @@
 // values.
 #include "engine/qvFormula.h"
 
+#include <cmath>
+
 #include "engine/CompiledExpression.h"
 #include "engine/Engine.h"
 #include "engine/eval/Tiers.h"
 #include "engine/qvExpression.h"
 
-qvFormula::qvFormula(std::shared_ptr<const qv::Program> Code) : code_(std::move(Code)) {
+qvFormula::qvFormula(std::shared_ptr<const qv::Program> Code, bool Strict) : code_(std::move(Code)), strict_(Strict) {
   if (!Runs()) return;
   for (const auto& record : code_->Variables) inputs_.push_back(record->Name);
 }
@@ -18,12 +20,16 @@ bool qvFormula::operator()(const double* Values, double& Out) const noexcept {
   if (!Runs()) return false;
   double frame[qv::DoubleProgram::kMaxRegisters];
   const size_t n = code_->Variables.size();
-  for (size_t k = 0; k < n; ++k) frame[k] = Values[k];
+  for (size_t k = 0; k < n; ++k) {
+    if (strict_ && !std::isfinite(Values[k])) return false;
+    frame[k] = Values[k];
+  }
   code_->Fast->LoadConstants(frame);
   return qv::RunFastTiers(*code_, qv::kHighestTier, frame, Out);
 }
 
 qvFormula qvExpression::Formula(int32_t Index) const {
   const CompiledExpression* record = engine_->Expression(Index == 0 ? engine_->HighestIndex() : Index);
-  return qvFormula(record && !record->Text.empty() ? record->Compiled : nullptr);
+  const bool runs = record && !record->Text.empty() && !record->Failure;
+  return qvFormula(runs ? record->Compiled : nullptr, engine_->Strict());
 }

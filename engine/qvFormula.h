@@ -7,6 +7,9 @@
 // RND, whole-number arithmetic) or for inputs where the engine's general evaluation must decide
 // (a zero divisor, a domain failure, a result beyond the double range, an input that is NaN and
 // meets arithmetic), the call answers false, and the host evaluates through the engine instead.
+// From an engine under the strict profile it also answers false for any input that is NaN or
+// infinite, which that engine's evaluation fails; for an expression that did not compile it runs
+// nothing.
 #pragma once
 
 #include <memory>
@@ -31,8 +34,9 @@ class qvFormula {
 
  private:
   friend class qvExpression;
-  explicit qvFormula(std::shared_ptr<const qv::Program> Code);
+  qvFormula(std::shared_ptr<const qv::Program> Code, bool Strict);
 
   std::shared_ptr<const qv::Program> code_;
   std::vector<std::u16string> inputs_;
+  bool strict_ = false;
 };

@@ -55,7 +55,8 @@ inline int16_t CompileChecked(qvExpression& engine, std::u16string text) {
   return index;
 }
 
-// Evaluates an index (negative ones are written back) and checks the result.
+// Evaluates an index (negative ones are written back) and checks the result. Under the strict
+// profile an evaluation that records a failure gives no value.
 inline Variant ValueChecked(qvExpression& engine, int32_t index) {
   int32_t highest = HighestIndex(engine);
   int32_t asked = index;
@@ -63,6 +64,7 @@ inline Variant ValueChecked(qvExpression& engine, int32_t index) {
   Check(asked >= 0 || index == highest, "a negative index was not replaced by the highest");
   CheckValue(value);
   CheckErrorState(engine);
+  Check(!engine.Strict() || engine.ErrorCode() == 0 || value.isEmpty(), "strict: a value with a recorded failure");
   return value;
 }
 
@@ -184,6 +186,7 @@ inline void CheckColumnsAgree(qvExpression& engine, int16_t index) {
     const int32_t failure = engine.ErrorCode();
     engine.ClearError();
     Check(status[r] == failure, "a row over columns and Value record different failures");
+    Check(failure == 0 || std::isnan(out[r]), "a failed row over columns has a number");
     const double number = value.asDouble();
     Check(failure != 0 || value.isText() || std::memcmp(&out[r], &number, sizeof number) == 0,
           "a row over columns and Value give different numbers");
@@ -205,8 +208,19 @@ inline void CheckTiersAgree(qvExpression& engine, int16_t index) {
   CheckColumnsAgree(engine, index);
 }
 
+// The strict and the compatible profile agree wherever nothing failed: an expression that the
+// strict engine compiles and evaluates without a failure gives the same value on a compatible
+// engine that holds the same variables, arrays and functions and compiled the same texts.
+inline void CheckProfilesAgree(qvExpression& strict, qvExpression& compatible, int16_t index) {
+  const Outcome s = Evaluated(strict, index, strict.HighestTier());
+  if (s.Code != 0) return;
+  Check(SameOutcome(s, Evaluated(compatible, index, compatible.HighestTier())),
+        "strict and compatible disagree where nothing failed");
+}
+
 // Everything an expression goes through: compile, evaluate, list; then the same after clearing a
-// failed compilation, which lets the evaluator and the listing run the partial code it left.
+// failed compilation, whose failure the evaluator must record again, and which the listing shows
+// as far as it went.
 inline void Exercise(qvExpression& engine, const std::u16string& text) {
   int16_t index = CompileChecked(engine, text);
   CheckTiersAgree(engine, index);

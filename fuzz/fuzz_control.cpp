@@ -1,5 +1,6 @@
 // Fuzz target: the control driven by a sequence of member calls, one a line, chosen by the first
-// character; the invariants of the control are checked after every call.
+// character; the invariants of the control are checked after every call. Inputs of odd length run
+// under the strict profile.
 //   C<text> Compile           V Value()           v<index> Value(index)
 //   P<name>=<x> Variable put  G<name> Variable get
 //   D<text> DefineUserFunc    U<value> UserFunc   X<value> Expression   N<value> VariableName
@@ -23,7 +24,8 @@ struct Session {
   int events = 0;          // ErrorMsg events raised so far
   int reentrantCookie = 0;  // the sink that clears the error from inside the event, when connected
 
-  Session() {
+  explicit Session(bool strict) {
+    calc.SetStrict(strict);
     calc.Advise([this](std::u16string& source, std::u16string& description) {
       ++events;
       Check(source.starts_with(u"Error ") && source.find(u" has occured in QvCalc.ocx, ") != std::u16string::npos,
@@ -61,6 +63,7 @@ void Value(Session& s, bool withIndex, int32_t index) {
     Check(s.calc.ErrorCode() == code && s.calc.ErrorDescription() == description,
           "a refused evaluation changed the error state");
   }
+  Check(!s.calc.Strict() || s.calc.ErrorCode() == 0 || value == 0, "strict: a value with a recorded failure");
   int32_t highest = std::max(NumExpressions(s.calc) - 1, 0);
   Check(!withIndex || asked >= 0 || index == highest, "a negative index was not replaced");
 }
@@ -133,7 +136,7 @@ void Step(Session& s, std::string_view line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Session session;
+  Session session(size % 2 == 1);  // half the inputs under the strict profile
   for (std::string_view line : fuzz::SplitLines(data, size, 64)) Step(session, line);
   ReadAll(session.calc);
   return 0;

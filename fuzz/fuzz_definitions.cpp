@@ -1,12 +1,13 @@
 // Fuzz target: arbitrary definitions of user functions and arrays, then expressions that call
 // and index what was defined. Each line of the input is one step, chosen by its first character:
-//   U<text>   UserFunc                 A<text>   DefineArray
+//   U<text>   UserFunc                 A<text>   DefineArray      u<name>   UndefineUserFunc
 //   S<shape>   SetArrayValues, shape = <dims digit><name>:<lower>,<upper>,...;<number of values>
 //   W<slot>,<value>,<s1>,..,<s4>  ArrayValue     R<slot>,<s1>,..,<s4>  GetArrayValue
 //   g<name>   GetArrayDetails          N<x>,<y>,...  the arguments of the generated calls
 //   Z ResetUserFuncs   z ResetVariables   c ResetCompiledExpressions   0 Reset
 //   anything else: the whole line is an expression
-// After the steps, every defined user function is called and every array indexed.
+// After the steps, every defined user function is called and every array indexed. Inputs of odd
+// length run under the strict profile.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -146,6 +147,7 @@ void Step(qvExpression& engine, std::string_view line, std::vector<double>& args
   std::u16string text = fuzz::DecodeText(arg);
   switch (line.empty() ? '\0' : line[0]) {
     case 'U': engine.UserFunc(text); break;
+    case 'u': engine.UndefineUserFunc(text); break;
     case 'A':
       if (ElementEstimate(text) > kMaxFuzzElements) return;
       engine.DefineArray(text);
@@ -170,6 +172,7 @@ void Step(qvExpression& engine, std::string_view line, std::vector<double>& args
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   qvExpression engine;
+  engine.SetStrict(size % 2 == 1);  // half the inputs: definitions replace, fail whole, bounds checked
   engine.SeedRandom(1);
   engine.SetNativeAfter(0);  // machine code for every expression, to compare with the other tiers
   std::vector<double> args{1.5, -2, 3, 0, 40000, 2.5};

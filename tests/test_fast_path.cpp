@@ -239,7 +239,10 @@ TEST(FastPath, FollowsRecompilation) {
   engine.e.ClearError();
   engine.Set(4.0, 0.0, 0.0);
   int32_t at = 1;
-  EXPECT_EQ(engine.e.Value(at).asDouble(), 8.0);  // the kept code: X 2 *
+  // The code kept from the failed pass (X 2 *) never runs: the compilation's failure comes back.
+  EXPECT_TRUE(engine.e.Value(at).isEmpty());
+  EXPECT_EQ(engine.e.ErrorCode(), 1);
+  engine.e.ClearError();
   std::u16string fixed = u"X * 3";
   engine.e.Compile(fixed, index);
   ASSERT_NE(engine.Program(), nullptr);

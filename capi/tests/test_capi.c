@@ -237,6 +237,83 @@ static void columns(qvcalc* calc) {
   CHECK(qvcalc_value_columns(NULL, 0, names, values, 1, kRows, out, status, 1) == 0);
 }
 
+/* The mistakes that must not pass for numbers, one row each, on a fresh handle: the profile, a
+ * variable to set first (value), a definition to make first, the expression; then the code that
+ * qvcalc_evaluate must return, the result's kind and number, and the start of the description. A
+ * failed compilation is never run, under either profile. */
+static void reproductions(void) {
+  const double nan = 0.0 / 0.0, inf = 1.0 / 0.0;
+  static const struct {
+    int strict;
+    const char* variable;
+    double value;
+    const char* definition;
+    const char* expression;
+    int code, kind;
+    double number;
+    const char* description;
+  } rows[] = {
+      {0, NULL, 0, NULL, "5 +* 3", 1, QVCALC_EMPTY, 0, "Syntax Error"},
+      {0, NULL, 0, NULL, "7 7", 4, QVCALC_EMPTY, 0, "Unknown operator"},
+      {1, NULL, 0, NULL, "1 + (2 * ", 1, QVCALC_EMPTY, 0, "Syntax Error"},
+      {0, "Price", 120, NULL, "Pirce * 2", 0, QVCALC_NUMBER, 0, ""}, /* compatible: a new variable */
+      {1, "Price", 120, NULL, "Pirce * 2", 3, QVCALC_EMPTY, 0, "Undefined variable: Pirce (did you mean Price?)"},
+      {1, "X", 0, NULL, "X * 3", 0, QVCALC_NUMBER, 0, ""},
+      {1, "X", 1, NULL, "SQR(X - 5)", 5, QVCALC_EMPTY, 0, "SQR(-4)"},
+      {1, NULL, 0, NULL, "EXP(710)", 6, QVCALC_EMPTY, 0, "EXP(710): Overflow"},
+      {1, "X", 0, "G(X) = 1 / X", "G(X)", 6, QVCALC_EMPTY, 0, "Div by zero in User Function 'G'"},
+      {1, NULL, 0, "F(X) = X +", "F(1)", 2, QVCALC_EMPTY, 0, "Unknown function: F"},
+      {0, NULL, 0, "F(X) = X +", "F(1)", 0, QVCALC_EMPTY, 0, ""}, /* compatible: the slot stays */
+  };
+  for (size_t k = 0; k < sizeof rows / sizeof rows[0]; ++k) {
+    qvcalc* calc = qvcalc_create();
+    qvcalc_set_strict(calc, rows[k].strict);
+    CHECK(qvcalc_strict(calc) == rows[k].strict);
+    if (rows[k].variable) qvcalc_set_variable(calc, rows[k].variable, rows[k].value);
+    if (rows[k].definition) qvcalc_define_user_func(calc, rows[k].definition);
+    qvcalc_compile(calc, rows[k].expression);
+    qvcalc_clear_error(calc); /* what a host may do before evaluating */
+    qvcalc_result result;
+    const int code = qvcalc_evaluate(calc, 0, &result);
+    if (code != rows[k].code || result.kind != rows[k].kind || result.number != rows[k].number ||
+        strncmp(qvcalc_error_description(calc), rows[k].description, strlen(rows[k].description)) != 0) {
+      fprintf(stderr, "row %d (%s): code %d, kind %d, %g, '%s'\n", (int)k, rows[k].expression, code, result.kind,
+              result.number, qvcalc_error_description(calc));
+      ++failures;
+    }
+    qvcalc_destroy(calc);
+  }
+
+  /* Non-finite inputs, strict: in a variable (also once the fast tiers run it) and in a column. */
+  qvcalc* calc = qvcalc_create();
+  qvcalc_set_strict(calc, 1);
+  qvcalc_set_variable(calc, "X", 2);
+  qvcalc_compile(calc, "X > 1");
+  for (int n = 0; n < 3; ++n) CHECK(qvcalc_evaluate(calc, 0, NULL) == 0);
+  qvcalc_set_variable(calc, "X", nan);
+  CHECK(qvcalc_evaluate(calc, 0, NULL) == 13 && strcmp(qvcalc_error_description(calc), "X is not a number") == 0);
+  qvcalc_set_variable(calc, "X", -inf);
+  CHECK(qvcalc_evaluate(calc, 0, NULL) == 13 && strcmp(qvcalc_error_description(calc), "X is infinite") == 0);
+  const double xs[] = {nan, 3, inf, 0};
+  const double* values[] = {xs};
+  const char* names[] = {"X"};
+  double out[4];
+  int32_t status[4];
+  qvcalc_clear_error(calc);
+  CHECK(qvcalc_value_columns(calc, 0, names, values, 1, 4, out, status, 1) == 2);
+  CHECK(status[0] == 13 && out[0] != out[0] && status[1] == 0 && out[1] == 1 && status[2] == 13 && out[3] == 0);
+
+  /* Definitions replace under strict, and go with qvcalc_undefine_user_func under either profile. */
+  qvcalc_define_user_func(calc, "F(X) = X + 1");
+  qvcalc_compile(calc, "F(2) * 10");
+  qvcalc_define_user_func(calc, "F(X) = X * 100");
+  CHECK(qvcalc_error_code(calc) == 0 && qvcalc_num_user_funcs(calc) == 1 && qvcalc_value(calc) == 2000);
+  CHECK(qvcalc_undefine_user_func(calc, "f") == 1 && qvcalc_num_user_funcs(calc) == 0);
+  CHECK(qvcalc_evaluate(calc, 0, NULL) == 2 && qvcalc_undefine_user_func(calc, "F") == 0);
+  qvcalc_destroy(calc);
+  CHECK(qvcalc_strict(NULL) == 0 && qvcalc_undefine_user_func(NULL, "F") == 0);
+}
+
 int main(void) {
   struct events seen = {0, "", ""};
   qvcalc* calc = qvcalc_create();
@@ -257,6 +334,7 @@ int main(void) {
   lifecycle(calc, &seen, cookie);
   qvcalc_destroy(calc);
   null_handles();
+  reproductions();
 
   if (failures) fprintf(stderr, "%d check(s) failed\n", failures);
   return failures ? 1 : 0;

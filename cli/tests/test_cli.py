@@ -219,9 +219,9 @@ class Definitions(unittest.TestCase):
         self.assertEqual(done.stdout.split("\n"), ["", "", "10", "", "", "", "7"] + [""] * 8)
         self.assertEqual(done.returncode, 1)
         for fragment in ("line 4: T: index 4 lies outside 0 to 3", "line 8: G has 2 dimensions",
-                         "line 9: an upper bound is a whole number from 0 to 32767, not '32768'",
-                         "line 10: an upper bound is a whole number from 0 to 32767, not '-1'",
-                         "line 11: an array has 1 to 4 dimensions", "line 12: Q is not an array",
+                         "line 9: error 12: an upper bound is a whole number from 0 to 32767, not '32768'",
+                         "line 10: error 12: an upper bound is a whole number from 0 to 32767, not '-1'",
+                         "line 11: error 12: E: Too many dimensions for array", "line 12: Q is not an array",
                          "line 13: T is an array", "line 14: an element of T holds a number"):
             self.assertIn(fragment, done.stderr)
 

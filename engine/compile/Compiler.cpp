@@ -6,6 +6,7 @@
 
 #include "engine/Engine.h"
 #include "engine/Messages.h"
+#include "engine/compile/NearestName.h"
 #include "engine/compile/Scanner.h"
 
 namespace qv {
@@ -166,7 +167,11 @@ Compiler::Step Compiler::ReadName() {
   bool create = e_.createVariables_;
   std::shared_ptr<qvVariable> var = e_.variables_.Find(name);
   if (!var) var = e_.xVariable(Variant(name), create);
-  if (!var) return Fail(3, std::u16string(msg::kUndefinedVariable) + u": " + name);
+  if (!var) {
+    std::u16string text = std::u16string(msg::kUndefinedVariable) + u": " + name;
+    if (e_.strict_) text += DidYouMean(e_.SuggestedName(name));
+    return Fail(3, std::move(text));
+  }
   Append(OpLoad, {Variant(), std::move(var)});
   ++values_;
   expectOperator_ = true;
@@ -333,11 +338,21 @@ void Engine::Compile(std::u16string& Text, int16_t& Index) {
 // The compilation pass, then the program evaluation runs: made from whatever instructions the
 // pass left, so that a host that clears a compile error evaluates what was compiled, as the
 // instructions would run. Only a finished compilation gets the fast tiers.
+// The variables and arrays a misspelt name may have meant.
+std::u16string Engine::SuggestedName(std::u16string_view Typed) const {
+  std::vector<std::u16string> known;
+  for (int32_t k = 1; k <= variables_.Count(); ++k) known.push_back(variables_.At(k)->Name);
+  for (int16_t slot = 1; slot <= arraysCount_ && size_t(slot) < arrays_.size(); ++slot)
+    known.push_back(arrays_[size_t(slot)].Name);
+  return NearestName(Typed, known);
+}
+
 void Engine::CompileExpression() {
   CompiledExpression& record = expressions_[size_t(currentExpression_)];
   bool finished = false;
   errors_.Guarded(u"CompileExpression", [&] { finished = Compiler(*this, record).Run(); });
   errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished, nativeAfter_); });
+  record.Failure = finished || errors_.Code == 0 ? nullptr : std::make_shared<const ErrorState>(errors_);
 }
 
 }  // namespace qv

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "engine/Engine.h"
+#include "engine/eval/Inputs.h"
 #include "engine/eval/Tiers.h"
 
 namespace qv {
@@ -51,6 +52,7 @@ struct Engine::ColumnRun {
   double* out;
   int32_t* status;
   Tier highest;
+  bool strict;  // the fast tiers take only finite inputs, so that the general loop reports the others
 };
 
 size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
@@ -67,6 +69,8 @@ size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns,
     else if (selected < 1 || selected > highest || expressions_[size_t(selected)].Text.empty() ||
              !expressions_[size_t(selected)].Compiled)
       refused = kNoExpressionCode;
+    else if (const auto& failure = expressions_[size_t(selected)].Failure)
+      refused = failure->Code;  // a failed compilation is never run
     else program = expressions_[size_t(selected)].Compiled;
     if (program)
       for (const auto& record : program->Variables) kept.push_back(record->Value);
@@ -80,7 +84,7 @@ size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns,
   // generates here, once, before its threads start.
   if (highestTier_ >= Tier::Native) program->Native(uint32_t(std::min<size_t>(Rows, UINT32_MAX)));
   ColumnRun run{*program, std::vector<const double*>(program->Variables.size()), std::move(kept), Out,
-                Status, highestTier_};
+                Status, highestTier_, strict_};
   for (size_t k = 0; k < program->Variables.size(); ++k)
     for (const qvColumn& column : Columns)
       if (column.Values && EqualNoCase(column.Name, program->Variables[k]->Name)) run.column[k] = column.Values;
@@ -120,7 +124,7 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
   const NativeProgram* native = Run.highest >= Tier::Native ? code.NativeIfMade() : nullptr;
   if (fast) {
     for (size_t k = 0; k < n; ++k) {
-      fast &= Run.column[k] || values[k].isDouble();
+      fast &= Run.column[k] || (values[k].isDouble() && (!Run.strict || IsFiniteInput(values[k])));
       frame[k] = values[k].asDouble();
     }
     code.Fast->LoadConstants(frame);
@@ -133,9 +137,10 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
     int32_t status = 0;
     double value;
     if (fast) {
+      bool finite = true;
       for (size_t k = 0; k < n; ++k)
-        if (Run.column[k]) frame[k] = Run.column[k][r];
-      if (RunFastTiers(code, native, frame, value)) {
+        if (Run.column[k]) frame[k] = Run.column[k][r], finite &= std::isfinite(frame[k]);
+      if ((finite || !Run.strict) && RunFastTiers(code, native, frame, value)) {
         Run.out[r] = value;
         if (Run.status) Run.status[r] = 0;
         ++good;
@@ -162,7 +167,8 @@ size_t Engine::RunNativeRows(const ColumnRun& Run, const NativeProgram& Native, 
   const Program& code = Run.code;
   size_t good = 0;
   for (size_t r = First; r < Last; ++r) {
-    const size_t stop = Native.RunRows(Run.column.data(), Frame, Run.out, r, Last);
+    const size_t end = Run.strict ? FirstNonFiniteRow(Run.column, r, Last) : Last;
+    const size_t stop = end > r ? Native.RunRows(Run.column.data(), Frame, Run.out, r, end) : r;
     if (Run.status) std::fill(Run.status + r, Run.status + stop, 0);
     good += stop - r;
     r = stop;

@@ -12,6 +12,7 @@
 #include "engine/Engine.h"
 #include "engine/Messages.h"
 #include "engine/eval/Failures.h"
+#include "engine/eval/Inputs.h"
 #include "engine/eval/Machine.h"
 #include "engine/eval/NumberFormat.h"
 #include "engine/eval/NumericFunctions.h"
@@ -69,9 +70,15 @@ Variant Engine::Value(int32_t& Index) {
   if (size_t(selected) >= expressions_.size()) return {};
   const CompiledExpression& record = expressions_[size_t(selected)];
   if (record.Text.empty() || errors_.Code != 0 || !record.Compiled) return {};
+  if (record.Failure) {  // what a failed compilation left is never run: its failure again
+    errors_ = *record.Failure;
+    errors_.Source = selected;
+    return {};
+  }
   const Program& code = *record.Compiled;
   double frame[DoubleProgram::kMaxRegisters], value;
-  if (code.Fast && highestTier_ >= Tier::AllDouble && RunFastOnRecords(code, highestTier_, frame, value))
+  if (code.Fast && highestTier_ >= Tier::AllDouble && (!strict_ || InputsFinite(code)) &&
+      RunFastOnRecords(code, highestTier_, frame, value))
     return DoubleProgramResult(*code.Fast, value);
   return Evaluate(code, code.FrameInputs.data());
 }
@@ -111,6 +118,7 @@ Step Engine::Execute(Machine& m, const Instruction& instruction, const Program& 
     case OpLoad:  // push; acc := the constant, or the variable's current value
       m.Push();
       m.acc = instruction.Variable ? *Values[instruction.Index] : Code.Constants[instruction.Index];
+      if (strict_ && instruction.Variable) return CheckInput(Code.Variables[instruction.Index]->Name, m.acc);
       return Step::Ok;
     case OpNegate: return Negate(m.acc);  // acc := -acc
     case OpNot: return Not(m.acc);        // acc := 1 when acc <= 0, else 0
@@ -258,7 +266,8 @@ Step Engine::ArrayElement(Machine& M, int Slot) {
   const int64_t offset = whole ? ElementOffset(entry, subscripts) : -1;
   if (offset >= 0) M.acc = Variant(entry.Values[size_t(offset)]);
   M.Pop(n - 1);
-  return read && offset >= 0 ? Step::Ok : Step::Failed;
+  if (!read || offset < 0) return Step::Failed;
+  return strict_ ? CheckInput(ElementName(entry, subscripts), M.acc) : Step::Ok;
 }
 
 // A call of a user function: the arguments go, last first, into the sub-engine's
@@ -293,6 +302,7 @@ Engine& Engine::UserFuncEngine(int Slot) {
   std::unique_ptr<Engine>& engine = userFuncEngines_[size_t(Slot - 1)];
   if (!engine) {
     engine = std::make_unique<Engine>(random_);
+    engine->SetStrict(strict_);
     engine->SetEvaluationTrap(evaluationTrap_);
     engine->SetHighestTier(highestTier_);
     engine->SetNativeAfter(nativeAfter_);

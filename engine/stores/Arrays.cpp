@@ -18,6 +18,7 @@ namespace {
 // must not be able to ask for more (four bounds of 32767 would ask for about 1.15e18); a larger
 // one is refused as out of memory before anything is allocated.
 constexpr int64_t kMaxArrayElements = int64_t(1) << 27;
+constexpr int32_t kMaxBound = INT16_MAX;  // the largest upper bound a dimension can hold
 
 // A bound read the way Val reads a number: blanks (and tabs and line breaks) anywhere are
 // ignored, reading stops at the first character that cannot belong to the number, and no number
@@ -65,6 +66,33 @@ bool WithinUpperBounds(const ArrayEntry& entry, const std::array<int32_t, 4>& su
 
 }  // namespace
 
+// The strict profile reads a definition as it is meant: a name, then "(" and up to four whole
+// numbers from 0 to kMaxBound separated by commas, then ")". The compatible reading would take
+// 32768 as 0, give -1 an array without storage and take "S(3" for "S(3)"; these are refused
+// here (code 12), with the limit in the message. Too many bounds are left to that reading.
+bool Engine::BoundsRefused(std::u16string_view Name, std::u16string_view Rest) {
+  const std::u16string_view inside = TrimSpaces(Rest);
+  if (Name.empty()) return errors_.Set(12, std::u16string(msg::kArrayNeedsName)), true;
+  if (inside.empty() || inside.back() != u')')
+    return errors_.Set(12, std::u16string(Name).append(msg::kCloseExpected)), true;
+  std::u16string_view list = inside.substr(0, inside.size() - 1);
+  for (int k = 1; k <= 4; ++k) {
+    const size_t comma = list.find(u',');
+    const std::u16string_view bound = TrimSpaces(list.substr(0, comma));
+    int32_t value = 0;
+    bool whole = !bound.empty() && bound.size() <= 5;
+    for (char16_t c : bound) {
+      whole = whole && c >= u'0' && c <= u'9';
+      if (whole) value = value * 10 + (c - u'0');  // five digits at most: no overflow
+    }
+    if (!whole || value > kMaxBound)
+      return errors_.Set(12, std::u16string(msg::kBoundLimit).append(bound).append(u"'")), true;
+    if (comma == std::u16string_view::npos) break;
+    list.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
 int16_t Engine::ArrayDims(int Slot) const {
   return Slot <= arraysCount_ && size_t(Slot) < arrays_.size() ? arrays_[size_t(Slot)].NumDims : 0;
 }
@@ -108,6 +136,7 @@ void Engine::DefineArray(std::u16string& Definition) {
       return;
     }
     std::u16string name(TrimSpaces(std::u16string_view(text).substr(0, bracket)));
+    if (strict_ && BoundsRefused(name, std::u16string_view(text).substr(bracket + 1))) return;
     std::array<int16_t, 5> dims{};
     int16_t numDims = 0;
     if (!ReadBounds(std::u16string_view(text).substr(bracket + 1), dims, numDims)) {

@@ -2,6 +2,7 @@
 // sub-engine whose first variables are the parameters and whose expression 1 is the body.
 //
 //   definition = name "(" [parameter {"," parameter}] ")" "=" body
+#include <algorithm>
 #include <vector>
 
 #include "engine/Messages.h"
@@ -12,8 +13,13 @@ namespace qv {
 
 
 void Engine::UserFunc(std::u16string& Definition) {
-  // A failure of memory here is reported rather than dropped: the caller must not take an
-  // unfinished definition for a finished one.
+  if (strict_) return ReplacingUserFunc(Definition);
+  AddUserFunc(Definition);
+}
+
+// The next slot for Definition. A failure of memory here is reported rather than dropped: the
+// caller must not take an unfinished definition for a finished one.
+void Engine::AddUserFunc(std::u16string& Definition) {
   errors_.Guarded(u"UserFunc", [&] {
     std::u16string text = StripComments(errors_, Definition);
     if (text.empty()) return;
@@ -53,6 +59,102 @@ void Engine::UserFunc(std::u16string& Definition) {
   });
 }
 
+// Under the strict profile a definition takes effect whole or not at all: one of a name defined
+// already replaces that function in its slot, and one that fails is taken out again, leaving
+// the functions as they were, with the definition's failure recorded.
+void Engine::ReplacingUserFunc(std::u16string& Definition) {
+  errors_.Guarded(u"UserFunc", [&] {
+    const std::vector<std::u16string> before(userFuncTexts_.begin(), userFuncTexts_.begin() + NumUserFuncs());
+    std::u16string text = StripComments(errors_, Definition);
+    int32_t pos = 1;
+    const int16_t slot = UserFuncSlot(GetName(errors_, text, pos));
+    if (slot == 0) {
+      AddUserFunc(Definition);
+      if (errors_.Code == 0 || size_t(NumUserFuncs()) == before.size()) return;
+      const ErrorState failure = errors_;
+      RebuildUserFuncs(before, 0, false);  // no code calls the slot just added
+      errors_ = failure;
+      return;
+    }
+    std::vector<std::u16string> after = before;
+    after[size_t(slot - 1)] = text;
+    const ErrorState failure = RebuildUserFuncs(after, slot, true);
+    if (failure.Code != 0) RebuildUserFuncs(before, 0, true);
+    errors_ = failure;
+    errors_.Source = -slot;
+  });
+}
+
+bool Engine::UndefineUserFunc(std::u16string_view Name) {
+  bool removed = false;
+  errors_.Guarded(u"UndefineUserFunc", [&] {
+    const int16_t slot = UserFuncSlot(Name);
+    if (slot == 0) return;
+    std::vector<std::u16string> after(userFuncTexts_.begin(), userFuncTexts_.begin() + NumUserFuncs());
+    after.erase(after.begin() + (slot - 1));
+    RebuildUserFuncs(after, 0, true);
+    removed = true;
+  });
+  return removed;
+}
+
+int16_t Engine::UserFuncSlot(std::u16string_view Name) const {
+  for (int16_t slot = 1; slot <= NumUserFuncs(); ++slot)
+    if (EqualNoCase(opcodes_.Name(OpcodeTable::UserOpcode(slot)), Name)) return slot;
+  return 0;
+}
+
+// The error state is left as it was; the failure of slot Watched's definition (code 0 for none)
+// is returned.
+ErrorState Engine::RebuildUserFuncs(const std::vector<std::u16string>& Texts, int16_t Watched, bool Recompile) {
+  const ErrorState kept = errors_;
+  ErrorState watched;
+  opcodes_.ResetUserFuncs();
+  for (size_t k = 0; k < Texts.size(); ++k) {
+    errors_.Clear();
+    std::u16string text = Texts[k];
+    AddUserFunc(text);
+    if (int16_t(k + 1) == Watched) watched = errors_;
+  }
+  errors_ = kept;
+  if (Recompile) RecompileCallers();
+  return watched;
+}
+
+// Compiled code names a user function by its slot; the expressions that call one, and those
+// that failed to compile (perhaps for want of a function), are compiled again from their texts,
+// under the same indices, against the functions as they now are.
+void Engine::RecompileCallers() {
+  const ErrorState kept = errors_;
+  const int32_t current = currentExpression_;
+  for (size_t i = 1; i < expressions_.size(); ++i) {
+    const CompiledExpression& record = expressions_[i];
+    const int32_t count = std::min<int32_t>(record.Count, int32_t(record.Opcodes.size()) - 1);
+    bool calls = false;
+    for (int32_t k = 1; k <= count && !calls; ++k)
+      calls = OpcodeTable::Kind(record.Opcodes[size_t(k)]) == OpKind::UserFunction;
+    if ((!calls && !record.Failure) || record.Text.empty()) continue;
+    currentExpression_ = int32_t(i);
+    CompileExpression();
+  }
+  errors_ = kept;
+  currentExpression_ = current;
+}
+
+// A body's failure named after its function. A suggestion the body's engine made goes last; and
+// under the strict profile, a name that is one of this engine's variables says why the body
+// cannot read it.
+std::u16string Engine::BodyFailure(const ErrorState& Body, const std::u16string& Name) const {
+  std::u16string_view text = Body.Description;
+  const size_t hint = text.find(msg::kDidYouMean);
+  std::u16string out(text.substr(0, hint));
+  out.append(msg::kInUserFunction).append(Name).append(u"'");
+  const size_t colon = out.find(u": ");
+  const std::u16string_view named = std::u16string_view(text).substr(0, hint).substr(colon == std::u16string::npos ? 0 : colon + 2);
+  if (strict_ && Body.Code == 3 && variables_.Find(named)) return out.append(msg::kBodySeesParameters);
+  return hint == std::u16string_view::npos ? out : out.append(text.substr(hint));
+}
+
 // Resets the slot's sub-engine, binds the parameters as its first variables (value -1) and
 // compiles the body as its expression 1; a body that fails passes its error up, named.
 void Engine::DefineBody(int16_t Slot, const std::vector<std::u16string>& Params,
@@ -69,7 +171,7 @@ void Engine::DefineBody(int16_t Slot, const std::vector<std::u16string>& Params,
   userFuncCompiled_[size_t(Slot - 1)] = sub.errors_.Code == 0;
   if (sub.errors_.Code != 0) {
     errors_.Code = sub.errors_.Code;
-    errors_.Description = sub.errors_.Description + std::u16string(msg::kInUserFunction) + Name + u"'";
+    errors_.Description = BodyFailure(sub.errors_, Name);
     errors_.Pos = sub.errors_.Pos;
   }
 }

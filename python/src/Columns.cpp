@@ -7,6 +7,7 @@
 
 #include "python/src/Columns.h"
 #include "python/src/Engine.h"
+#include "engine/compile/NearestName.h"
 
 namespace qvpy {
 
@@ -39,11 +40,18 @@ std::vector<Given> Gather(const py::object& data, const py::kwargs& keywords) {
   return given;
 }
 
-// For each column, the variable record it feeds, or null when the engine has no variable of
-// that name (the column is then neither converted nor fed).
-std::vector<std::shared_ptr<qvVariable>> Targets(qvExpression& e, const std::vector<Given>& given) {
+bool Reads(const std::vector<std::u16string>& reads, const std::u16string& name) {
+  for (const std::u16string& read : reads)
+    if (qv::EqualNoCase(read, name)) return true;
+  return false;
+}
+
+// For each column, the variable record it feeds, or null when the expression reads no variable
+// of that name (the column is then neither converted nor fed).
+std::vector<std::shared_ptr<qvVariable>> Targets(qvExpression& e, const std::vector<Given>& given,
+                                                 const std::vector<std::u16string>& reads) {
   std::vector<std::shared_ptr<qvVariable>> targets;
-  for (const Given& g : given) targets.push_back(FindVariable(e, g.Name));
+  for (const Given& g : given) targets.push_back(Reads(reads, g.Name) ? FindVariable(e, g.Name) : nullptr);
   return targets;
 }
 
@@ -87,16 +95,30 @@ py::array AsFloat64(const Given& g) {
   return column;
 }
 
+// Under the strict profile a keyword column feeds a variable the expression reads: any other is
+// a mistake (a misspelt name would otherwise leave the column unused and the variable as it was).
+// A data= frame may carry columns the expression does not read.
+void RequireRead(const std::vector<Given>& given, const std::vector<std::u16string>& reads) {
+  for (const Given& g : given) {
+    if (g.FromData || Reads(reads, g.Name)) continue;
+    std::string message = "no variable " + py::cast(g.Name).cast<std::string>() + " in the expression";
+    const std::u16string nearest = qv::NearestName(g.Name, reads);
+    if (!nearest.empty()) message += "; did you mean " + py::cast(nearest).cast<std::string>() + "?";
+    throw py::value_error(message);
+  }
+}
+
 }  // namespace
 
 uint64_t ConvertedColumns() { return convertedColumns.load(); }
 
 py::object Engine::Evaluate(int32_t index, unsigned threads, bool status, const py::object& data,
                             const py::kwargs& keywords) {
-  CheckIndex(index);
+  const std::vector<std::u16string> reads = CheckIndex(index);
   const std::vector<Given> given = Gather(data, keywords);
+  if (Strict()) RequireRead(given, reads);
   const size_t rows = RowCount(given, data);
-  std::vector<std::shared_ptr<qvVariable>> targets = Locked([&](qvExpression& e) { return Targets(e, given); });
+  std::vector<std::shared_ptr<qvVariable>> targets = Locked([&](qvExpression& e) { return Targets(e, given, reads); });
   OneColumnAVariable(targets, given);
   std::vector<py::array> arrays;  // held until the engine has read them
   std::vector<qvColumn> columns;

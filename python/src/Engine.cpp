@@ -1,6 +1,8 @@
 // The members of the Python engine that forward to one engine call each.
 #include "python/src/Engine.h"
 
+#include "engine/CompiledExpression.h"
+
 #include <limits>
 #include <optional>
 
@@ -40,14 +42,22 @@ Failure Engine::TakeFailure(qvExpression& engine) {
   return failure;
 }
 
-void Engine::CheckIndex(int32_t index) {
+std::vector<std::u16string> Engine::CheckIndex(int32_t index) {
   Failure uncompiled;
+  std::vector<std::u16string> reads;
   const bool stored = Locked([&](qvExpression& e) {
-    if (auto failed = uncompiled_.find(index); failed != uncompiled_.end()) uncompiled = failed->second;
-    return index >= 1 && e.Expression(index) != nullptr;
+    const CompiledExpression* record = index >= 1 ? e.Expression(index) : nullptr;
+    if (!record) return false;
+    if (record->Failure) {
+      uncompiled = Failure{record->Failure->Code, record->Failure->Description, record->Failure->Pos, index};
+    } else if (record->Compiled) {
+      for (const auto& variable : record->Compiled->Variables) reads.push_back(variable->Name);
+    }
+    return true;
   });
   if (!stored) throw py::index_error("no expression " + std::to_string(index));
   if (uncompiled.Code != 0) Raise(uncompiled);
+  return reads;
 }
 
 int32_t Engine::Compile(const std::u16string& text) {
@@ -55,7 +65,6 @@ int32_t Engine::Compile(const std::u16string& text) {
     std::u16string source = text;
     int16_t index = 0;
     e.Compile(source, index);
-    if (index > 0 && e.ErrorCode() != 0) uncompiled_[index] = Recorded(e);
     return int32_t(index);
   });
 }
@@ -101,6 +110,13 @@ void Engine::Define(const std::u16string& definition) {
     e.UserFunc(text);
     return 0;
   });
+}
+
+void Engine::Undefine(const std::u16string& name) {
+  if (!Locked([&](qvExpression& e) { return e.UndefineUserFunc(name); })) {
+    PyErr_SetObject(PyExc_KeyError, py::cast(name).ptr());
+    throw py::error_already_set();
+  }
 }
 
 void Engine::DefineArray(const std::u16string& definition) {
@@ -177,6 +193,17 @@ bool Engine::Trap() {
 void Engine::SetTrap(bool on) {
   Locked([&](qvExpression& e) {
     e.SetEvaluationTrap(on);
+    return 0;
+  });
+}
+
+bool Engine::Strict() {
+  return Locked([&](qvExpression& e) { return e.Strict(); });
+}
+
+void Engine::SetStrict(bool on) {
+  Locked([&](qvExpression& e) {
+    e.SetStrict(on);
     return 0;
   });
 }

@@ -41,12 +41,14 @@ py::object ToPython(const Variant& value);
 
 class Engine {
  public:
+  explicit Engine(bool strict = true) { engine_.SetStrict(strict); }
   int32_t Compile(const std::u16string& text);
   py::object Value(int32_t index);
   void SetVariable(const std::u16string& name, double value);
   double Variable(const std::u16string& name);
   bool HasVariable(const std::u16string& name);
   void Define(const std::u16string& definition);
+  void Undefine(const std::u16string& name);  // KeyError when no function has the name
   void DefineArray(const std::u16string& definition);
   // set_element(name, *subscripts, value) and element(name, *subscripts): one subscript for each
   // dimension, each from 0 to its bound (KeyError for an unknown array, IndexError otherwise).
@@ -55,6 +57,8 @@ class Engine {
   void Seed(uint64_t seed);
   bool Trap();
   void SetTrap(bool on);
+  bool Strict();
+  void SetStrict(bool on);
 
   // evaluate(index, *, threads=1, status=False, data=None, **columns) (python/src/Columns.cpp).
   py::object Evaluate(int32_t index, unsigned threads, bool status, const py::object& data,
@@ -85,17 +89,14 @@ class Engine {
   }
   static Failure TakeFailure(qvExpression& engine);
   // IndexError unless index names a stored expression (1 and up); the compile failure again for
-  // an expression that did not compile.
-  void CheckIndex(int32_t index);
+  // an expression that did not compile. Returns the names of the variables its code reads.
+  std::vector<std::u16string> CheckIndex(int32_t index);
   // Writes *store into the element at subscripts, or reads it when store is null.
   double Access(const std::u16string& name, const py::args& subscripts, size_t count,
                 const double* store);
 
   std::mutex mutex_;
   qvExpression engine_;
-  // The expressions that failed to compile, with their failures. The engine would run the code
-  // compiled up to the failure once the failure is cleared, and every call here clears it.
-  std::map<int32_t, Failure> uncompiled_;
 };
 
 }  // namespace qvpy

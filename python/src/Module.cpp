@@ -19,7 +19,8 @@ PYBIND11_MODULE(_core, m) {
   py::class_<Engine>(m, "Engine", R"(An expression engine: compiled expressions, variables, arrays and
 user-defined functions. Its members release the interpreter lock while they work; one engine
 serves one call at a time.)")
-      .def(py::init<>())
+      .def(py::init<bool>(), py::kw_only(), "strict"_a = true,
+           "Engine(*, strict=True): strict=False gives the engine's compatible rules.")
       .def("compile", &Engine::Compile, "text"_a,
            "Compiles an expression and returns its index; qvcalc.Error on failure.")
       .def("value", &Engine::Value, "index"_a,
@@ -29,6 +30,8 @@ serves one call at a time.)")
       .def("__contains__", &Engine::HasVariable, "name"_a)
       .def("define", &Engine::Define, "definition"_a,
            "Defines a user function, such as 'Area(W, H) = W * H'; qvcalc.Error on failure.")
+      .def("undefine", &Engine::Undefine, "name"_a,
+           "Removes a user function (KeyError when there is none); expressions that call it fail.")
       .def("array", &Engine::DefineArray, "definition"_a,
            "Defines an array, such as 'T(10)' or 'Grid(3, 4)'; every element starts at 0.")
       .def("set_element", &Engine::SetElement, "name"_a,
@@ -38,17 +41,21 @@ serves one call at a time.)")
       .def_property("trap", &Engine::Trap, &Engine::SetTrap,
                     "The evaluation trap (on at creation): a failing step that is not a recorded\n"
                     "failure leaves the value it started from.")
+      .def_property("strict", &Engine::Strict, &Engine::SetStrict,
+                    "The strict profile (on unless Engine(strict=False)): no variable created by a\n"
+                    "mistake, NaN or infinite inputs and failing steps fail, definitions replace.")
       .def("evaluate", &Engine::Evaluate, "index"_a, py::pos_only(), py::kw_only(), "threads"_a = 1,
            "status"_a = false, "data"_a = py::none(), R"(evaluate(index, /, *, threads=1, status=False, data=None, **columns)
 
 Evaluates expression index once a row, each variable named by a column holding that row's value.
 Columns are one-dimensional arrays (or pandas Series) of equal length, given as keywords or as
 data=, a DataFrame or dict whose columns are taken by name (a keyword wins over a data column of
-the same name). Returns a float64 array, failed rows NaN; with status=True also an int32 array of
+the same name). Under the strict profile a keyword column that the expression does not read is a
+ValueError, and a NaN or infinite input fails its row (code 13). Returns a float64 array, failed rows NaN; with status=True also an int32 array of
 the rows' error codes (0 = none). threads=0 takes one thread a core.)")
       .def(py::pickle([](Engine& engine) { return engine.State(); },
                       [](const py::tuple& state) {
-                        auto engine = std::make_unique<Engine>();
+                        auto engine = std::make_unique<Engine>(false);
                         engine->Restore(state);
                         return engine;
                       }));

@@ -1,4 +1,4 @@
-// Pickling an engine: its evaluation trap, variables (in the store's order, with their values),
+// Pickling an engine: its profile and evaluation trap, variables (in the store's order, with their values),
 // user-function definitions, arrays (bounds and elements) and expression texts. Restoring
 // replays them in that order on a new engine, so every expression is recompiled under its own
 // index with the same variables, functions and arrays in reach; a definition or expression that
@@ -12,7 +12,8 @@ namespace qvpy {
 
 namespace {
 
-constexpr int kStateVersion = 1;
+// Version 2 adds the profile; a state of version 1 (the trap only) restores the compatible one.
+constexpr int kStateVersion = 2;
 
 struct ArrayCopy {
   std::u16string Name;
@@ -21,6 +22,7 @@ struct ArrayCopy {
 };
 
 struct Snapshot {
+  bool Strict = false;
   bool Trap = true;
   std::vector<std::pair<std::u16string, Variant>> Variables;
   std::vector<std::u16string> Functions;
@@ -47,6 +49,7 @@ std::vector<double> Elements(qvExpression& e, int16_t slot, const std::vector<in
 
 Snapshot Take(qvExpression& e) {
   Snapshot s;
+  s.Strict = e.Strict();
   s.Trap = e.EvaluationTrap();
   for (int32_t k = 1; k <= e.NumVariables(); ++k) {
     const std::u16string name = e.VariableName(Variant(k));
@@ -68,8 +71,8 @@ Snapshot Take(qvExpression& e) {
   return s;
 }
 
-// The expressions that fail to compile go to uncompiled, with their failures.
-void Replay(qvExpression& e, Snapshot& s, std::map<int32_t, Failure>& uncompiled) {
+void Replay(qvExpression& e, Snapshot& s) {
+  e.SetStrict(s.Strict);
   e.SetEvaluationTrap(s.Trap);
   for (auto& [name, value] : s.Variables)
     if (std::shared_ptr<qvVariable> record = e.BindVariable(name)) record->Value = value;
@@ -84,8 +87,7 @@ void Replay(qvExpression& e, Snapshot& s, std::map<int32_t, Failure>& uncompiled
   }
   for (size_t i = 0; i < s.Expressions.size(); ++i) {
     int16_t index = int16_t(i + 1);
-    e.Compile(s.Expressions[i], index);
-    if (e.ErrorCode() != 0) uncompiled[index] = Recorded(e);
+    e.Compile(s.Expressions[i], index);  // one that fails keeps its failure, for its evaluations
     e.ClearError();
   }
 }
@@ -111,13 +113,15 @@ py::tuple Engine::State() {
     arrays.append(py::make_tuple(a.Name, py::tuple(py::cast(a.Bounds)),
                                  py::array_t<double>(py::ssize_t(a.Values.size()), a.Values.data())));
   return py::make_tuple(kStateVersion, s.Trap, variables, py::cast(s.Functions), arrays,
-                        py::cast(s.Expressions));
+                        py::cast(s.Expressions), s.Strict);
 }
 
 void Engine::Restore(const py::tuple& state) {
-  if (state.size() != 6 || state[0].cast<int>() != kStateVersion)
+  const int version = state.size() >= 1 ? state[0].cast<int>() : 0;
+  if (!((version == 1 && state.size() == 6) || (version == kStateVersion && state.size() == 7)))
     throw py::value_error("not the pickled state of a qvcalc.Engine");
   Snapshot s;
+  s.Strict = version == kStateVersion && state[6].cast<bool>();
   s.Trap = state[1].cast<bool>();
   for (py::handle item : state[2]) {
     py::tuple pair = py::reinterpret_borrow<py::tuple>(item);
@@ -132,7 +136,7 @@ void Engine::Restore(const py::tuple& state) {
   }
   s.Expressions = state[5].cast<std::vector<std::u16string>>();
   Locked([&](qvExpression& e) {
-    Replay(e, s, uncompiled_);
+    Replay(e, s);
     return 0;
   });
 }

@@ -23,6 +23,7 @@ def test_partitions_on_two_worker_processes_equal_one_local_evaluation():
     frame = pd.DataFrame({"x": rng.uniform(-0.5, 3, rows), "y": rng.uniform(0, 1, rows), "label": "r"},
                          index=rng.permutation(rows) * 7 + 1000)
     engine = qvcalc.Engine()
+    qvcalc.declare(engine, ["x", "y"])
     engine.define("Hyp(A, B) = SQR(A*A + B*B)")
     engine.array("T(10)")
     for k in range(11):
