@@ -19,6 +19,7 @@
 #include <asmjit/arm.h>
 #include <asmjit/arm/a64compiler.h>
 
+#include "engine/eval/DoubleSemantics.h"
 #include "engine/native/NativeHelpers.h"
 #include "engine/native/NativeSteps.h"
 
@@ -40,7 +41,19 @@ class Emitter {
   // Assembles what was emitted into the code holder.
   void Finish() { cc_.finalize(); }
 
+  // The arithmetic EmitWholePower writes with: each a new register.
+  a64::Vec Mul(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFmul_v, a, b); }
+  a64::Vec Add(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFadd_v, a, b); }
+  a64::Vec Sub(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFsub_v, a, b); }
+  a64::Vec Div(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFdiv_v, a, b); }
+  a64::Vec Constant(double value);
+
  private:
+  a64::Vec Binary(InstId id, const a64::Vec& a, const a64::Vec& b) {
+    const a64::Vec r = cc_.newVecD();
+    cc_.emit(id, r, a, b);
+    return r;
+  }
   arm::Mem Slot(int reg) const { return arm::ptr(frame_, reg * 8); }
   // A register's value: the virtual register of the step that wrote it last, or its input, loaded
   // (or built) here and kept for the steps after.
@@ -56,12 +69,12 @@ class Emitter {
   a64::Vec Body();
   void Begin();  // forgets every register: a new function or a new row
   a64::Gp Address(uint64_t bits);
-  a64::Vec Constant(double value);
   a64::Vec Select(const a64::Vec& yes, const a64::Vec& no, CondCode cond);
   a64::Vec Step(const DoubleStep& s, bool tested);
   a64::Vec Tested(const a64::Vec& r, bool tested);  // r, with the finiteness test where asked
   a64::Vec Binary(InstId id, const DoubleStep& s);  // r := a <id> b
   a64::Vec Square(const DoubleStep& s);
+  a64::Vec WholePowerOf(const DoubleStep& s, int n);
   a64::Vec TruthOf(int reg);  // 1.0 where the register is true, else 0.0; the flags of its test stay
   a64::Vec Relation(const DoubleStep& s, CondCode holds);
   a64::Vec Equality(const DoubleStep& s, bool equal);
@@ -288,7 +301,10 @@ a64::Vec Emitter::Step(const DoubleStep& s, bool tested) {
       return Select(minusOne_, positive, CondCode::kMI);
     }
     // The helpers test their results themselves; a square is always tested, as the helper would.
-    case DoubleOp::Power: return IsSquare(program_, s) ? Square(s) : Call(s);
+    case DoubleOp::Power: {
+      const int n = WholeExponent(program_, s);
+      return n == 2 ? Square(s) : n != 0 ? WholePowerOf(s, n) : Call(s);
+    }
     case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
       return Call(s);
     // The steps whose result may leave the range of a double.
@@ -334,15 +350,34 @@ a64::Vec Emitter::Tested(const a64::Vec& r, bool tested) {
 }
 
 a64::Vec Emitter::Binary(InstId id, const DoubleStep& s) {
-  const a64::Vec a = Source(s.A), b = Source(s.B), r = cc_.newVecD();
-  cc_.emit(id, r, a, b);
-  return r;
+  const a64::Vec a = Source(s.A), b = Source(s.B);
+  return Binary(id, a, b);
 }
 
 a64::Vec Emitter::Square(const DoubleStep& s) {
   const a64::Vec a = Source(s.A), r = cc_.newVecD();
   cc_.fmul(r, a, a);
   TestFinite(r);
+  return r;
+}
+
+// A base within WholePower's range is multiplied out inline, where the result is always finite;
+// any other base (NaN included) takes the helper.
+a64::Vec Emitter::WholePowerOf(const DoubleStep& s, int n) {
+  const a64::Vec x = Source(s.A), magnitude = cc_.newVecD(), r = cc_.newVecD();
+  Source(s.B);  // loaded here, before the paths part, for the helper and any later step alike
+  const Label helper = cc_.newLabel(), done = cc_.newLabel();
+  cc_.fabs(magnitude, x);
+  cc_.fcmp(magnitude, Constant(kWholePowerLow));
+  cc_.b_mi(helper);
+  cc_.b_vs(helper);
+  cc_.fcmp(magnitude, Constant(kWholePowerHigh));
+  cc_.b_gt(helper);
+  cc_.fmov(r, EmitWholePower(*this, x, n));
+  cc_.b(done);
+  cc_.bind(helper);
+  cc_.fmov(r, Call(s));
+  cc_.bind(done);
   return r;
 }
 

@@ -15,6 +15,7 @@
 
 #include <asmjit/x86.h>
 
+#include "engine/eval/DoubleSemantics.h"
 #include "engine/native/NativeHelpers.h"
 #include "engine/native/NativeSteps.h"
 
@@ -25,8 +26,8 @@ namespace {
 using namespace asmjit;
 
 // CMPSD and CMPPD predicates: equal and less than (false when unordered), unordered, not less
-// than (true when unordered).
-constexpr uint32_t kEqual = 0, kLess = 1, kUnordered = 3, kNotLess = 5;
+// than and not less or equal (true when unordered).
+constexpr uint32_t kEqual = 0, kLess = 1, kUnordered = 3, kNotLess = 5, kNotLessEqual = 6;
 constexpr int kZero = -1;  // stands for the constant 0 where a register index is expected
 
 class Emitter {
@@ -40,12 +41,29 @@ class Emitter {
   // Assembles what was emitted into the code holder.
   void Finish() { cc_.finalize(); }
 
+  // The arithmetic EmitWholePower writes with: each a new register of the width at hand.
+  x86::Xmm Mul(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdMulsd, x86::Inst::kIdMulpd, a, b); }
+  x86::Xmm Add(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdAddsd, x86::Inst::kIdAddpd, a, b); }
+  x86::Xmm Sub(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdSubsd, x86::Inst::kIdSubpd, a, b); }
+  x86::Xmm Div(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdDivsd, x86::Inst::kIdDivpd, a, b); }
+  x86::Xmm Constant(double value) {
+    x86::Xmm r = NewXmm();
+    cc_.movapd(r, ConstantMem(value));
+    return r;
+  }
+
  private:
+  x86::Xmm Binary(InstId scalar, InstId packed, const x86::Xmm& a, const x86::Xmm& b) {
+    x86::Xmm r = NewXmm();
+    cc_.movapd(r, a);
+    cc_.emit(Width(scalar, packed), r, b);
+    return r;
+  }
   x86::Mem Slot(int reg) const { return x86::qword_ptr(frame_, reg * 8); }
   // An input register that no step has written: its slot in the frame, or, reading from the
   // records, a constant (the variables are in registers from the start).
   x86::Mem Input(int reg) {
-    return fromRecords_ ? Constant(program_.Constants[size_t(reg - program_.Variables)].asDouble()) : Slot(reg);
+    return fromRecords_ ? ConstantMem(program_.Constants[size_t(reg - program_.Variables)].asDouble()) : Slot(reg);
   }
   // A register's value as an operand: the virtual register of the step that wrote it last, or
   // its input.
@@ -70,7 +88,7 @@ class Emitter {
   x86::Xmm Copy(int reg);
   x86::Xmm Zero();
   x86::Xmm Mask(int x, uint32_t predicate, int y);
-  x86::Mem Constant(double low);
+  x86::Mem ConstantMem(double low);
   x86::Mem SignBit();
   x86::Xmm Step(const DoubleStep& s, bool tested);
   x86::Xmm Tested(const x86::Xmm& r, bool tested);  // r, with the finiteness test where asked
@@ -80,6 +98,7 @@ class Emitter {
   x86::Xmm Logic(InstId id, const DoubleStep& s);
   x86::Xmm Sign(const DoubleStep& s);
   x86::Xmm Square(const DoubleStep& s);
+  x86::Xmm WholePowerOf(const DoubleStep& s, int n);
   x86::Xmm Divide(const DoubleStep& s);
   x86::Xmm Select(const DoubleStep& s);
   x86::Xmm Negated(const DoubleStep& s);
@@ -135,7 +154,7 @@ x86::Xmm Emitter::Body() {
 }
 
 // Whether every step has a form that computes two rows at once, each lane exactly as the scalar
-// step: the arithmetic, squares, comparisons, logic, MIN, MAX, IIF and the square root (not the
+// step: the arithmetic, whole powers, comparisons, logic, MIN, MAX, IIF and the square root (not the
 // calls).
 bool Packable(const DoubleProgram& program) {
   for (const DoubleStep& s : program.Steps)
@@ -164,7 +183,7 @@ Label Emitter::Rows() {
   std::vector<x86::Xmm> constants;
   for (const Variant& c : program_.Constants) {
     constants.push_back(cc_.newXmmPd());
-    cc_.movapd(constants.back(), Constant(c.asDouble()));
+    cc_.movapd(constants.back(), ConstantMem(c.asDouble()));
   }
 
   const Label scalar = cc_.newLabel(), exit = cc_.newLabel();
@@ -276,7 +295,7 @@ x86::Xmm Emitter::Mask(int x, uint32_t predicate, int y) {
 
 // 16-byte constants, the double in both halves: the packed operations of a pair of rows use both,
 // the scalar ones the low half.
-x86::Mem Emitter::Constant(double low) {
+x86::Mem Emitter::ConstantMem(double low) {
   const double data[2] = {low, low};
   return cc_.newConst(ConstPoolScope::kLocal, data, sizeof data);
 }
@@ -333,7 +352,10 @@ x86::Xmm Emitter::Step(const DoubleStep& s, bool tested) {
     case DoubleOp::Not: return Falsity(Mask(kZero, kLess, s.A));
     case DoubleOp::Sgn: return Sign(s);
     // The helpers test their results themselves; a square is always tested, as the helper would.
-    case DoubleOp::Power: return IsSquare(program_, s) ? Square(s) : Call(s);
+    case DoubleOp::Power: {
+      const int n = WholeExponent(program_, s);
+      return n == 2 ? Square(s) : n != 0 ? WholePowerOf(s, n) : Call(s);
+    }
     case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
       return Call(s);
     // The steps whose result may leave the range of a double. MIN and MAX give the second
@@ -365,7 +387,7 @@ x86::Xmm Emitter::Logic(InstId id, const DoubleStep& s) {
 x86::Xmm Emitter::Sign(const DoubleStep& s) {
   x86::Xmm r = Truth(Mask(kZero, kLess, s.A));
   x86::Xmm negative = Mask(s.A, kLess, kZero);
-  cc_.andpd(negative, Constant(-1.0));
+  cc_.andpd(negative, ConstantMem(-1.0));
   cc_.orpd(r, negative);
   return r;
 }
@@ -374,6 +396,35 @@ x86::Xmm Emitter::Square(const DoubleStep& s) {
   x86::Xmm r = Copy(s.A);
   cc_.emit(Width(x86::Inst::kIdMulsd, x86::Inst::kIdMulpd), r, r);
   TestFinite(r);
+  return r;
+}
+
+// A base within WholePower's range is multiplied out inline, where the result is always finite;
+// any other base (NaN included) takes the helper, or, for a pair of rows, the scalar loop.
+x86::Xmm Emitter::WholePowerOf(const DoubleStep& s, int n) {
+  x86::Xmm magnitude = NewXmm();
+  cc_.movapd(magnitude, SignBit());
+  cc_.andnpd(magnitude, Copy(s.A));  // |x|: the sign bit cleared
+  if (packed_) {
+    x86::Xmm outside = NewXmm();
+    cc_.movapd(outside, magnitude);
+    cc_.cmppd(outside, ConstantMem(kWholePowerLow), imm(kLess));
+    cc_.cmppd(magnitude, ConstantMem(kWholePowerHigh), imm(kNotLessEqual));
+    cc_.orpd(outside, magnitude);
+    DeclineIfAny(outside);
+    return EmitWholePower(*this, Copy(s.A), n);
+  }
+  const Label helper = cc_.newLabel(), done = cc_.newLabel();
+  cc_.ucomisd(magnitude, ConstantMem(kWholePowerLow));
+  cc_.jb(helper);  // below, or unordered
+  cc_.ucomisd(magnitude, ConstantMem(kWholePowerHigh));
+  cc_.ja(helper);
+  x86::Xmm r = NewXmm();
+  cc_.movapd(r, EmitWholePower(*this, Copy(s.A), n));
+  cc_.jmp(done);
+  cc_.bind(helper);
+  cc_.movapd(r, Call(s));
+  cc_.bind(done);
   return r;
 }
 
@@ -420,12 +471,12 @@ x86::Xmm Emitter::SquareRoot(const DoubleStep& s) {
 
 // 1.0 where the mask is all ones, 0.0 where it is all zeros; Falsity the other way round.
 x86::Xmm Emitter::Truth(const x86::Xmm& mask) {
-  cc_.andpd(mask, Constant(1.0));
+  cc_.andpd(mask, ConstantMem(1.0));
   return mask;
 }
 
 x86::Xmm Emitter::Falsity(const x86::Xmm& mask) {
-  cc_.andnpd(mask, Constant(1.0));
+  cc_.andnpd(mask, ConstantMem(1.0));
   return mask;
 }
 
