@@ -33,9 +33,9 @@ using arm::CondCode;
 class Emitter {
  public:
   Emitter(CodeHolder& code, const DoubleProgram& program) : cc_(&code), program_(program) {}
-  // Emits one function: on the frame's inputs, or (Records not null) on the records' values and
-  // the constants. Returns its entry.
-  Label Function(const Variant* const* records);
+  // Emits one function on the inputs from where Inputs says (Records: those records). Returns its
+  // entry.
+  Label Function(Inputs inputs, const Variant* const* records);
   // Emits the row loop over columns (see NativeProgram::RunRows). Returns its entry.
   Label Rows();
   // Assembles what was emitted into the code holder.
@@ -59,6 +59,7 @@ class Emitter {
   // (or built) here and kept for the steps after.
   a64::Vec Source(int reg);
   void LoadRecords(const Variant* const* records);
+  void LoadValues(const a64::Gp& values);
   // The row loop's parts: a variable's pointer into its column and its step a row (8 bytes, or 0
   // for a variable that stays on its slot of the frame), set to row First.
   struct Walker {
@@ -85,7 +86,7 @@ class Emitter {
 
   a64::Compiler cc_;
   const DoubleProgram& program_;
-  bool fromRecords_ = false;
+  bool constantsInCode_ = false;  // the records' and the values' entries: no constant in the frame
   a64::Gp frame_;
   Label decline_;
   a64::Vec zero_, one_, minusOne_;  // 0.0, 1.0 and (for SGN) -1.0, made once a function
@@ -106,16 +107,21 @@ void Emitter::Begin() {
     }
 }
 
-Label Emitter::Function(const Variant* const* records) {
-  FuncNode* function = cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+Label Emitter::Function(Inputs inputs, const Variant* const* records) {
+  const bool values = inputs == Inputs::Values;
+  FuncNode* function = values ? cc_.addFunc(FuncSignatureT<int, const double*, double*, double*>(CallConvId::kHost))
+                              : cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+  const a64::Gp from = cc_.newIntPtr("values");
   frame_ = cc_.newIntPtr("frame");
   const a64::Gp value = cc_.newIntPtr("value");
-  function->setArg(0, frame_);
-  function->setArg(1, value);
+  if (values) function->setArg(0, from);
+  function->setArg(values ? 1 : 0, frame_);
+  function->setArg(values ? 2 : 1, value);
   decline_ = cc_.newLabel();
-  fromRecords_ = records != nullptr;
+  constantsInCode_ = inputs != Inputs::Frame;
   Begin();
-  if (records) LoadRecords(records);
+  if (inputs == Inputs::Records) LoadRecords(records);
+  if (values) LoadValues(from);
   cc_.str(Body(), arm::ptr(value));
   const a64::Gp status = cc_.newInt32("status");
   cc_.mov(status, imm(1));
@@ -152,7 +158,7 @@ Label Emitter::Rows() {
   function->setArg(2, out);
   function->setArg(3, row);
   function->setArg(4, last);
-  fromRecords_ = false;
+  constantsInCode_ = false;
   const std::vector<Walker> walkers = Walkers(columns, row);
   const a64::Gp at = cc_.newIntPtr("at"), eight = cc_.newIntPtr("eight");
   cc_.mov(eight, imm(8));
@@ -217,11 +223,20 @@ void Emitter::LoadRecords(const Variant* const* records) {
   }
 }
 
+// Each variable's value from the caller's array into a register.
+void Emitter::LoadValues(const a64::Gp& values) {
+  for (int k = 0; k < int(program_.Variables); ++k) {
+    values_[size_t(k)] = cc_.newVecD();
+    cc_.ldr(values_[size_t(k)], arm::ptr(values, k * 8));
+    written_.set(size_t(k));
+  }
+}
+
 a64::Vec Emitter::Source(int reg) {
   if (written_[size_t(reg)]) return values_[size_t(reg)];
   const bool constant = reg >= int(program_.Variables);
   a64::Vec r;
-  if (fromRecords_ && constant) {
+  if (constantsInCode_ && constant) {
     r = Constant(program_.Constants[size_t(reg) - program_.Variables].asDouble());
   } else {
     r = cc_.newVecD();
@@ -440,9 +455,8 @@ a64::Vec Emitter::Call(const DoubleStep& s) {
 
 }  // namespace
 
-bool EmitA64(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, Label& RecordsEntry,
-             Label& RowsEntry) {
-  return EmitEntries<Emitter>(Program, Records, Code, RecordsEntry, RowsEntry);
+bool EmitA64(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, EntryLabels& Labels) {
+  return EmitEntries<Emitter>(Program, Records, Code, Labels);
 }
 
 }  // namespace qv::native

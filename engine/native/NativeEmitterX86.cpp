@@ -33,9 +33,9 @@ constexpr int kZero = -1;  // stands for the constant 0 where a register index i
 class Emitter {
  public:
   Emitter(CodeHolder& code, const DoubleProgram& program) : cc_(&code), program_(program) {}
-  // Emits one function: on the frame's inputs, or (Records not null) on the records' values and
-  // the constants. Returns its entry.
-  Label Function(const Variant* const* records);
+  // Emits one function on the inputs from where Inputs says (Records: those records). Returns its
+  // entry.
+  Label Function(Inputs inputs, const Variant* const* records);
   // Emits the row loop over columns (see NativeProgram::RunRows). Returns its entry.
   Label Rows();
   // Assembles what was emitted into the code holder.
@@ -63,7 +63,7 @@ class Emitter {
   // An input register that no step has written: its slot in the frame, or, reading from the
   // records, a constant (the variables are in registers from the start).
   x86::Mem Input(int reg) {
-    return fromRecords_ ? ConstantMem(program_.Constants[size_t(reg - program_.Variables)].asDouble()) : Slot(reg);
+    return constantsInCode_ ? ConstantMem(program_.Constants[size_t(reg - program_.Variables)].asDouble()) : Slot(reg);
   }
   // A register's value as an operand: the virtual register of the step that wrote it last, or
   // its input.
@@ -71,6 +71,7 @@ class Emitter {
     return written_[size_t(reg)] ? Operand(values_[size_t(reg)]) : Operand(Input(reg));
   }
   void LoadRecords(const Variant* const* records);
+  void LoadValues(const x86::Gp& values);
   // The row loop's parts: a variable's pointer into its column and its step a row, set to row
   // First; the inputs of one row (or of a pair, Packed) into registers; the move to the next.
   struct Walker {
@@ -109,7 +110,7 @@ class Emitter {
 
   x86::Compiler cc_;
   const DoubleProgram& program_;
-  bool fromRecords_ = false;
+  bool constantsInCode_ = false;  // the records' and the values' entries: no constant in the frame
   bool packed_ = false;  // the steps compute two rows at once, one in each lane
   x86::Gp frame_, value_;
   Label decline_;
@@ -117,17 +118,22 @@ class Emitter {
   std::bitset<DoubleProgram::kMaxRegisters> written_;
 };
 
-Label Emitter::Function(const Variant* const* records) {
-  FuncNode* function = cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+Label Emitter::Function(Inputs inputs, const Variant* const* records) {
+  const bool values = inputs == Inputs::Values;
+  FuncNode* function = values ? cc_.addFunc(FuncSignatureT<int, const double*, double*, double*>(CallConvId::kHost))
+                              : cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+  const x86::Gp from = cc_.newIntPtr("values");
   frame_ = cc_.newIntPtr("frame");
   value_ = cc_.newIntPtr("value");
-  function->setArg(0, frame_);
-  function->setArg(1, value_);
+  if (values) function->setArg(0, from);
+  function->setArg(values ? 1 : 0, frame_);
+  function->setArg(values ? 2 : 1, value_);
   decline_ = cc_.newLabel();
   written_.reset();
-  fromRecords_ = records != nullptr;
+  constantsInCode_ = inputs != Inputs::Frame;
   packed_ = false;
-  if (records) LoadRecords(records);
+  if (inputs == Inputs::Records) LoadRecords(records);
+  if (values) LoadValues(from);
   cc_.movsd(x86::qword_ptr(value_), Body());
   x86::Gp status = cc_.newInt32("status");
   cc_.mov(status, 1);
@@ -177,7 +183,7 @@ Label Emitter::Rows() {
   function->setArg(2, out);
   function->setArg(3, row);
   function->setArg(4, last);
-  fromRecords_ = false;
+  constantsInCode_ = false;
   const std::vector<Walker> walkers = Walkers(columns, row);
   // The constants in both lanes of a register each, once for the whole loop.
   std::vector<x86::Xmm> constants;
@@ -267,6 +273,15 @@ void Emitter::LoadRecords(const Variant* const* records) {
     cc_.jne(decline_);
     values_[size_t(k)] = NewXmm();
     cc_.movsd(values_[size_t(k)], x86::qword_ptr(record, int32_t(Variant::DoubleOffset())));
+    written_.set(size_t(k));
+  }
+}
+
+// Each variable's value from the caller's array into a register.
+void Emitter::LoadValues(const x86::Gp& values) {
+  for (int k = 0; k < int(program_.Variables); ++k) {
+    values_[size_t(k)] = NewXmm();
+    cc_.movsd(values_[size_t(k)], x86::qword_ptr(values, k * 8));
     written_.set(size_t(k));
   }
 }
@@ -526,9 +541,8 @@ x86::Xmm Emitter::Call(const DoubleStep& s) {
 
 }  // namespace
 
-bool EmitX86(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, Label& RecordsEntry,
-             Label& RowsEntry) {
-  return EmitEntries<Emitter>(Program, Records, Code, RecordsEntry, RowsEntry);
+bool EmitX86(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, EntryLabels& Labels) {
+  return EmitEntries<Emitter>(Program, Records, Code, Labels);
 }
 
 }  // namespace qv::native

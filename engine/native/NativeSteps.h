@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/eval/DoubleProgram.h"
+#include "engine/native/NativeEmitter.h"
 
 namespace qv::native {
 
@@ -81,18 +82,19 @@ class ErrorFlag : public asmjit::ErrorHandler {
   bool failed = false;
 };
 
-// Emits the three entries of Program with an instruction set's Emitter (see NativeEmitter.h):
-// the frame's first, then the records', then the row loop.
+// Emits the entries of Program with an instruction set's Emitter (see NativeEmitter.h): the
+// frame's first, then the records', the row loop and the caller's values'.
 template <typename Emitter>
 bool EmitEntries(const DoubleProgram& Program, const Variant* const* Records, asmjit::CodeHolder& Code,
-                 asmjit::Label& RecordsEntry, asmjit::Label& RowsEntry) {
+                 EntryLabels& Labels) {
   ErrorFlag errors;
   Code.setErrorHandler(&errors);
   {
     Emitter emitter(Code, Program);
-    emitter.Function(nullptr);
-    RecordsEntry = emitter.Function(Records);
-    RowsEntry = emitter.Rows();
+    emitter.Function(Inputs::Frame, nullptr);
+    Labels.records = emitter.Function(Inputs::Records, Records);
+    Labels.rows = emitter.Rows();
+    Labels.values = emitter.Function(Inputs::Values, nullptr);
     emitter.Finish();  // the emitter detaches from Code when it goes
   }
   Code.setErrorHandler(nullptr);
