@@ -20,6 +20,7 @@
 #include <asmjit/arm/a64compiler.h>
 
 #include "engine/eval/DoubleSemantics.h"
+#include "engine/native/NativeDriver.h"
 #include "engine/native/NativeHelpers.h"
 #include "engine/native/NativeSteps.h"
 
@@ -48,6 +49,26 @@ class Emitter {
   a64::Vec Div(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFdiv_v, a, b); }
   a64::Vec Constant(double value);
 
+  // The steps, as the driver (NativeDriver.h) asks for them.
+  a64::Vec Relation(const DoubleStep& s, Compare compare);
+  a64::Vec Logic(const DoubleStep& s, Connective connective);
+  a64::Vec Not(const DoubleStep& s);
+  a64::Vec Sign(const DoubleStep& s);
+  a64::Vec Arithmetic(const DoubleStep& s, Arith arith);
+  a64::Vec Divide(const DoubleStep& s);
+  a64::Vec Select(const DoubleStep& s);
+  a64::Vec Negated(const DoubleStep& s);
+  a64::Vec SquareRoot(const DoubleStep& s);
+  a64::Vec Square(const DoubleStep& s);
+  a64::Vec WholePowerOf(const DoubleStep& s, int n);
+  a64::Vec Call(const DoubleStep& s);
+  a64::Vec Tested(const a64::Vec& r, bool tested);
+  void Define(int reg, const a64::Vec& r) {
+    values_[size_t(reg)] = r;
+    written_.set(size_t(reg));
+  }
+  a64::Vec Result(int reg) { return Source(reg); }
+
  private:
   a64::Vec Binary(InstId id, const a64::Vec& a, const a64::Vec& b) {
     const a64::Vec r = cc_.newVecD();
@@ -70,16 +91,11 @@ class Emitter {
   a64::Vec Body();
   void Begin();  // forgets every register: a new function or a new row
   a64::Gp Address(uint64_t bits);
-  a64::Vec Select(const a64::Vec& yes, const a64::Vec& no, CondCode cond);
-  a64::Vec Step(const DoubleStep& s, bool tested);
-  a64::Vec Tested(const a64::Vec& r, bool tested);  // r, with the finiteness test where asked
+  a64::Vec Pick(const a64::Vec& yes, const a64::Vec& no, CondCode cond);  // FCSEL
   a64::Vec Binary(InstId id, const DoubleStep& s);  // r := a <id> b
-  a64::Vec Square(const DoubleStep& s);
-  a64::Vec WholePowerOf(const DoubleStep& s, int n);
   a64::Vec TruthOf(int reg);  // 1.0 where the register is true, else 0.0; the flags of its test stay
-  a64::Vec Relation(const DoubleStep& s, CondCode holds);
+  a64::Vec Holds(const DoubleStep& s, CondCode holds);  // 1.0 where A <holds> B after FCMP A, B
   a64::Vec Equality(const DoubleStep& s, bool equal);
-  a64::Vec Call(const DoubleStep& s);
   void TestFinite(const a64::Vec& r);
   // Sets the flags by comparing Reg with 0.
   void CompareWithZero(int reg) { cc_.fcmp(Source(reg), zero_); }
@@ -135,16 +151,7 @@ Label Emitter::Function(Inputs inputs, const Variant* const* records) {
   return function->label();
 }
 
-a64::Vec Emitter::Body() {
-  const std::vector<bool> tested = TestedSteps(program_.Steps, program_.Result);
-  for (size_t i = 0; i < program_.Steps.size(); ++i) {
-    const DoubleStep& s = program_.Steps[i];
-    const a64::Vec r = Step(s, tested[i]);
-    values_[s.Target] = r;
-    written_.set(s.Target);
-  }
-  return Source(program_.Result);
-}
+a64::Vec Emitter::Body() { return EmitBody(*this, program_); }
 
 // The row loop, one row an iteration; the row that declines ends it, and its index is returned.
 Label Emitter::Rows() {
@@ -264,7 +271,7 @@ a64::Vec Emitter::Constant(double value) {
   return r;
 }
 
-a64::Vec Emitter::Select(const a64::Vec& yes, const a64::Vec& no, CondCode cond) {
+a64::Vec Emitter::Pick(const a64::Vec& yes, const a64::Vec& no, CondCode cond) {
   const a64::Vec r = cc_.newVecD();
   cc_.fcsel(r, yes, no, imm(cond));
   return r;
@@ -279,84 +286,87 @@ void Emitter::TestFinite(const a64::Vec& r) {
   cc_.b_vs(decline_);
 }
 
-a64::Vec Emitter::Step(const DoubleStep& s, bool tested) {
-  switch (s.Op) {
-    // Results 1.0 or 0.0, never tested. The comparison: below when a < b, above when a > b,
-    // equal otherwise (so NaN equals everything), hence <= is "not above" (LE) and >= "not
-    // below" (PL).
-    case DoubleOp::Less: return Relation(s, CondCode::kMI);
-    case DoubleOp::LessEqual: return Relation(s, CondCode::kLE);
-    case DoubleOp::GreaterEqual: return Relation(s, CondCode::kPL);
-    case DoubleOp::Greater: return Relation(s, CondCode::kGT);
-    case DoubleOp::Equal: return Equality(s, true);
-    case DoubleOp::NotEqual: return Equality(s, false);
-    // A value is true when it is greater than 0 (GT after comparing it with 0).
-    case DoubleOp::Not:
-      CompareWithZero(s.A);
-      return Select(zero_, one_, CondCode::kGT);
-    case DoubleOp::And: {
-      const a64::Vec a = TruthOf(s.A);
-      CompareWithZero(s.B);
-      return Select(a, zero_, CondCode::kGT);
-    }
-    case DoubleOp::Or: {
-      const a64::Vec a = TruthOf(s.A);
-      CompareWithZero(s.B);
-      return Select(one_, a, CondCode::kGT);
-    }
-    case DoubleOp::Xor: {
-      const a64::Vec a = TruthOf(s.A);
-      const a64::Vec notA = Select(zero_, one_, CondCode::kGT);  // the flags of A's test still hold
-      CompareWithZero(s.B);
-      return Select(notA, a, CondCode::kGT);
-    }
-    case DoubleOp::Sgn: {
-      CompareWithZero(s.A);
-      const a64::Vec positive = Select(one_, zero_, CondCode::kGT);
-      return Select(minusOne_, positive, CondCode::kMI);
-    }
-    // The helpers test their results themselves; a square is always tested, as the helper would.
-    case DoubleOp::Power: {
-      const int n = WholeExponent(program_, s);
-      return n == 2 ? Square(s) : n != 0 ? WholePowerOf(s, n) : Call(s);
-    }
-    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
-      return Call(s);
-    // The steps whose result may leave the range of a double.
-    case DoubleOp::Add: return Tested(Binary(a64::Inst::kIdFadd_v, s), tested);
-    case DoubleOp::Subtract: return Tested(Binary(a64::Inst::kIdFsub_v, s), tested);
-    case DoubleOp::Multiply: return Tested(Binary(a64::Inst::kIdFmul_v, s), tested);
-    case DoubleOp::Divide:
-      // Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
-      cc_.fcmp(Source(s.B), zero_);
-      cc_.b_eq(decline_);
-      cc_.b_vs(decline_);
-      return Tested(Binary(a64::Inst::kIdFdiv_v, s), tested);
-    // A tie or a NaN gives the second operand, as in the program.
-    case DoubleOp::Min:
-      cc_.fcmp(Source(s.A), Source(s.B));
-      return Tested(Select(Source(s.A), Source(s.B), CondCode::kMI), tested);
-    case DoubleOp::Max:
-      cc_.fcmp(Source(s.A), Source(s.B));
-      return Tested(Select(Source(s.A), Source(s.B), CondCode::kGT), tested);
-    case DoubleOp::Iif:
-      CompareWithZero(s.A);
-      return Tested(Select(Source(s.B), Source(s.C), CondCode::kGT), tested);
-    case DoubleOp::Negate: {
-      const a64::Vec r = cc_.newVecD();
-      cc_.fneg(r, Source(s.A));
-      return Tested(r, tested);
-    }
-    case DoubleOp::Sqr: {
-      // Declines below zero; a NaN passes here and declines as its NaN root.
-      CompareWithZero(s.A);
-      cc_.b_mi(decline_);
-      const a64::Vec r = cc_.newVecD();
-      cc_.fsqrt(r, Source(s.A));
-      return Tested(r, tested);
-    }
+// Results 1.0 or 0.0. The comparison: below when a < b, above when a > b, equal otherwise (so NaN
+// equals everything), hence <= is "not above" (LE) and >= "not below" (PL).
+a64::Vec Emitter::Relation(const DoubleStep& s, Compare compare) {
+  switch (compare) {
+    case Compare::Less: return Holds(s, CondCode::kMI);
+    case Compare::LessEqual: return Holds(s, CondCode::kLE);
+    case Compare::GreaterEqual: return Holds(s, CondCode::kPL);
+    case Compare::Greater: return Holds(s, CondCode::kGT);
+    case Compare::Equal: return Equality(s, true);
+    case Compare::NotEqual: return Equality(s, false);
   }
-  return Source(s.A);  // not reached: Supported admits only the operations above
+  return Equality(s, false);  // not reached
+}
+
+// A value is true when it is greater than 0 (GT after comparing it with 0).
+a64::Vec Emitter::Logic(const DoubleStep& s, Connective connective) {
+  const a64::Vec a = TruthOf(s.A);
+  // XOR needs NOT A too, taken while the flags of A's test still hold.
+  const a64::Vec notA = connective == Connective::Xor ? Pick(zero_, one_, CondCode::kGT) : a64::Vec();
+  CompareWithZero(s.B);
+  switch (connective) {
+    case Connective::And: return Pick(a, zero_, CondCode::kGT);
+    case Connective::Or: return Pick(one_, a, CondCode::kGT);
+    case Connective::Xor: return Pick(notA, a, CondCode::kGT);
+  }
+  return a;  // not reached
+}
+
+a64::Vec Emitter::Not(const DoubleStep& s) {
+  CompareWithZero(s.A);
+  return Pick(zero_, one_, CondCode::kGT);
+}
+
+a64::Vec Emitter::Sign(const DoubleStep& s) {
+  CompareWithZero(s.A);
+  const a64::Vec positive = Pick(one_, zero_, CondCode::kGT);
+  return Pick(minusOne_, positive, CondCode::kMI);
+}
+
+// MIN and MAX: a tie or a NaN gives the second operand, as in the program.
+a64::Vec Emitter::Arithmetic(const DoubleStep& s, Arith arith) {
+  switch (arith) {
+    case Arith::Add: return Binary(a64::Inst::kIdFadd_v, s);
+    case Arith::Subtract: return Binary(a64::Inst::kIdFsub_v, s);
+    case Arith::Multiply: return Binary(a64::Inst::kIdFmul_v, s);
+    case Arith::Minimum:
+      cc_.fcmp(Source(s.A), Source(s.B));
+      return Pick(Source(s.A), Source(s.B), CondCode::kMI);
+    case Arith::Maximum:
+      cc_.fcmp(Source(s.A), Source(s.B));
+      return Pick(Source(s.A), Source(s.B), CondCode::kGT);
+  }
+  return Binary(a64::Inst::kIdFadd_v, s);  // not reached
+}
+
+// Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
+a64::Vec Emitter::Divide(const DoubleStep& s) {
+  cc_.fcmp(Source(s.B), zero_);
+  cc_.b_eq(decline_);
+  cc_.b_vs(decline_);
+  return Binary(a64::Inst::kIdFdiv_v, s);
+}
+
+a64::Vec Emitter::Select(const DoubleStep& s) {
+  CompareWithZero(s.A);
+  return Pick(Source(s.B), Source(s.C), CondCode::kGT);
+}
+
+a64::Vec Emitter::Negated(const DoubleStep& s) {
+  const a64::Vec r = cc_.newVecD();
+  cc_.fneg(r, Source(s.A));
+  return r;
+}
+
+// Declines below zero; a NaN passes here and declines as its NaN root.
+a64::Vec Emitter::SquareRoot(const DoubleStep& s) {
+  CompareWithZero(s.A);
+  cc_.b_mi(decline_);
+  const a64::Vec r = cc_.newVecD();
+  cc_.fsqrt(r, Source(s.A));
+  return r;
 }
 
 a64::Vec Emitter::Tested(const a64::Vec& r, bool tested) {
@@ -398,19 +408,19 @@ a64::Vec Emitter::WholePowerOf(const DoubleStep& s, int n) {
 
 a64::Vec Emitter::TruthOf(int reg) {
   CompareWithZero(reg);
-  return Select(one_, zero_, CondCode::kGT);
+  return Pick(one_, zero_, CondCode::kGT);
 }
 
-a64::Vec Emitter::Relation(const DoubleStep& s, CondCode holds) {
+a64::Vec Emitter::Holds(const DoubleStep& s, CondCode holds) {
   cc_.fcmp(Source(s.A), Source(s.B));
-  return Select(one_, zero_, holds);
+  return Pick(one_, zero_, holds);
 }
 
 // Equal: neither below nor above; not equal: one of them.
 a64::Vec Emitter::Equality(const DoubleStep& s, bool equal) {
   cc_.fcmp(Source(s.A), Source(s.B));
-  const a64::Vec below = Select(equal ? zero_ : one_, equal ? one_ : zero_, CondCode::kMI);
-  return Select(equal ? zero_ : one_, below, CondCode::kGT);
+  const a64::Vec below = Pick(equal ? zero_ : one_, equal ? one_ : zero_, CondCode::kMI);
+  return Pick(equal ? zero_ : one_, below, CondCode::kGT);
 }
 
 // A helper call: the result goes through the target's slot in the frame (scratch of the caller's)

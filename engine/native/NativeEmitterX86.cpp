@@ -16,6 +16,7 @@
 #include <asmjit/x86.h>
 
 #include "engine/eval/DoubleSemantics.h"
+#include "engine/native/NativeDriver.h"
 #include "engine/native/NativeHelpers.h"
 #include "engine/native/NativeSteps.h"
 
@@ -51,6 +52,26 @@ class Emitter {
     cc_.movapd(r, ConstantMem(value));
     return r;
   }
+
+  // The steps, as the driver (NativeDriver.h) asks for them.
+  x86::Xmm Relation(const DoubleStep& s, Compare compare);
+  x86::Xmm Logic(const DoubleStep& s, Connective connective);
+  x86::Xmm Not(const DoubleStep& s) { return Falsity(Mask(kZero, kLess, s.A)); }
+  x86::Xmm Sign(const DoubleStep& s);
+  x86::Xmm Arithmetic(const DoubleStep& s, Arith arith);
+  x86::Xmm Divide(const DoubleStep& s);
+  x86::Xmm Select(const DoubleStep& s);
+  x86::Xmm Negated(const DoubleStep& s);
+  x86::Xmm SquareRoot(const DoubleStep& s);
+  x86::Xmm Square(const DoubleStep& s);
+  x86::Xmm WholePowerOf(const DoubleStep& s, int n);
+  x86::Xmm Call(const DoubleStep& s);
+  x86::Xmm Tested(const x86::Xmm& r, bool tested);
+  void Define(int reg, const x86::Xmm& r) {
+    values_[size_t(reg)] = r;
+    written_.set(size_t(reg));
+  }
+  x86::Xmm Result(int reg) { return written_[size_t(reg)] ? values_[size_t(reg)] : Copy(reg); }
 
  private:
   x86::Xmm Binary(InstId scalar, InstId packed, const x86::Xmm& a, const x86::Xmm& b) {
@@ -91,21 +112,10 @@ class Emitter {
   x86::Xmm Mask(int x, uint32_t predicate, int y);
   x86::Mem ConstantMem(double low);
   x86::Mem SignBit();
-  x86::Xmm Step(const DoubleStep& s, bool tested);
-  x86::Xmm Tested(const x86::Xmm& r, bool tested);  // r, with the finiteness test where asked
   x86::Xmm Truth(const x86::Xmm& mask);
   x86::Xmm Falsity(const x86::Xmm& mask);
   x86::Xmm Unequal(const DoubleStep& s);
-  x86::Xmm Logic(InstId id, const DoubleStep& s);
-  x86::Xmm Sign(const DoubleStep& s);
-  x86::Xmm Square(const DoubleStep& s);
-  x86::Xmm WholePowerOf(const DoubleStep& s, int n);
-  x86::Xmm Divide(const DoubleStep& s);
-  x86::Xmm Select(const DoubleStep& s);
-  x86::Xmm Negated(const DoubleStep& s);
-  x86::Xmm SquareRoot(const DoubleStep& s);
-  x86::Xmm Arithmetic(InstId scalar, InstId packed, const DoubleStep& s);
-  x86::Xmm Call(const DoubleStep& s);
+  x86::Xmm Combine(InstId scalar, InstId packed, const DoubleStep& s);  // A <op> B
   void TestFinite(const x86::Xmm& r);
 
   x86::Compiler cc_;
@@ -147,17 +157,7 @@ Label Emitter::Function(Inputs inputs, const Variant* const* records) {
   return function->label();
 }
 
-x86::Xmm Emitter::Body() {
-  const std::vector<bool> tested = TestedSteps(program_.Steps, program_.Result);
-  for (size_t i = 0; i < program_.Steps.size(); ++i) {
-    const DoubleStep& s = program_.Steps[i];
-    const x86::Xmm r = Step(s, tested[i]);
-    values_[s.Target] = r;
-    written_.set(s.Target);
-  }
-  const int result = program_.Result;
-  return written_[size_t(result)] ? values_[size_t(result)] : Copy(result);
-}
+x86::Xmm Emitter::Body() { return EmitBody(*this, program_); }
 
 // Whether every step has a form that computes two rows at once, each lane exactly as the scalar
 // step: the arithmetic, whole powers, comparisons, logic, MIN, MAX, IIF and the square root (not the
@@ -344,48 +344,36 @@ void Emitter::DeclineIfAny(const x86::Xmm& mask) {
   cc_.jnz(decline_);
 }
 
-x86::Xmm Emitter::Arithmetic(InstId scalar, InstId packed, const DoubleStep& s) {
+x86::Xmm Emitter::Combine(InstId scalar, InstId packed, const DoubleStep& s) {
   x86::Xmm r = Copy(s.A);
   cc_.emit(Width(scalar, packed), r, Source(s.B));
   return r;
 }
 
-x86::Xmm Emitter::Step(const DoubleStep& s, bool tested) {
-  using Id = x86::Inst::Id;
-  switch (s.Op) {
-    // Results 1.0 or 0.0, never tested. The comparison: below when a < b, above when a > b,
-    // equal otherwise (so NaN equals everything), hence <= is "not above" and >= "not below".
-    case DoubleOp::Less: return Truth(Mask(s.A, kLess, s.B));
-    case DoubleOp::LessEqual: return Truth(Mask(s.B, kNotLess, s.A));
-    case DoubleOp::GreaterEqual: return Truth(Mask(s.A, kNotLess, s.B));
-    case DoubleOp::Greater: return Truth(Mask(s.B, kLess, s.A));
-    case DoubleOp::Equal: return Falsity(Unequal(s));
-    case DoubleOp::NotEqual: return Truth(Unequal(s));
-    case DoubleOp::And: return Logic(Id::kIdAndpd, s);
-    case DoubleOp::Or: return Logic(Id::kIdOrpd, s);
-    case DoubleOp::Xor: return Logic(Id::kIdXorpd, s);
-    case DoubleOp::Not: return Falsity(Mask(kZero, kLess, s.A));
-    case DoubleOp::Sgn: return Sign(s);
-    // The helpers test their results themselves; a square is always tested, as the helper would.
-    case DoubleOp::Power: {
-      const int n = WholeExponent(program_, s);
-      return n == 2 ? Square(s) : n != 0 ? WholePowerOf(s, n) : Call(s);
-    }
-    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
-      return Call(s);
-    // The steps whose result may leave the range of a double. MIN and MAX give the second
-    // operand on a tie or a NaN, as the program does.
-    case DoubleOp::Add: return Tested(Arithmetic(Id::kIdAddsd, Id::kIdAddpd, s), tested);
-    case DoubleOp::Subtract: return Tested(Arithmetic(Id::kIdSubsd, Id::kIdSubpd, s), tested);
-    case DoubleOp::Multiply: return Tested(Arithmetic(Id::kIdMulsd, Id::kIdMulpd, s), tested);
-    case DoubleOp::Divide: return Tested(Divide(s), tested);
-    case DoubleOp::Min: return Tested(Arithmetic(Id::kIdMinsd, Id::kIdMinpd, s), tested);
-    case DoubleOp::Max: return Tested(Arithmetic(Id::kIdMaxsd, Id::kIdMaxpd, s), tested);
-    case DoubleOp::Iif: return Tested(Select(s), tested);
-    case DoubleOp::Negate: return Tested(Negated(s), tested);
-    case DoubleOp::Sqr: return Tested(SquareRoot(s), tested);
+// Results 1.0 or 0.0. The comparison: below when a < b, above when a > b, equal otherwise (so NaN
+// equals everything), hence <= is "not above" and >= "not below".
+x86::Xmm Emitter::Relation(const DoubleStep& s, Compare compare) {
+  switch (compare) {
+    case Compare::Less: return Truth(Mask(s.A, kLess, s.B));
+    case Compare::LessEqual: return Truth(Mask(s.B, kNotLess, s.A));
+    case Compare::GreaterEqual: return Truth(Mask(s.A, kNotLess, s.B));
+    case Compare::Greater: return Truth(Mask(s.B, kLess, s.A));
+    case Compare::Equal: return Falsity(Unequal(s));
+    case Compare::NotEqual: return Truth(Unequal(s));
   }
-  return Copy(s.A);  // not reached: Supported admits only the operations above
+  return Truth(Unequal(s));  // not reached
+}
+
+x86::Xmm Emitter::Arithmetic(const DoubleStep& s, Arith arith) {
+  using Id = x86::Inst::Id;
+  switch (arith) {
+    case Arith::Add: return Combine(Id::kIdAddsd, Id::kIdAddpd, s);
+    case Arith::Subtract: return Combine(Id::kIdSubsd, Id::kIdSubpd, s);
+    case Arith::Multiply: return Combine(Id::kIdMulsd, Id::kIdMulpd, s);
+    case Arith::Minimum: return Combine(Id::kIdMinsd, Id::kIdMinpd, s);
+    case Arith::Maximum: return Combine(Id::kIdMaxsd, Id::kIdMaxpd, s);
+  }
+  return Combine(Id::kIdAddsd, Id::kIdAddpd, s);  // not reached
 }
 
 x86::Xmm Emitter::Tested(const x86::Xmm& r, bool tested) {
@@ -393,7 +381,10 @@ x86::Xmm Emitter::Tested(const x86::Xmm& r, bool tested) {
   return r;
 }
 
-x86::Xmm Emitter::Logic(InstId id, const DoubleStep& s) {
+x86::Xmm Emitter::Logic(const DoubleStep& s, Connective connective) {
+  const InstId id = connective == Connective::And  ? x86::Inst::kIdAndpd
+                    : connective == Connective::Or ? x86::Inst::kIdOrpd
+                                                   : x86::Inst::kIdXorpd;
   x86::Xmm m = Mask(kZero, kLess, s.A);
   cc_.emit(id, m, Mask(kZero, kLess, s.B));  // the packed form serves one lane and two
   return Truth(m);
@@ -453,7 +444,7 @@ x86::Xmm Emitter::Divide(const DoubleStep& s) {
     cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.B));
     cc_.je(decline_);
   }
-  return Arithmetic(x86::Inst::kIdDivsd, x86::Inst::kIdDivpd, s);
+  return Combine(x86::Inst::kIdDivsd, x86::Inst::kIdDivpd, s);
 }
 
 x86::Xmm Emitter::Select(const DoubleStep& s) {
