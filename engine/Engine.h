@@ -158,10 +158,8 @@ class Engine {
   // Evaluation over columns (engine/eval/Columns.cpp)
   struct ColumnRun;
   size_t RunRows(const ColumnRun& Run, size_t First, size_t Last);
-#if QV_HAVE_NATIVE
   size_t RunNativeRows(const ColumnRun& Run, const NativeProgram& Native, double* Frame, std::vector<Variant>& Values,
                        const Variant* const* Pointers, size_t First, size_t Last);
-#endif
   double GeneralRow(const Program& Code, const Variant* const* Values, int32_t& Status);
   Step ArrayElement(Machine& M, int Slot);        // opcode -Slot: one element of array Slot
   void CallUserFunc(Machine& M, int16_t Opcode);  // a user-function slot's opcode

@@ -16,16 +16,20 @@ qvFormula::qvFormula(std::shared_ptr<const qv::Program> Code, bool Strict) : cod
 
 bool qvFormula::Runs() const noexcept { return code_ && code_->Fast; }
 
+// With machine code, it reads the caller's array itself and has the constants in its code: the
+// call copies nothing. Until then (and in a build without it) the all-double program runs on a
+// frame of the values and the constants.
 bool qvFormula::operator()(const double* Values, double& Out) const noexcept {
   if (!Runs()) return false;
-  double frame[qv::DoubleProgram::kMaxRegisters];
+  double frame[qv::DoubleProgram::kMaxRegisters];  // scratch for the machine code's helper calls
+  if (const qv::NativeProgram* native = qv::MachineCode(*code_)) return native->RunOnValues(Values, frame, Out);
   const size_t n = code_->Variables.size();
   for (size_t k = 0; k < n; ++k) {
     if (strict_ && !std::isfinite(Values[k])) return false;
     frame[k] = Values[k];
   }
   code_->Fast->LoadConstants(frame);
-  return qv::RunFastTiers(*code_, qv::kHighestTier, frame, Out);
+  return qv::RunDoubleProgram(*code_->Fast, frame, Out);
 }
 
 qvFormula qvExpression::Formula(int32_t Index) const {

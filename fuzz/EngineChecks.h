@@ -119,7 +119,7 @@ inline bool SameOutcome(const Outcome& a, const Outcome& b) {
 // otherwise give its bits: at the variables' present values, and with each of the first four
 // variables' registers of the frame in turn at 0, -0, NaN, -inf and the largest double.
 inline void CheckNativeAgrees(const qv::Program& code) {
-  const qv::NativeProgram* native = code.Native(0);
+  const qv::NativeProgram* native = qv::MachineCode(code, 0);
   Check(native != nullptr, "an all-double program without native code (or the engine waits to make it)");
   std::array<double, qv::DoubleProgram::kMaxRegisters> inputs{}, scratch;
   double onRecords = 0;
@@ -134,6 +134,11 @@ inline void CheckNativeAgrees(const qv::Program& code) {
     Check(native->Run(frame.data(), actual) == ran, "the native code and the all-double program decline apart");
     Check(!ran || std::memcmp(&actual, &expected, sizeof actual) == 0,
           "the native code and the all-double program give different bits");
+    double onValues = 0;  // the caller's values alone: the variables' registers of the frame
+    Check(native->RunOnValues(inputs.data(), scratch.data(), onValues) == ran,
+          "the native code on the caller's values declines apart");
+    Check(!ran || std::memcmp(&onValues, &expected, sizeof expected) == 0,
+          "the native code on the caller's values gives different bits");
   };
   compare();
   double expected = 0;

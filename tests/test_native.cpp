@@ -1,6 +1,7 @@
 // The native tier against the all-double program it is generated from: on random expressions over
 // every step the program has and random inputs from the awkward corners of the double range, the
-// machine code must decline exactly where RunDoubleProgram declines and otherwise give its bits.
+// machine code (on a frame, on the records and on the caller's values) must decline exactly where
+// RunDoubleProgram declines and otherwise give its bits.
 // Code memory must go with its program.
 #include <gtest/gtest.h>
 
@@ -153,6 +154,11 @@ TEST(NativeProgram, AgreesWithTheAllDoubleProgramToTheBit) {
       const bool gave = native->Run(frame.data(), actual);
       ASSERT_EQ(native->RunOnRecords(scratch.data(), onRecords), ran) << Narrow(text);
       ASSERT_TRUE(SameBits(onRecords, ran ? expected : -7.25)) << Narrow(text);
+      // The caller's values alone (the frame's first registers), the constants in the code.
+      const Frame values(frame.begin(), frame.begin() + code->Fast->Variables);
+      double onValues = -7.25;
+      ASSERT_EQ(native->RunOnValues(values.data(), scratch.data(), onValues), ran) << Narrow(text);
+      ASSERT_TRUE(SameBits(onValues, ran ? expected : -7.25)) << Narrow(text);
       ++runs;
       ASSERT_EQ(gave, ran) << Narrow(text) << " at X=" << engine.vars[0]->Value.asDouble()
                            << " Y=" << engine.vars[1]->Value.asDouble() << " Z=" << engine.vars[2]->Value.asDouble();
@@ -296,23 +302,23 @@ TEST(NativeProgram, GeneratedAfterTheEnginesCountOfEvaluations) {
   int32_t index = 1;
   const Variant first = engine.e.Value(index);
   for (int i = 1; i < 99; ++i) engine.e.Value(index);
-  EXPECT_EQ(code->NativeIfMade(), nullptr);
+  EXPECT_EQ(code->Native.Made(), nullptr);
   EXPECT_TRUE(SameBits(engine.e.Value(index).asDouble(), first.asDouble()));
-  EXPECT_NE(code->NativeIfMade(), nullptr);
+  EXPECT_NE(code->Native.Made(), nullptr);
 
   code = engine.Compile(u"X * X + 2 / X");
   ASSERT_NE(code, nullptr);
   std::vector<double> xs(100, 0.5), out(100);
   engine.e.ValueColumns(1, {{u"X", xs.data()}}, 99, out.data());
-  EXPECT_EQ(code->NativeIfMade(), nullptr);
+  EXPECT_EQ(code->Native.Made(), nullptr);
   engine.e.ValueColumns(1, {{u"X", xs.data()}}, 1, out.data());
-  EXPECT_NE(code->NativeIfMade(), nullptr);
+  EXPECT_NE(code->Native.Made(), nullptr);
   EXPECT_EQ(out[0], 4.25);
 
   engine.e.SetNativeAfter(0);
   code = engine.Compile(u"X * X + 3 / X");
   ASSERT_NE(code, nullptr);
-  EXPECT_NE(code->NativeIfMade(), nullptr);
+  EXPECT_NE(code->Native.Made(), nullptr);
 }
 
 // Where the machine code has no form, or the program reads a register nothing wrote, there is

@@ -82,7 +82,7 @@ size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns,
   }
   // A call's rows count as evaluations towards the machine code, which a call of many rows thus
   // generates here, once, before its threads start.
-  if (highestTier_ >= Tier::Native) program->Native(uint32_t(std::min<size_t>(Rows, UINT32_MAX)));
+  if (highestTier_ >= Tier::Native) MachineCode(*program, uint32_t(std::min<size_t>(Rows, UINT32_MAX)));
   ColumnRun run{*program, std::vector<const double*>(program->Variables.size()), std::move(kept), Out,
                 Status, highestTier_, strict_};
   for (size_t k = 0; k < program->Variables.size(); ++k)
@@ -121,7 +121,7 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
   double frame[DoubleProgram::kMaxRegisters];
   bool fast = code.Fast && Run.highest >= Tier::AllDouble;
   // The call has counted its rows towards the machine code already.
-  const NativeProgram* native = Run.highest >= Tier::Native ? code.NativeIfMade() : nullptr;
+  const NativeProgram* native = Run.highest >= Tier::Native ? code.Native.Made() : nullptr;
   if (fast) {
     for (size_t k = 0; k < n; ++k) {
       fast &= Run.column[k] || (values[k].isDouble() && (!Run.strict || IsFiniteInput(values[k])));
@@ -130,9 +130,7 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
     code.Fast->LoadConstants(frame);
   }
   size_t good = 0;
-#if QV_HAVE_NATIVE
   if (fast && native) return RunNativeRows(Run, *native, frame, values, pointers.data(), First, Last);
-#endif
   for (size_t r = First; r < Last; ++r) {
     int32_t status = 0;
     double value;
@@ -157,7 +155,6 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
   return good;
 }
 
-#if QV_HAVE_NATIVE
 // Rows [First, Last) in the machine code's row loop; each row it declines runs on the general loop
 // (Frame holds the variables without a column; Values, which Pointers point to, the row's values
 // for the general loop).
@@ -182,7 +179,6 @@ size_t Engine::RunNativeRows(const ColumnRun& Run, const NativeProgram& Native, 
   }
   return good;
 }
-#endif
 
 // One row on the general loop, under the engine's lock, from a clear error state; the engine's
 // error state is put back as it was. Returns the row's number and sets its status.

@@ -7,38 +7,18 @@
 #include "engine/CompiledExpression.h"
 #include "engine/compile/OpcodeTable.h"
 #include "engine/eval/DoubleProgram.h"
-#if QV_HAVE_NATIVE
-#include "engine/native/NativeProgram.h"
-#else
-namespace qv {
-class NativeProgram {};  // this build has no native tier: no machine code is ever made
-}  // namespace qv
-#endif
+#include "engine/eval/Tiers.h"
 
 namespace qv {
 
-Program::Program() = default;
-Program::~Program() { delete native_.load(std::memory_order_acquire); }
-
-const NativeProgram* Program::CountRuns(uint32_t Runs) const noexcept {
-#if QV_HAVE_NATIVE
-  if (!Fast) return nullptr;
+bool NativeSlot::Claim(uint32_t Runs, uint32_t After) noexcept {
   const uint32_t seen = runs_.load(std::memory_order_relaxed);
-  if (seen < NativeAfter) {
-    // Threads may lose counts to each other here; that only moves the generation a little later.
-    const uint32_t counted = Runs >= NativeAfter - seen ? NativeAfter : seen + Runs;
+  if (seen < After) {
+    const uint32_t counted = Runs >= After - seen ? After : seen + Runs;
     runs_.store(counted, std::memory_order_relaxed);
-    if (counted < NativeAfter) return nullptr;
+    if (counted < After) return false;
   }
-  if (claimed_.load(std::memory_order_relaxed) || claimed_.exchange(true, std::memory_order_acq_rel))
-    return native_.load(std::memory_order_acquire);
-  const NativeProgram* made = NativeProgram::Compile(*Fast, FrameInputs.data()).release();
-  native_.store(made, std::memory_order_release);
-  return made;
-#else
-  (void)Runs;
-  return nullptr;
-#endif
+  return !claimed_.load(std::memory_order_relaxed) && !claimed_.exchange(true, std::memory_order_acq_rel);
 }
 
 namespace {
@@ -79,7 +59,7 @@ std::shared_ptr<const Program> BuildProgram(const CompiledExpression& Record, bo
   for (const auto& record : code->Variables) code->FrameInputs.push_back(&record->Value);
   if (code->Fast)
     for (const Variant& c : code->Fast->Constants) code->FrameInputs.push_back(&c);
-  if (NativeAfter == 0) code->Native(0);
+  if (NativeAfter == 0) MachineCode(*code, 0);
   return code;
 }
 

@@ -35,9 +35,37 @@ struct Instruction {
 // evaluations; a program evaluated less often never pays for it.
 inline constexpr uint32_t kNativeAfter = 10000;
 
+// Where a program's machine code goes: made at most once, by the evaluation that brings the
+// count of evaluations to NativeAfter (MachineCode, engine/eval/Tiers.h, generates it), then
+// kept until the program goes. The one part of a program that changes after it is made, and
+// only through atomics, so any number of threads may count, claim and read it at once.
+class NativeSlot {
+ public:
+  NativeSlot() = default;
+  ~NativeSlot();  // engine/eval/Tiers.cpp: frees the code
+  NativeSlot(const NativeSlot&) = delete;
+  NativeSlot& operator=(const NativeSlot&) = delete;
+
+  // The machine code if it has been made.
+  const NativeProgram* Made() const noexcept { return code_.load(std::memory_order_acquire); }
+  // Counts Runs more evaluations towards After; true for the one caller that is to make the code
+  // (the first to find the count reached). Threads may lose counts to each other, which only
+  // moves the generation a little later.
+  bool Claim(uint32_t Runs, uint32_t After) noexcept;
+  // Stores what the claiming caller made (null: nothing can be made); returns it.
+  const NativeProgram* Publish(const NativeProgram* Code) noexcept {
+    code_.store(Code, std::memory_order_release);
+    return Code;
+  }
+
+ private:
+  std::atomic<uint32_t> runs_{0};
+  std::atomic<bool> claimed_{false};  // one thread has begun, or finished, generating
+  std::atomic<const NativeProgram*> code_{nullptr};
+};
+
 struct Program {
-  Program();
-  ~Program();
+  Program() = default;
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
@@ -49,25 +77,7 @@ struct Program {
   std::vector<Variant> Constants;
   std::optional<DoubleProgram> Fast;  // the all-double form, or none
   uint32_t NativeAfter = kNativeAfter;
-
-  // The machine code of Fast, counting Runs more evaluations towards NativeAfter: null until
-  // then, and where the build, the target or the program has none. The evaluation that crosses
-  // the count generates it, on its own thread; a thread that meets the generation under way goes
-  // on without it. Once made, the code stays until the program goes. Safe on any number of
-  // threads at once: the counting is the only change a const program sees, and it is atomic.
-  const NativeProgram* Native(uint32_t Runs = 1) const noexcept {
-    const NativeProgram* code = native_.load(std::memory_order_acquire);
-    return code ? code : CountRuns(Runs);
-  }
-  // The machine code if it has been generated, without counting.
-  const NativeProgram* NativeIfMade() const noexcept { return native_.load(std::memory_order_acquire); }
-
- private:
-  const NativeProgram* CountRuns(uint32_t Runs) const noexcept;
-
-  mutable std::atomic<uint32_t> runs_{0};
-  mutable std::atomic<bool> claimed_{false};  // one thread has begun, or finished, generating
-  mutable std::atomic<const NativeProgram*> native_{nullptr};
+  mutable NativeSlot Native;  // the machine code of Fast, once made
 };
 
 // The program of a record's instructions 1 to Count (as many of them as its arrays hold): after

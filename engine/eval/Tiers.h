@@ -7,19 +7,35 @@
 
 #include "engine/eval/DoubleProgramRun.h"
 #include "engine/eval/Program.h"
-#include "engine/qvTier.h"
-#if QV_HAVE_NATIVE
 #include "engine/native/NativeProgram.h"
-#endif
+#include "engine/qvTier.h"
 
 namespace qv {
 
 using Tier = qvTier;
+// Whether this build has the native tier (the CMake option QV_NATIVE, where asmjit is found):
+// the one place that asks. Without it, no machine code is ever made and the tier's branches fold
+// away.
 #if QV_HAVE_NATIVE
-inline constexpr Tier kHighestTier = Tier::Native;
+inline constexpr bool kNativeBuilt = true;
 #else
-inline constexpr Tier kHighestTier = Tier::AllDouble;
+inline constexpr bool kNativeBuilt = false;
 #endif
+inline constexpr Tier kHighestTier = kNativeBuilt ? Tier::Native : Tier::AllDouble;
+
+// Makes the machine code of Code's all-double program, or null where none can be made (engine/eval/Tiers.cpp).
+const NativeProgram* MakeMachineCode(const Program& Code) noexcept;
+
+// The machine code of Code, counting Runs more evaluations towards its NativeAfter: null until
+// then, and where the build, the target or the program has none. The evaluation that reaches the
+// count makes it, on its own thread; a thread that meets the generation under way goes on
+// without it.
+QV_ALWAYS_INLINE const NativeProgram* MachineCode(const Program& Code, uint32_t Runs = 1) noexcept {
+  if constexpr (!kNativeBuilt) return nullptr;
+  if (const NativeProgram* made = Code.Native.Made()) return made;
+  if (!Code.Fast || !Code.Native.Claim(Runs, Code.NativeAfter)) return Code.Native.Made();
+  return Code.Native.Publish(MakeMachineCode(Code));
+}
 
 // Count values into the first registers of the frame; false when one of them is not a double
 // (the fast tiers then decline). Value gathers the program's FrameInputs, variables and
@@ -41,47 +57,32 @@ QV_ALWAYS_INLINE bool GatherFrame(const Variant* const* Values, size_t Count, do
 // loop.
 QV_ALWAYS_INLINE bool RunFastTiers(const Program& Code, const NativeProgram* Native, double* Frame,
                                    double& Value) noexcept {
-#if QV_HAVE_NATIVE
-  if (Native) return Native->Run(Frame, Value);
-#else
-  (void)Native;
-#endif
+  if (kNativeBuilt && Native) return Native->Run(Frame, Value);
   return RunDoubleProgram(*Code.Fast, Frame, Value);
 }
 
 // The all-double program on the frame gathered from the program's own inputs. Where machine code
 // can take over, this is the path of an expression's first evaluations only, kept out of line so
 // that the machine code's path through Value stays short (engine/eval/Tiers.cpp).
-#if QV_HAVE_NATIVE
-bool GatherAndRun(const Program& Code, double* Frame, double& Value) noexcept;
-#else
+bool GatherAndRunOutOfLine(const Program& Code, double* Frame, double& Value) noexcept;
 QV_ALWAYS_INLINE bool GatherAndRun(const Program& Code, double* Frame, double& Value) noexcept {
+  if constexpr (kNativeBuilt) return GatherAndRunOutOfLine(Code, Frame, Value);
   return GatherFrame(Code.FrameInputs.data(), Code.FrameInputs.size(), Frame) &&
          RunDoubleProgram(*Code.Fast, Frame, Value);
 }
-#endif
 
 // The fast tiers up to Highest on the program's own inputs (its variables' records and its
 // constants), for one evaluation, which counts towards the machine code: that reads the records
 // itself; the all-double program runs on the frame gathered from them.
 QV_ALWAYS_INLINE bool RunFastOnRecords(const Program& Code, Tier Highest, double* Frame, double& Value) noexcept {
-#if QV_HAVE_NATIVE
   if (Highest >= Tier::Native)
-    if (const NativeProgram* native = Code.Native()) return native->RunOnRecords(Frame, Value);
-#else
-  (void)Highest;
-#endif
+    if (const NativeProgram* native = MachineCode(Code)) return native->RunOnRecords(Frame, Value);
   return GatherAndRun(Code, Frame, Value);
 }
 
 // The same for one evaluation up to Highest, which counts towards the program's machine code.
 QV_ALWAYS_INLINE bool RunFastTiers(const Program& Code, Tier Highest, double* Frame, double& Value) noexcept {
-#if QV_HAVE_NATIVE
-  return RunFastTiers(Code, Highest >= Tier::Native ? Code.Native() : nullptr, Frame, Value);
-#else
-  (void)Highest;
-  return RunDoubleProgram(*Code.Fast, Frame, Value);
-#endif
+  return RunFastTiers(Code, Highest >= Tier::Native ? MachineCode(Code) : nullptr, Frame, Value);
 }
 
 }  // namespace qv

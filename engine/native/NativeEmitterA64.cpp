@@ -19,6 +19,8 @@
 #include <asmjit/arm.h>
 #include <asmjit/arm/a64compiler.h>
 
+#include "engine/eval/DoubleSemantics.h"
+#include "engine/native/NativeDriver.h"
 #include "engine/native/NativeHelpers.h"
 #include "engine/native/NativeSteps.h"
 
@@ -32,20 +34,53 @@ using arm::CondCode;
 class Emitter {
  public:
   Emitter(CodeHolder& code, const DoubleProgram& program) : cc_(&code), program_(program) {}
-  // Emits one function: on the frame's inputs, or (Records not null) on the records' values and
-  // the constants. Returns its entry.
-  Label Function(const Variant* const* records);
+  // Emits one function on the inputs from where Inputs says (Records: those records). Returns its
+  // entry.
+  Label Function(Inputs inputs, const Variant* const* records);
   // Emits the row loop over columns (see NativeProgram::RunRows). Returns its entry.
   Label Rows();
   // Assembles what was emitted into the code holder.
   void Finish() { cc_.finalize(); }
 
+  // The arithmetic EmitWholePower writes with: each a new register.
+  a64::Vec Mul(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFmul_v, a, b); }
+  a64::Vec Add(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFadd_v, a, b); }
+  a64::Vec Sub(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFsub_v, a, b); }
+  a64::Vec Div(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFdiv_v, a, b); }
+  a64::Vec Constant(double value);
+
+  // The steps, as the driver (NativeDriver.h) asks for them.
+  a64::Vec Relation(const DoubleStep& s, Compare compare);
+  a64::Vec Logic(const DoubleStep& s, Connective connective);
+  a64::Vec Not(const DoubleStep& s);
+  a64::Vec Sign(const DoubleStep& s);
+  a64::Vec Arithmetic(const DoubleStep& s, Arith arith);
+  a64::Vec Divide(const DoubleStep& s);
+  a64::Vec Select(const DoubleStep& s);
+  a64::Vec Negated(const DoubleStep& s);
+  a64::Vec SquareRoot(const DoubleStep& s);
+  a64::Vec Square(const DoubleStep& s);
+  a64::Vec WholePowerOf(const DoubleStep& s, int n);
+  a64::Vec Call(const DoubleStep& s);
+  a64::Vec Tested(const a64::Vec& r, bool tested);
+  void Define(int reg, const a64::Vec& r) {
+    values_[size_t(reg)] = r;
+    written_.set(size_t(reg));
+  }
+  a64::Vec Result(int reg) { return Source(reg); }
+
  private:
+  a64::Vec Binary(InstId id, const a64::Vec& a, const a64::Vec& b) {
+    const a64::Vec r = cc_.newVecD();
+    cc_.emit(id, r, a, b);
+    return r;
+  }
   arm::Mem Slot(int reg) const { return arm::ptr(frame_, reg * 8); }
   // A register's value: the virtual register of the step that wrote it last, or its input, loaded
   // (or built) here and kept for the steps after.
   a64::Vec Source(int reg);
   void LoadRecords(const Variant* const* records);
+  void LoadValues(const a64::Gp& values);
   // The row loop's parts: a variable's pointer into its column and its step a row (8 bytes, or 0
   // for a variable that stays on its slot of the frame), set to row First.
   struct Walker {
@@ -56,23 +91,18 @@ class Emitter {
   a64::Vec Body();
   void Begin();  // forgets every register: a new function or a new row
   a64::Gp Address(uint64_t bits);
-  a64::Vec Constant(double value);
-  a64::Vec Select(const a64::Vec& yes, const a64::Vec& no, CondCode cond);
-  a64::Vec Step(const DoubleStep& s, bool tested);
-  a64::Vec Tested(const a64::Vec& r, bool tested);  // r, with the finiteness test where asked
+  a64::Vec Pick(const a64::Vec& yes, const a64::Vec& no, CondCode cond);  // FCSEL
   a64::Vec Binary(InstId id, const DoubleStep& s);  // r := a <id> b
-  a64::Vec Square(const DoubleStep& s);
   a64::Vec TruthOf(int reg);  // 1.0 where the register is true, else 0.0; the flags of its test stay
-  a64::Vec Relation(const DoubleStep& s, CondCode holds);
+  a64::Vec Holds(const DoubleStep& s, CondCode holds);  // 1.0 where A <holds> B after FCMP A, B
   a64::Vec Equality(const DoubleStep& s, bool equal);
-  a64::Vec Call(const DoubleStep& s);
   void TestFinite(const a64::Vec& r);
   // Sets the flags by comparing Reg with 0.
   void CompareWithZero(int reg) { cc_.fcmp(Source(reg), zero_); }
 
   a64::Compiler cc_;
   const DoubleProgram& program_;
-  bool fromRecords_ = false;
+  bool constantsInCode_ = false;  // the records' and the values' entries: no constant in the frame
   a64::Gp frame_;
   Label decline_;
   a64::Vec zero_, one_, minusOne_;  // 0.0, 1.0 and (for SGN) -1.0, made once a function
@@ -93,16 +123,21 @@ void Emitter::Begin() {
     }
 }
 
-Label Emitter::Function(const Variant* const* records) {
-  FuncNode* function = cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+Label Emitter::Function(Inputs inputs, const Variant* const* records) {
+  const bool values = inputs == Inputs::Values;
+  FuncNode* function = values ? cc_.addFunc(FuncSignatureT<int, const double*, double*, double*>(CallConvId::kHost))
+                              : cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+  const a64::Gp from = cc_.newIntPtr("values");
   frame_ = cc_.newIntPtr("frame");
   const a64::Gp value = cc_.newIntPtr("value");
-  function->setArg(0, frame_);
-  function->setArg(1, value);
+  if (values) function->setArg(0, from);
+  function->setArg(values ? 1 : 0, frame_);
+  function->setArg(values ? 2 : 1, value);
   decline_ = cc_.newLabel();
-  fromRecords_ = records != nullptr;
+  constantsInCode_ = inputs != Inputs::Frame;
   Begin();
-  if (records) LoadRecords(records);
+  if (inputs == Inputs::Records) LoadRecords(records);
+  if (values) LoadValues(from);
   cc_.str(Body(), arm::ptr(value));
   const a64::Gp status = cc_.newInt32("status");
   cc_.mov(status, imm(1));
@@ -116,16 +151,7 @@ Label Emitter::Function(const Variant* const* records) {
   return function->label();
 }
 
-a64::Vec Emitter::Body() {
-  const std::vector<bool> tested = TestedSteps(program_.Steps, program_.Result);
-  for (size_t i = 0; i < program_.Steps.size(); ++i) {
-    const DoubleStep& s = program_.Steps[i];
-    const a64::Vec r = Step(s, tested[i]);
-    values_[s.Target] = r;
-    written_.set(s.Target);
-  }
-  return Source(program_.Result);
-}
+a64::Vec Emitter::Body() { return EmitBody(*this, program_); }
 
 // The row loop, one row an iteration; the row that declines ends it, and its index is returned.
 Label Emitter::Rows() {
@@ -139,7 +165,7 @@ Label Emitter::Rows() {
   function->setArg(2, out);
   function->setArg(3, row);
   function->setArg(4, last);
-  fromRecords_ = false;
+  constantsInCode_ = false;
   const std::vector<Walker> walkers = Walkers(columns, row);
   const a64::Gp at = cc_.newIntPtr("at"), eight = cc_.newIntPtr("eight");
   cc_.mov(eight, imm(8));
@@ -204,11 +230,20 @@ void Emitter::LoadRecords(const Variant* const* records) {
   }
 }
 
+// Each variable's value from the caller's array into a register.
+void Emitter::LoadValues(const a64::Gp& values) {
+  for (int k = 0; k < int(program_.Variables); ++k) {
+    values_[size_t(k)] = cc_.newVecD();
+    cc_.ldr(values_[size_t(k)], arm::ptr(values, k * 8));
+    written_.set(size_t(k));
+  }
+}
+
 a64::Vec Emitter::Source(int reg) {
   if (written_[size_t(reg)]) return values_[size_t(reg)];
   const bool constant = reg >= int(program_.Variables);
   a64::Vec r;
-  if (fromRecords_ && constant) {
+  if (constantsInCode_ && constant) {
     r = Constant(program_.Constants[size_t(reg) - program_.Variables].asDouble());
   } else {
     r = cc_.newVecD();
@@ -236,7 +271,7 @@ a64::Vec Emitter::Constant(double value) {
   return r;
 }
 
-a64::Vec Emitter::Select(const a64::Vec& yes, const a64::Vec& no, CondCode cond) {
+a64::Vec Emitter::Pick(const a64::Vec& yes, const a64::Vec& no, CondCode cond) {
   const a64::Vec r = cc_.newVecD();
   cc_.fcsel(r, yes, no, imm(cond));
   return r;
@@ -251,81 +286,87 @@ void Emitter::TestFinite(const a64::Vec& r) {
   cc_.b_vs(decline_);
 }
 
-a64::Vec Emitter::Step(const DoubleStep& s, bool tested) {
-  switch (s.Op) {
-    // Results 1.0 or 0.0, never tested. The comparison: below when a < b, above when a > b,
-    // equal otherwise (so NaN equals everything), hence <= is "not above" (LE) and >= "not
-    // below" (PL).
-    case DoubleOp::Less: return Relation(s, CondCode::kMI);
-    case DoubleOp::LessEqual: return Relation(s, CondCode::kLE);
-    case DoubleOp::GreaterEqual: return Relation(s, CondCode::kPL);
-    case DoubleOp::Greater: return Relation(s, CondCode::kGT);
-    case DoubleOp::Equal: return Equality(s, true);
-    case DoubleOp::NotEqual: return Equality(s, false);
-    // A value is true when it is greater than 0 (GT after comparing it with 0).
-    case DoubleOp::Not:
-      CompareWithZero(s.A);
-      return Select(zero_, one_, CondCode::kGT);
-    case DoubleOp::And: {
-      const a64::Vec a = TruthOf(s.A);
-      CompareWithZero(s.B);
-      return Select(a, zero_, CondCode::kGT);
-    }
-    case DoubleOp::Or: {
-      const a64::Vec a = TruthOf(s.A);
-      CompareWithZero(s.B);
-      return Select(one_, a, CondCode::kGT);
-    }
-    case DoubleOp::Xor: {
-      const a64::Vec a = TruthOf(s.A);
-      const a64::Vec notA = Select(zero_, one_, CondCode::kGT);  // the flags of A's test still hold
-      CompareWithZero(s.B);
-      return Select(notA, a, CondCode::kGT);
-    }
-    case DoubleOp::Sgn: {
-      CompareWithZero(s.A);
-      const a64::Vec positive = Select(one_, zero_, CondCode::kGT);
-      return Select(minusOne_, positive, CondCode::kMI);
-    }
-    // The helpers test their results themselves; a square is always tested, as the helper would.
-    case DoubleOp::Power: return IsSquare(program_, s) ? Square(s) : Call(s);
-    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
-      return Call(s);
-    // The steps whose result may leave the range of a double.
-    case DoubleOp::Add: return Tested(Binary(a64::Inst::kIdFadd_v, s), tested);
-    case DoubleOp::Subtract: return Tested(Binary(a64::Inst::kIdFsub_v, s), tested);
-    case DoubleOp::Multiply: return Tested(Binary(a64::Inst::kIdFmul_v, s), tested);
-    case DoubleOp::Divide:
-      // Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
-      cc_.fcmp(Source(s.B), zero_);
-      cc_.b_eq(decline_);
-      cc_.b_vs(decline_);
-      return Tested(Binary(a64::Inst::kIdFdiv_v, s), tested);
-    // A tie or a NaN gives the second operand, as in the program.
-    case DoubleOp::Min:
-      cc_.fcmp(Source(s.A), Source(s.B));
-      return Tested(Select(Source(s.A), Source(s.B), CondCode::kMI), tested);
-    case DoubleOp::Max:
-      cc_.fcmp(Source(s.A), Source(s.B));
-      return Tested(Select(Source(s.A), Source(s.B), CondCode::kGT), tested);
-    case DoubleOp::Iif:
-      CompareWithZero(s.A);
-      return Tested(Select(Source(s.B), Source(s.C), CondCode::kGT), tested);
-    case DoubleOp::Negate: {
-      const a64::Vec r = cc_.newVecD();
-      cc_.fneg(r, Source(s.A));
-      return Tested(r, tested);
-    }
-    case DoubleOp::Sqr: {
-      // Declines below zero; a NaN passes here and declines as its NaN root.
-      CompareWithZero(s.A);
-      cc_.b_mi(decline_);
-      const a64::Vec r = cc_.newVecD();
-      cc_.fsqrt(r, Source(s.A));
-      return Tested(r, tested);
-    }
+// Results 1.0 or 0.0. The comparison: below when a < b, above when a > b, equal otherwise (so NaN
+// equals everything), hence <= is "not above" (LE) and >= "not below" (PL).
+a64::Vec Emitter::Relation(const DoubleStep& s, Compare compare) {
+  switch (compare) {
+    case Compare::Less: return Holds(s, CondCode::kMI);
+    case Compare::LessEqual: return Holds(s, CondCode::kLE);
+    case Compare::GreaterEqual: return Holds(s, CondCode::kPL);
+    case Compare::Greater: return Holds(s, CondCode::kGT);
+    case Compare::Equal: return Equality(s, true);
+    case Compare::NotEqual: return Equality(s, false);
   }
-  return Source(s.A);  // not reached: Supported admits only the operations above
+  return Equality(s, false);  // not reached
+}
+
+// A value is true when it is greater than 0 (GT after comparing it with 0).
+a64::Vec Emitter::Logic(const DoubleStep& s, Connective connective) {
+  const a64::Vec a = TruthOf(s.A);
+  // XOR needs NOT A too, taken while the flags of A's test still hold.
+  const a64::Vec notA = connective == Connective::Xor ? Pick(zero_, one_, CondCode::kGT) : a64::Vec();
+  CompareWithZero(s.B);
+  switch (connective) {
+    case Connective::And: return Pick(a, zero_, CondCode::kGT);
+    case Connective::Or: return Pick(one_, a, CondCode::kGT);
+    case Connective::Xor: return Pick(notA, a, CondCode::kGT);
+  }
+  return a;  // not reached
+}
+
+a64::Vec Emitter::Not(const DoubleStep& s) {
+  CompareWithZero(s.A);
+  return Pick(zero_, one_, CondCode::kGT);
+}
+
+a64::Vec Emitter::Sign(const DoubleStep& s) {
+  CompareWithZero(s.A);
+  const a64::Vec positive = Pick(one_, zero_, CondCode::kGT);
+  return Pick(minusOne_, positive, CondCode::kMI);
+}
+
+// MIN and MAX: a tie or a NaN gives the second operand, as in the program.
+a64::Vec Emitter::Arithmetic(const DoubleStep& s, Arith arith) {
+  switch (arith) {
+    case Arith::Add: return Binary(a64::Inst::kIdFadd_v, s);
+    case Arith::Subtract: return Binary(a64::Inst::kIdFsub_v, s);
+    case Arith::Multiply: return Binary(a64::Inst::kIdFmul_v, s);
+    case Arith::Minimum:
+      cc_.fcmp(Source(s.A), Source(s.B));
+      return Pick(Source(s.A), Source(s.B), CondCode::kMI);
+    case Arith::Maximum:
+      cc_.fcmp(Source(s.A), Source(s.B));
+      return Pick(Source(s.A), Source(s.B), CondCode::kGT);
+  }
+  return Binary(a64::Inst::kIdFadd_v, s);  // not reached
+}
+
+// Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
+a64::Vec Emitter::Divide(const DoubleStep& s) {
+  cc_.fcmp(Source(s.B), zero_);
+  cc_.b_eq(decline_);
+  cc_.b_vs(decline_);
+  return Binary(a64::Inst::kIdFdiv_v, s);
+}
+
+a64::Vec Emitter::Select(const DoubleStep& s) {
+  CompareWithZero(s.A);
+  return Pick(Source(s.B), Source(s.C), CondCode::kGT);
+}
+
+a64::Vec Emitter::Negated(const DoubleStep& s) {
+  const a64::Vec r = cc_.newVecD();
+  cc_.fneg(r, Source(s.A));
+  return r;
+}
+
+// Declines below zero; a NaN passes here and declines as its NaN root.
+a64::Vec Emitter::SquareRoot(const DoubleStep& s) {
+  CompareWithZero(s.A);
+  cc_.b_mi(decline_);
+  const a64::Vec r = cc_.newVecD();
+  cc_.fsqrt(r, Source(s.A));
+  return r;
 }
 
 a64::Vec Emitter::Tested(const a64::Vec& r, bool tested) {
@@ -334,9 +375,8 @@ a64::Vec Emitter::Tested(const a64::Vec& r, bool tested) {
 }
 
 a64::Vec Emitter::Binary(InstId id, const DoubleStep& s) {
-  const a64::Vec a = Source(s.A), b = Source(s.B), r = cc_.newVecD();
-  cc_.emit(id, r, a, b);
-  return r;
+  const a64::Vec a = Source(s.A), b = Source(s.B);
+  return Binary(id, a, b);
 }
 
 a64::Vec Emitter::Square(const DoubleStep& s) {
@@ -346,21 +386,41 @@ a64::Vec Emitter::Square(const DoubleStep& s) {
   return r;
 }
 
-a64::Vec Emitter::TruthOf(int reg) {
-  CompareWithZero(reg);
-  return Select(one_, zero_, CondCode::kGT);
+// A base within WholePower's range is multiplied out inline, where the result is always finite;
+// any other base (NaN included) takes the helper.
+a64::Vec Emitter::WholePowerOf(const DoubleStep& s, int n) {
+  const a64::Vec x = Source(s.A), magnitude = cc_.newVecD(), r = cc_.newVecD();
+  Source(s.B);  // loaded here, before the paths part, for the helper and any later step alike
+  const Label helper = cc_.newLabel(), done = cc_.newLabel();
+  cc_.fabs(magnitude, x);
+  cc_.fcmp(magnitude, Constant(kWholePowerLow));
+  cc_.b_mi(helper);
+  cc_.b_vs(helper);
+  cc_.fcmp(magnitude, Constant(kWholePowerHigh));
+  cc_.b_gt(helper);
+  cc_.fmov(r, EmitWholePower(*this, x, n));
+  cc_.b(done);
+  cc_.bind(helper);
+  cc_.fmov(r, Call(s));
+  cc_.bind(done);
+  return r;
 }
 
-a64::Vec Emitter::Relation(const DoubleStep& s, CondCode holds) {
+a64::Vec Emitter::TruthOf(int reg) {
+  CompareWithZero(reg);
+  return Pick(one_, zero_, CondCode::kGT);
+}
+
+a64::Vec Emitter::Holds(const DoubleStep& s, CondCode holds) {
   cc_.fcmp(Source(s.A), Source(s.B));
-  return Select(one_, zero_, holds);
+  return Pick(one_, zero_, holds);
 }
 
 // Equal: neither below nor above; not equal: one of them.
 a64::Vec Emitter::Equality(const DoubleStep& s, bool equal) {
   cc_.fcmp(Source(s.A), Source(s.B));
-  const a64::Vec below = Select(equal ? zero_ : one_, equal ? one_ : zero_, CondCode::kMI);
-  return Select(equal ? zero_ : one_, below, CondCode::kGT);
+  const a64::Vec below = Pick(equal ? zero_ : one_, equal ? one_ : zero_, CondCode::kMI);
+  return Pick(equal ? zero_ : one_, below, CondCode::kGT);
 }
 
 // A helper call: the result goes through the target's slot in the frame (scratch of the caller's)
@@ -405,9 +465,8 @@ a64::Vec Emitter::Call(const DoubleStep& s) {
 
 }  // namespace
 
-bool EmitA64(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, Label& RecordsEntry,
-             Label& RowsEntry) {
-  return EmitEntries<Emitter>(Program, Records, Code, RecordsEntry, RowsEntry);
+bool EmitA64(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, EntryLabels& Labels) {
+  return EmitEntries<Emitter>(Program, Records, Code, Labels);
 }
 
 }  // namespace qv::native

@@ -15,6 +15,8 @@
 
 #include <asmjit/x86.h>
 
+#include "engine/eval/DoubleSemantics.h"
+#include "engine/native/NativeDriver.h"
 #include "engine/native/NativeHelpers.h"
 #include "engine/native/NativeSteps.h"
 
@@ -25,27 +27,64 @@ namespace {
 using namespace asmjit;
 
 // CMPSD and CMPPD predicates: equal and less than (false when unordered), unordered, not less
-// than (true when unordered).
-constexpr uint32_t kEqual = 0, kLess = 1, kUnordered = 3, kNotLess = 5;
+// than and not less or equal (true when unordered).
+constexpr uint32_t kEqual = 0, kLess = 1, kUnordered = 3, kNotLess = 5, kNotLessEqual = 6;
 constexpr int kZero = -1;  // stands for the constant 0 where a register index is expected
 
 class Emitter {
  public:
   Emitter(CodeHolder& code, const DoubleProgram& program) : cc_(&code), program_(program) {}
-  // Emits one function: on the frame's inputs, or (Records not null) on the records' values and
-  // the constants. Returns its entry.
-  Label Function(const Variant* const* records);
+  // Emits one function on the inputs from where Inputs says (Records: those records). Returns its
+  // entry.
+  Label Function(Inputs inputs, const Variant* const* records);
   // Emits the row loop over columns (see NativeProgram::RunRows). Returns its entry.
   Label Rows();
   // Assembles what was emitted into the code holder.
   void Finish() { cc_.finalize(); }
 
+  // The arithmetic EmitWholePower writes with: each a new register of the width at hand.
+  x86::Xmm Mul(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdMulsd, x86::Inst::kIdMulpd, a, b); }
+  x86::Xmm Add(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdAddsd, x86::Inst::kIdAddpd, a, b); }
+  x86::Xmm Sub(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdSubsd, x86::Inst::kIdSubpd, a, b); }
+  x86::Xmm Div(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdDivsd, x86::Inst::kIdDivpd, a, b); }
+  x86::Xmm Constant(double value) {
+    x86::Xmm r = NewXmm();
+    cc_.movapd(r, ConstantMem(value));
+    return r;
+  }
+
+  // The steps, as the driver (NativeDriver.h) asks for them.
+  x86::Xmm Relation(const DoubleStep& s, Compare compare);
+  x86::Xmm Logic(const DoubleStep& s, Connective connective);
+  x86::Xmm Not(const DoubleStep& s) { return Falsity(Mask(kZero, kLess, s.A)); }
+  x86::Xmm Sign(const DoubleStep& s);
+  x86::Xmm Arithmetic(const DoubleStep& s, Arith arith);
+  x86::Xmm Divide(const DoubleStep& s);
+  x86::Xmm Select(const DoubleStep& s);
+  x86::Xmm Negated(const DoubleStep& s);
+  x86::Xmm SquareRoot(const DoubleStep& s);
+  x86::Xmm Square(const DoubleStep& s);
+  x86::Xmm WholePowerOf(const DoubleStep& s, int n);
+  x86::Xmm Call(const DoubleStep& s);
+  x86::Xmm Tested(const x86::Xmm& r, bool tested);
+  void Define(int reg, const x86::Xmm& r) {
+    values_[size_t(reg)] = r;
+    written_.set(size_t(reg));
+  }
+  x86::Xmm Result(int reg) { return written_[size_t(reg)] ? values_[size_t(reg)] : Copy(reg); }
+
  private:
+  x86::Xmm Binary(InstId scalar, InstId packed, const x86::Xmm& a, const x86::Xmm& b) {
+    x86::Xmm r = NewXmm();
+    cc_.movapd(r, a);
+    cc_.emit(Width(scalar, packed), r, b);
+    return r;
+  }
   x86::Mem Slot(int reg) const { return x86::qword_ptr(frame_, reg * 8); }
   // An input register that no step has written: its slot in the frame, or, reading from the
   // records, a constant (the variables are in registers from the start).
   x86::Mem Input(int reg) {
-    return fromRecords_ ? Constant(program_.Constants[size_t(reg - program_.Variables)].asDouble()) : Slot(reg);
+    return constantsInCode_ ? ConstantMem(program_.Constants[size_t(reg - program_.Variables)].asDouble()) : Slot(reg);
   }
   // A register's value as an operand: the virtual register of the step that wrote it last, or
   // its input.
@@ -53,6 +92,7 @@ class Emitter {
     return written_[size_t(reg)] ? Operand(values_[size_t(reg)]) : Operand(Input(reg));
   }
   void LoadRecords(const Variant* const* records);
+  void LoadValues(const x86::Gp& values);
   // The row loop's parts: a variable's pointer into its column and its step a row, set to row
   // First; the inputs of one row (or of a pair, Packed) into registers; the move to the next.
   struct Walker {
@@ -70,27 +110,17 @@ class Emitter {
   x86::Xmm Copy(int reg);
   x86::Xmm Zero();
   x86::Xmm Mask(int x, uint32_t predicate, int y);
-  x86::Mem Constant(double low);
+  x86::Mem ConstantMem(double low);
   x86::Mem SignBit();
-  x86::Xmm Step(const DoubleStep& s, bool tested);
-  x86::Xmm Tested(const x86::Xmm& r, bool tested);  // r, with the finiteness test where asked
   x86::Xmm Truth(const x86::Xmm& mask);
   x86::Xmm Falsity(const x86::Xmm& mask);
   x86::Xmm Unequal(const DoubleStep& s);
-  x86::Xmm Logic(InstId id, const DoubleStep& s);
-  x86::Xmm Sign(const DoubleStep& s);
-  x86::Xmm Square(const DoubleStep& s);
-  x86::Xmm Divide(const DoubleStep& s);
-  x86::Xmm Select(const DoubleStep& s);
-  x86::Xmm Negated(const DoubleStep& s);
-  x86::Xmm SquareRoot(const DoubleStep& s);
-  x86::Xmm Arithmetic(InstId scalar, InstId packed, const DoubleStep& s);
-  x86::Xmm Call(const DoubleStep& s);
+  x86::Xmm Combine(InstId scalar, InstId packed, const DoubleStep& s);  // A <op> B
   void TestFinite(const x86::Xmm& r);
 
   x86::Compiler cc_;
   const DoubleProgram& program_;
-  bool fromRecords_ = false;
+  bool constantsInCode_ = false;  // the records' and the values' entries: no constant in the frame
   bool packed_ = false;  // the steps compute two rows at once, one in each lane
   x86::Gp frame_, value_;
   Label decline_;
@@ -98,17 +128,22 @@ class Emitter {
   std::bitset<DoubleProgram::kMaxRegisters> written_;
 };
 
-Label Emitter::Function(const Variant* const* records) {
-  FuncNode* function = cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+Label Emitter::Function(Inputs inputs, const Variant* const* records) {
+  const bool values = inputs == Inputs::Values;
+  FuncNode* function = values ? cc_.addFunc(FuncSignatureT<int, const double*, double*, double*>(CallConvId::kHost))
+                              : cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+  const x86::Gp from = cc_.newIntPtr("values");
   frame_ = cc_.newIntPtr("frame");
   value_ = cc_.newIntPtr("value");
-  function->setArg(0, frame_);
-  function->setArg(1, value_);
+  if (values) function->setArg(0, from);
+  function->setArg(values ? 1 : 0, frame_);
+  function->setArg(values ? 2 : 1, value_);
   decline_ = cc_.newLabel();
   written_.reset();
-  fromRecords_ = records != nullptr;
+  constantsInCode_ = inputs != Inputs::Frame;
   packed_ = false;
-  if (records) LoadRecords(records);
+  if (inputs == Inputs::Records) LoadRecords(records);
+  if (values) LoadValues(from);
   cc_.movsd(x86::qword_ptr(value_), Body());
   x86::Gp status = cc_.newInt32("status");
   cc_.mov(status, 1);
@@ -122,20 +157,10 @@ Label Emitter::Function(const Variant* const* records) {
   return function->label();
 }
 
-x86::Xmm Emitter::Body() {
-  const std::vector<bool> tested = TestedSteps(program_.Steps, program_.Result);
-  for (size_t i = 0; i < program_.Steps.size(); ++i) {
-    const DoubleStep& s = program_.Steps[i];
-    const x86::Xmm r = Step(s, tested[i]);
-    values_[s.Target] = r;
-    written_.set(s.Target);
-  }
-  const int result = program_.Result;
-  return written_[size_t(result)] ? values_[size_t(result)] : Copy(result);
-}
+x86::Xmm Emitter::Body() { return EmitBody(*this, program_); }
 
 // Whether every step has a form that computes two rows at once, each lane exactly as the scalar
-// step: the arithmetic, squares, comparisons, logic, MIN, MAX, IIF and the square root (not the
+// step: the arithmetic, whole powers, comparisons, logic, MIN, MAX, IIF and the square root (not the
 // calls).
 bool Packable(const DoubleProgram& program) {
   for (const DoubleStep& s : program.Steps)
@@ -158,13 +183,13 @@ Label Emitter::Rows() {
   function->setArg(2, out);
   function->setArg(3, row);
   function->setArg(4, last);
-  fromRecords_ = false;
+  constantsInCode_ = false;
   const std::vector<Walker> walkers = Walkers(columns, row);
   // The constants in both lanes of a register each, once for the whole loop.
   std::vector<x86::Xmm> constants;
   for (const Variant& c : program_.Constants) {
     constants.push_back(cc_.newXmmPd());
-    cc_.movapd(constants.back(), Constant(c.asDouble()));
+    cc_.movapd(constants.back(), ConstantMem(c.asDouble()));
   }
 
   const Label scalar = cc_.newLabel(), exit = cc_.newLabel();
@@ -252,6 +277,15 @@ void Emitter::LoadRecords(const Variant* const* records) {
   }
 }
 
+// Each variable's value from the caller's array into a register.
+void Emitter::LoadValues(const x86::Gp& values) {
+  for (int k = 0; k < int(program_.Variables); ++k) {
+    values_[size_t(k)] = NewXmm();
+    cc_.movsd(values_[size_t(k)], x86::qword_ptr(values, k * 8));
+    written_.set(size_t(k));
+  }
+}
+
 x86::Xmm Emitter::Copy(int reg) {
   x86::Xmm r = NewXmm();
   if (written_[size_t(reg)]) cc_.movapd(r, values_[size_t(reg)]);
@@ -276,7 +310,7 @@ x86::Xmm Emitter::Mask(int x, uint32_t predicate, int y) {
 
 // 16-byte constants, the double in both halves: the packed operations of a pair of rows use both,
 // the scalar ones the low half.
-x86::Mem Emitter::Constant(double low) {
+x86::Mem Emitter::ConstantMem(double low) {
   const double data[2] = {low, low};
   return cc_.newConst(ConstPoolScope::kLocal, data, sizeof data);
 }
@@ -310,45 +344,36 @@ void Emitter::DeclineIfAny(const x86::Xmm& mask) {
   cc_.jnz(decline_);
 }
 
-x86::Xmm Emitter::Arithmetic(InstId scalar, InstId packed, const DoubleStep& s) {
+x86::Xmm Emitter::Combine(InstId scalar, InstId packed, const DoubleStep& s) {
   x86::Xmm r = Copy(s.A);
   cc_.emit(Width(scalar, packed), r, Source(s.B));
   return r;
 }
 
-x86::Xmm Emitter::Step(const DoubleStep& s, bool tested) {
-  using Id = x86::Inst::Id;
-  switch (s.Op) {
-    // Results 1.0 or 0.0, never tested. The comparison: below when a < b, above when a > b,
-    // equal otherwise (so NaN equals everything), hence <= is "not above" and >= "not below".
-    case DoubleOp::Less: return Truth(Mask(s.A, kLess, s.B));
-    case DoubleOp::LessEqual: return Truth(Mask(s.B, kNotLess, s.A));
-    case DoubleOp::GreaterEqual: return Truth(Mask(s.A, kNotLess, s.B));
-    case DoubleOp::Greater: return Truth(Mask(s.B, kLess, s.A));
-    case DoubleOp::Equal: return Falsity(Unequal(s));
-    case DoubleOp::NotEqual: return Truth(Unequal(s));
-    case DoubleOp::And: return Logic(Id::kIdAndpd, s);
-    case DoubleOp::Or: return Logic(Id::kIdOrpd, s);
-    case DoubleOp::Xor: return Logic(Id::kIdXorpd, s);
-    case DoubleOp::Not: return Falsity(Mask(kZero, kLess, s.A));
-    case DoubleOp::Sgn: return Sign(s);
-    // The helpers test their results themselves; a square is always tested, as the helper would.
-    case DoubleOp::Power: return IsSquare(program_, s) ? Square(s) : Call(s);
-    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
-      return Call(s);
-    // The steps whose result may leave the range of a double. MIN and MAX give the second
-    // operand on a tie or a NaN, as the program does.
-    case DoubleOp::Add: return Tested(Arithmetic(Id::kIdAddsd, Id::kIdAddpd, s), tested);
-    case DoubleOp::Subtract: return Tested(Arithmetic(Id::kIdSubsd, Id::kIdSubpd, s), tested);
-    case DoubleOp::Multiply: return Tested(Arithmetic(Id::kIdMulsd, Id::kIdMulpd, s), tested);
-    case DoubleOp::Divide: return Tested(Divide(s), tested);
-    case DoubleOp::Min: return Tested(Arithmetic(Id::kIdMinsd, Id::kIdMinpd, s), tested);
-    case DoubleOp::Max: return Tested(Arithmetic(Id::kIdMaxsd, Id::kIdMaxpd, s), tested);
-    case DoubleOp::Iif: return Tested(Select(s), tested);
-    case DoubleOp::Negate: return Tested(Negated(s), tested);
-    case DoubleOp::Sqr: return Tested(SquareRoot(s), tested);
+// Results 1.0 or 0.0. The comparison: below when a < b, above when a > b, equal otherwise (so NaN
+// equals everything), hence <= is "not above" and >= "not below".
+x86::Xmm Emitter::Relation(const DoubleStep& s, Compare compare) {
+  switch (compare) {
+    case Compare::Less: return Truth(Mask(s.A, kLess, s.B));
+    case Compare::LessEqual: return Truth(Mask(s.B, kNotLess, s.A));
+    case Compare::GreaterEqual: return Truth(Mask(s.A, kNotLess, s.B));
+    case Compare::Greater: return Truth(Mask(s.B, kLess, s.A));
+    case Compare::Equal: return Falsity(Unequal(s));
+    case Compare::NotEqual: return Truth(Unequal(s));
   }
-  return Copy(s.A);  // not reached: Supported admits only the operations above
+  return Truth(Unequal(s));  // not reached
+}
+
+x86::Xmm Emitter::Arithmetic(const DoubleStep& s, Arith arith) {
+  using Id = x86::Inst::Id;
+  switch (arith) {
+    case Arith::Add: return Combine(Id::kIdAddsd, Id::kIdAddpd, s);
+    case Arith::Subtract: return Combine(Id::kIdSubsd, Id::kIdSubpd, s);
+    case Arith::Multiply: return Combine(Id::kIdMulsd, Id::kIdMulpd, s);
+    case Arith::Minimum: return Combine(Id::kIdMinsd, Id::kIdMinpd, s);
+    case Arith::Maximum: return Combine(Id::kIdMaxsd, Id::kIdMaxpd, s);
+  }
+  return Combine(Id::kIdAddsd, Id::kIdAddpd, s);  // not reached
 }
 
 x86::Xmm Emitter::Tested(const x86::Xmm& r, bool tested) {
@@ -356,7 +381,10 @@ x86::Xmm Emitter::Tested(const x86::Xmm& r, bool tested) {
   return r;
 }
 
-x86::Xmm Emitter::Logic(InstId id, const DoubleStep& s) {
+x86::Xmm Emitter::Logic(const DoubleStep& s, Connective connective) {
+  const InstId id = connective == Connective::And  ? x86::Inst::kIdAndpd
+                    : connective == Connective::Or ? x86::Inst::kIdOrpd
+                                                   : x86::Inst::kIdXorpd;
   x86::Xmm m = Mask(kZero, kLess, s.A);
   cc_.emit(id, m, Mask(kZero, kLess, s.B));  // the packed form serves one lane and two
   return Truth(m);
@@ -365,7 +393,7 @@ x86::Xmm Emitter::Logic(InstId id, const DoubleStep& s) {
 x86::Xmm Emitter::Sign(const DoubleStep& s) {
   x86::Xmm r = Truth(Mask(kZero, kLess, s.A));
   x86::Xmm negative = Mask(s.A, kLess, kZero);
-  cc_.andpd(negative, Constant(-1.0));
+  cc_.andpd(negative, ConstantMem(-1.0));
   cc_.orpd(r, negative);
   return r;
 }
@@ -374,6 +402,35 @@ x86::Xmm Emitter::Square(const DoubleStep& s) {
   x86::Xmm r = Copy(s.A);
   cc_.emit(Width(x86::Inst::kIdMulsd, x86::Inst::kIdMulpd), r, r);
   TestFinite(r);
+  return r;
+}
+
+// A base within WholePower's range is multiplied out inline, where the result is always finite;
+// any other base (NaN included) takes the helper, or, for a pair of rows, the scalar loop.
+x86::Xmm Emitter::WholePowerOf(const DoubleStep& s, int n) {
+  x86::Xmm magnitude = NewXmm();
+  cc_.movapd(magnitude, SignBit());
+  cc_.andnpd(magnitude, Copy(s.A));  // |x|: the sign bit cleared
+  if (packed_) {
+    x86::Xmm outside = NewXmm();
+    cc_.movapd(outside, magnitude);
+    cc_.cmppd(outside, ConstantMem(kWholePowerLow), imm(kLess));
+    cc_.cmppd(magnitude, ConstantMem(kWholePowerHigh), imm(kNotLessEqual));
+    cc_.orpd(outside, magnitude);
+    DeclineIfAny(outside);
+    return EmitWholePower(*this, Copy(s.A), n);
+  }
+  const Label helper = cc_.newLabel(), done = cc_.newLabel();
+  cc_.ucomisd(magnitude, ConstantMem(kWholePowerLow));
+  cc_.jb(helper);  // below, or unordered
+  cc_.ucomisd(magnitude, ConstantMem(kWholePowerHigh));
+  cc_.ja(helper);
+  x86::Xmm r = NewXmm();
+  cc_.movapd(r, EmitWholePower(*this, Copy(s.A), n));
+  cc_.jmp(done);
+  cc_.bind(helper);
+  cc_.movapd(r, Call(s));
+  cc_.bind(done);
   return r;
 }
 
@@ -387,7 +444,7 @@ x86::Xmm Emitter::Divide(const DoubleStep& s) {
     cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.B));
     cc_.je(decline_);
   }
-  return Arithmetic(x86::Inst::kIdDivsd, x86::Inst::kIdDivpd, s);
+  return Combine(x86::Inst::kIdDivsd, x86::Inst::kIdDivpd, s);
 }
 
 x86::Xmm Emitter::Select(const DoubleStep& s) {
@@ -420,12 +477,12 @@ x86::Xmm Emitter::SquareRoot(const DoubleStep& s) {
 
 // 1.0 where the mask is all ones, 0.0 where it is all zeros; Falsity the other way round.
 x86::Xmm Emitter::Truth(const x86::Xmm& mask) {
-  cc_.andpd(mask, Constant(1.0));
+  cc_.andpd(mask, ConstantMem(1.0));
   return mask;
 }
 
 x86::Xmm Emitter::Falsity(const x86::Xmm& mask) {
-  cc_.andnpd(mask, Constant(1.0));
+  cc_.andnpd(mask, ConstantMem(1.0));
   return mask;
 }
 
@@ -475,9 +532,8 @@ x86::Xmm Emitter::Call(const DoubleStep& s) {
 
 }  // namespace
 
-bool EmitX86(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, Label& RecordsEntry,
-             Label& RowsEntry) {
-  return EmitEntries<Emitter>(Program, Records, Code, RecordsEntry, RowsEntry);
+bool EmitX86(const DoubleProgram& Program, const Variant* const* Records, CodeHolder& Code, EntryLabels& Labels) {
+  return EmitEntries<Emitter>(Program, Records, Code, Labels);
 }
 
 }  // namespace qv::native

@@ -61,27 +61,31 @@ std::unique_ptr<NativeProgram> NativeProgram::Compile(const DoubleProgram& Progr
   if (!Admissible(Program) || (Program.Variables > 0 && !Records)) return nullptr;
   asmjit::CodeHolder code;
   if (code.init(asmjit::Environment::host()) != asmjit::kErrorOk) return nullptr;
-  asmjit::Label recordsLabel, rowsLabel;
+  native::EntryLabels labels;
 #if defined(__aarch64__)
-  if (!native::EmitA64(Program, Records, code, recordsLabel, rowsLabel)) return nullptr;
+  if (!native::EmitA64(Program, Records, code, labels)) return nullptr;
 #else
-  if (!native::EmitX86(Program, Records, code, recordsLabel, rowsLabel)) return nullptr;
+  if (!native::EmitX86(Program, Records, code, labels)) return nullptr;
 #endif
   size_t codeSize = 0, mappedSize = 0;
   void* memory = Place(code, codeSize, mappedSize);
   if (!memory) return nullptr;
   // Offsets from the code's first byte.
-  const uint64_t recordsOffset = code.labelOffsetFromBase(recordsLabel), rowsOffset = code.labelOffsetFromBase(rowsLabel);
-  if (recordsOffset >= codeSize || rowsOffset >= codeSize) {
+  const uint64_t recordsOffset = code.labelOffsetFromBase(labels.records),
+                 rowsOffset = code.labelOffsetFromBase(labels.rows),
+                 valuesOffset = code.labelOffsetFromBase(labels.values);
+  if (recordsOffset >= codeSize || rowsOffset >= codeSize || valuesOffset >= codeSize) {
     asmjit::VirtMem::release(memory, mappedSize);
     return nullptr;
   }
   // The conversions of code memory into functions: the frame's entry is the first byte.
+  char* const base = static_cast<char*>(memory);
   const auto entry = reinterpret_cast<Entry>(memory);
-  const auto recordsEntry = reinterpret_cast<Entry>(static_cast<char*>(memory) + recordsOffset);
-  const auto rowsEntry = reinterpret_cast<RowsEntry>(static_cast<char*>(memory) + rowsOffset);
-  std::unique_ptr<NativeProgram> program(
-      new (std::nothrow) NativeProgram(entry, recordsEntry, rowsEntry, memory, codeSize, mappedSize));
+  const auto recordsEntry = reinterpret_cast<Entry>(base + recordsOffset);
+  const auto rowsEntry = reinterpret_cast<RowsEntry>(base + rowsOffset);
+  const auto valuesEntry = reinterpret_cast<ValuesEntry>(base + valuesOffset);
+  std::unique_ptr<NativeProgram> program(new (std::nothrow) NativeProgram(
+      entry, recordsEntry, rowsEntry, valuesEntry, memory, codeSize, mappedSize));
   if (!program) asmjit::VirtMem::release(memory, mappedSize);
   return program;
 #else

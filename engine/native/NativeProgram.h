@@ -37,6 +37,12 @@ class NativeProgram {
   // GatherFrame and Run give together (false where a variable does not hold a double). Scratch
   // holds kMaxRegisters doubles that the code may overwrite.
   bool RunOnRecords(double* Scratch, double& Value) const noexcept { return recordsEntry_(Scratch, &Value) != 0; }
+  // The same on the caller's values of the program's variables (Values[k] for variable k, as
+  // Run's frame would hold them), the constants in the code: no frame to gather. Scratch holds
+  // kMaxRegisters doubles that the code may overwrite.
+  bool RunOnValues(const double* Values, double* Scratch, double& Value) const noexcept {
+    return valuesEntry_(Values, Scratch, &Value) != 0;
+  }
   // Rows [First, Last) of columns in one loop of machine code: Columns has one entry per variable
   // of the program, its column (a double a row) or null for a variable whose value stays in its
   // slot of Frame; Frame is as for Run otherwise (its constants need not be loaded). Out[r]
@@ -57,14 +63,16 @@ class NativeProgram {
 
  private:
   using Entry = int (*)(double* Frame, double* Value) noexcept;
+  using ValuesEntry = int (*)(const double* Values, double* Scratch, double* Value) noexcept;
   using RowsEntry = size_t (*)(const double* const*, double*, double*, size_t, size_t) noexcept;
-  NativeProgram(Entry entry, Entry recordsEntry, RowsEntry rowsEntry, void* memory, size_t codeSize,
-                size_t mappedSize) noexcept
-      : entry_(entry), recordsEntry_(recordsEntry), rowsEntry_(rowsEntry), memory_(memory), codeSize_(codeSize),
-        mappedSize_(mappedSize) {}
+  NativeProgram(Entry entry, Entry recordsEntry, RowsEntry rowsEntry, ValuesEntry valuesEntry, void* memory,
+                size_t codeSize, size_t mappedSize) noexcept
+      : entry_(entry), recordsEntry_(recordsEntry), rowsEntry_(rowsEntry), valuesEntry_(valuesEntry),
+        memory_(memory), codeSize_(codeSize), mappedSize_(mappedSize) {}
 
   Entry entry_, recordsEntry_;
   RowsEntry rowsEntry_;
+  ValuesEntry valuesEntry_;
   void* memory_;
   size_t codeSize_, mappedSize_;
 };

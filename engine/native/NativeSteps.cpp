@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "engine/eval/DoubleSemantics.h"
 #include "engine/native/NativeHelpers.h"
 
 namespace qv::native {
@@ -65,7 +66,7 @@ OneOperandHelper HelperOf(DoubleOp Op) {
 
 bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S) {
   switch (S.Op) {
-    case DoubleOp::Power: return !IsSquare(Program, S);
+    case DoubleOp::Power: return WholeExponent(Program, S) == 0;
     case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
       return true;
     case DoubleOp::Add: case DoubleOp::Subtract: case DoubleOp::Multiply: case DoubleOp::Divide:
@@ -78,10 +79,11 @@ bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S) {
   return true;  // not a DoubleOp: Supported admits none
 }
 
-bool IsSquare(const DoubleProgram& Program, const DoubleStep& S) {
+int WholeExponent(const DoubleProgram& Program, const DoubleStep& S) {
   const int exponent = int(S.B) - int(Program.Variables);
-  return S.Op == DoubleOp::Power && exponent >= 0 && size_t(exponent) < Program.Constants.size() &&
-         Program.Constants[size_t(exponent)].asDouble() == 2.0;
+  if (S.Op != DoubleOp::Power || exponent < 0 || size_t(exponent) >= Program.Constants.size()) return 0;
+  const double y = Program.Constants[size_t(exponent)].asDouble();
+  return y == 2 || IsWholePowerExponent(y) ? int(y) : 0;
 }
 
 }  // namespace qv::native

@@ -1,6 +1,6 @@
 // What every emitter of the native tier needs to know about the steps of an all-double program,
 // whatever the instruction set: which steps have machine code, how many operands a step reads,
-// which results need the finiteness test, which powers are squares.
+// which results need the finiteness test, which powers are multiplied out.
 #pragma once
 
 #include <asmjit/core.h>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/eval/DoubleProgram.h"
+#include "engine/native/NativeEmitter.h"
 
 namespace qv::native {
 
@@ -24,11 +25,50 @@ int Operands(DoubleOp Op);
 // always tested.
 std::vector<bool> TestedSteps(const std::vector<DoubleStep>& Steps, int Result);
 
-// A power whose exponent is the constant 2: one multiplication, as the power's semantics say.
-bool IsSquare(const DoubleProgram& Program, const DoubleStep& S);
+// The exponent of a power whose exponent is a constant that the power's semantics multiply out
+// (2, and the exponents of WholePower), or 0 for any other step. A square is one multiplication
+// for every base; the others are WholePower's operations for a base in its range, and the
+// helper's call for any other.
+int WholeExponent(const DoubleProgram& Program, const DoubleStep& S);
+
+// Emits WholePower(x, N) (engine/eval/DoubleSemantics.h): the same operations in the same order,
+// so the same bits. Arith supplies them on the registers of an instruction set: Mul, Add, Sub,
+// Div of two values and Constant(double).
+template <typename Arith, typename Value>
+Value EmitWholePower(Arith& e, const Value& x, int N) {
+  struct Halves {
+    Value hi, lo;
+  };
+  const auto split = [&e](const Value& a) {
+    const Value c = e.Mul(e.Constant(134217729.0), a);
+    const Value hi = e.Sub(c, e.Sub(c, a));
+    return Halves{hi, e.Sub(a, hi)};
+  };
+  const auto error = [&e](const Halves& a, const Halves& b, const Value& p) {
+    const Value sum = e.Add(e.Add(e.Sub(e.Mul(a.hi, b.hi), p), e.Mul(a.hi, b.lo)), e.Mul(a.lo, b.hi));
+    return e.Add(sum, e.Mul(a.lo, b.lo));
+  };
+  if (N == -1) return e.Div(e.Constant(1.0), x);
+  const Halves hx = split(x);
+  const Value p = e.Mul(x, x), err = error(hx, hx, p);
+  Value h = p, l = err;
+  if (N == 3 || N == -3) {
+    h = e.Mul(p, x);
+    l = e.Add(error(split(p), hx, h), e.Mul(err, x));
+  } else if (N == 4 || N == -4) {
+    const Halves hp = split(p);
+    h = e.Mul(p, p);
+    l = e.Add(error(hp, hp, h), e.Mul(e.Add(p, p), err));
+  }
+  if (N > 0) return e.Add(h, l);
+  const Value one = e.Constant(1.0);
+  const Value r = e.Div(one, h), rh = e.Mul(r, h);
+  const Value residual = e.Sub(e.Sub(e.Sub(one, rh), error(split(r), split(h), rh)), e.Mul(r, l));
+  return e.Add(r, e.Mul(r, residual));
+}
 
 // Whether a step calls a helper (engine/native/NativeHelpers.h) instead of computing inline:
-// powers other than squares, FACT and the functions other than the square root.
+// powers other than those multiplied out, FACT and the functions other than the square root.
 bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S);
 
 // The helper of a step of one operand that calls one (FACT, SIN, COS, EXP); null for any other.
@@ -42,18 +82,19 @@ class ErrorFlag : public asmjit::ErrorHandler {
   bool failed = false;
 };
 
-// Emits the three entries of Program with an instruction set's Emitter (see NativeEmitter.h):
-// the frame's first, then the records', then the row loop.
+// Emits the entries of Program with an instruction set's Emitter (see NativeEmitter.h): the
+// frame's first, then the records', the row loop and the caller's values'.
 template <typename Emitter>
 bool EmitEntries(const DoubleProgram& Program, const Variant* const* Records, asmjit::CodeHolder& Code,
-                 asmjit::Label& RecordsEntry, asmjit::Label& RowsEntry) {
+                 EntryLabels& Labels) {
   ErrorFlag errors;
   Code.setErrorHandler(&errors);
   {
     Emitter emitter(Code, Program);
-    emitter.Function(nullptr);
-    RecordsEntry = emitter.Function(Records);
-    RowsEntry = emitter.Rows();
+    emitter.Function(Inputs::Frame, nullptr);
+    Labels.records = emitter.Function(Inputs::Records, Records);
+    Labels.rows = emitter.Rows();
+    Labels.values = emitter.Function(Inputs::Values, nullptr);
     emitter.Finish();  // the emitter detaches from Code when it goes
   }
   Code.setErrorHandler(nullptr);
