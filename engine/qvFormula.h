@@ -32,6 +32,9 @@ class qvFormula {
  private:
   friend class qvExpression;
   explicit qvFormula(std::shared_ptr<const qv::Program> Code);
+  // The call while the program has no machine code (yet, or in this build): kept out of line so
+  // that the call with machine code stays short.
+  [[gnu::noinline]] bool RunBeforeMachineCode(const double* Values, double& Out) const noexcept;
 
   std::shared_ptr<const qv::Program> code_;
   std::vector<std::u16string> inputs_;
