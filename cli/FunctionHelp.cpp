@@ -2,20 +2,23 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "cli/Names.h"
 #include "engine/compile/OpcodeTable.h"
 
 namespace {
 
-// A built-in function by its opcode: the engine's table gives its name and its line of help.
+// The call form and aliases of a built-in function, by its opcode. A function not listed here
+// shows NAME(x) (or NAME(a, b), NAME(a, b, c)) and has no alias, so a new function of the engine
+// has its line in ":help" from the opcode table alone.
 struct Usage {
   qv::Opcode op;
   std::string_view usage;    // SQR(x)
   std::string_view aliases;  // blank-separated, lower case: "sqrt"
 };
 
-constexpr std::array<Usage, 38> kUsages = {{
+constexpr Usage kUsages[] = {
     {qv::OpPi, "PI", ""},
     {qv::OpDeg, "DEG", "radians"},
     {qv::OpAbs, "ABS(x)", "fabs"},
@@ -25,17 +28,9 @@ constexpr std::array<Usage, 38> kUsages = {{
     {qv::OpRnd, "RND(x)", "rand random"},
     {qv::OpSqr, "SQR(x)", "sqrt"},
     {qv::OpLog, "LOG(x)", "log10"},
-    {qv::OpLn, "LN(x)", ""},
-    {qv::OpExp, "EXP(x)", ""},
-    {qv::OpSin, "SIN(x)", ""},
     {qv::OpAsin, "ASIN(x)", "arcsin"},
-    {qv::OpCos, "COS(x)", ""},
     {qv::OpAcos, "ACOS(x)", "arccos"},
-    {qv::OpTan, "TAN(x)", ""},
     {qv::OpAtn, "ATN(x)", "atan arctan"},
-    {qv::OpSinh, "SINH(x)", ""},
-    {qv::OpCosh, "COSH(x)", ""},
-    {qv::OpTanh, "TANH(x)", ""},
     {qv::OpAsinh, "ASINH(x)", "arsinh"},
     {qv::OpAcosh, "ACOSH(x)", "arcosh"},
     {qv::OpAtanh, "ATANH(x)", "artanh"},
@@ -54,22 +49,40 @@ constexpr std::array<Usage, 38> kUsages = {{
     {qv::OpRight, "RIGHT(s, n)", ""},
     {qv::OpMid, "MID(s, start, length)", "substr substring"},
     {qv::OpInstr, "INSTR(start, s, t)", "find index indexof"},
-}};
+};
 
-// The rows with the engine's names (ASCII, kept here as narrow text) and help lines.
+// Rows of these kinds are the built-in functions the calculator lists.
+bool Listed(qv::OpKind kind) {
+  using K = qv::OpKind;
+  return kind == K::Constant || kind == K::RealFunction || kind == K::Function || kind == K::ArrayRow ||
+         kind == K::TextFunction;
+}
+
+std::string DefaultUsage(const std::string& name, int args) {
+  static const char* const kParameters[] = {"", "(x)", "(a, b)", "(a, b, c)"};
+  return name + kParameters[args >= 0 && args <= 3 ? args : 0];
+}
+
+// The rows, in the opcode table's order, with the engine's names (ASCII, kept here as narrow
+// text) and help lines.
 struct Table {
-  std::array<std::string, kUsages.size()> names;
-  std::array<FunctionHelp, kUsages.size()> rows;
+  std::array<std::string, qv::kOpcodeCount> names, usages;
+  std::vector<FunctionHelp> rows;
   Table() {
-    for (size_t k = 0; k < kUsages.size(); ++k) {
-      const qv::OpcodeRow& row = qv::kOpcodeRows[size_t(kUsages[k].op)];
-      names[k].assign(row.name.begin(), row.name.end());
-      rows[k] = {names[k], kUsages[k].usage, row.help, kUsages[k].aliases};
+    for (const qv::OpcodeRow& row : qv::kOpcodeRows) {
+      if (!Listed(row.kind)) continue;
+      std::string& name = names[size_t(row.op)];
+      name.assign(row.name.begin(), row.name.end());
+      const Usage* known = nullptr;
+      for (const Usage& u : kUsages)
+        if (u.op == row.op) known = &u;
+      usages[size_t(row.op)] = known ? std::string(known->usage) : DefaultUsage(name, row.args);
+      rows.push_back({name, usages[size_t(row.op)], row.help, known ? known->aliases : std::string_view()});
     }
   }
 };
 
-const std::array<FunctionHelp, kUsages.size()>& Rows() {
+const std::vector<FunctionHelp>& Rows() {
   static const Table table;
   return table.rows;
 }

@@ -1,7 +1,7 @@
-// The built-in functions as the calculator explains them: one row each, with its call form, its
-// line of help (the engine's opcode table holds it) and the names other languages give it (searched when a name is not known). The
-// rows drive ":help NAME", the list in ":help", Tab completion and the suggestions for unknown
-// functions.
+// The built-in functions as the calculator explains them: one row for each function row of the
+// engine's opcode table, with its call form, its line of help (the table's) and the names other
+// languages give it (searched when a name is not known). The rows drive ":help NAME", the list in
+// ":help", Tab completion and the suggestions for unknown functions.
 #pragma once
 
 #include <span>

@@ -35,6 +35,10 @@ class qvFormula {
  private:
   friend class qvExpression;
   qvFormula(std::shared_ptr<const qv::Program> Code, bool Strict);
+  // The call while the program has no machine code (yet, or in this build), and every
+  // call of a strict formula, which checks its inputs first: kept out of line so
+  // that the call with machine code stays short.
+  [[gnu::noinline]] bool RunBeforeMachineCode(const double* Values, double& Out) const noexcept;
 
   std::shared_ptr<const qv::Program> code_;
   std::vector<std::u16string> inputs_;

@@ -81,6 +81,12 @@ TEST(Strict, NoTierAndNoColumnTurnsAMistakeIntoANumber) {
       if (row.expression != u"T(1) + X") {
         EXPECT_EQ(status[1], row.expression == u"X * 1.0E308 * 10" ? 6 : 0);
       }
+      // The plain callable declines wherever Value fails, in its machine code too.
+      const qvFormula formula = e.Formula(index);
+      double plain = 0;
+      if (formula.Runs() && formula.Inputs().size() == 1) {
+        EXPECT_EQ(formula(&row.x, plain), row.code == 0);
+      }
     }
   }
 }
