@@ -47,7 +47,7 @@ run_tests() {
   # The calculator the page's values are compared with.
   if [ ! -x "$root/build/cli/qvcalc" ]; then
     cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$root/build" --target qvcalc
+    cmake --build "$root/build" --target qvcalc_cli
   fi
   (cd "$root/web/test" && npm install --no-audit --no-fund --loglevel=error)
   node "$root/web/test/playground.test.mjs" "$out" "$root/build/cli/qvcalc"

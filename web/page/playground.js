@@ -140,6 +140,7 @@ function showReference(rows) {
     const dt = document.createElement("dt");
     dt.textContent = row.usage;
     dt.dataset.name = row.name.toLowerCase();
+    dt.dataset.kind = row.kind;
     const dd = document.createElement("dd");
     dd.textContent = row.help;
     parts.push(dt, dd);

@@ -6,13 +6,16 @@
 const QvPlot = (() => {
   const margin = { left: 56, right: 12, top: 12, bottom: 28 };
 
-  // Round steps of 1, 2 or 5 times a power of ten, about count of them over [lo, hi].
+  // Round steps of 1, 2 or 5 times a power of ten, about count of them over [lo, hi]; none when
+  // the range is too narrow for its magnitude to hold distinct steps.
   function ticks(lo, hi, count) {
-    const raw = (hi - lo) / count;
+    const raw = hi / count - lo / count;
     const power = Math.pow(10, Math.floor(Math.log10(raw)));
     const step = [1, 2, 5, 10].map((m) => m * power).find((s) => s >= raw) || raw;
+    const first = Math.ceil(lo / step);
     const out = [];
-    for (let t = Math.ceil(lo / step) * step; t <= hi + step * 1e-9; t += step) out.push(Math.abs(t) < step * 1e-9 ? 0 : t);
+    if (!Number.isFinite(step) || !(step > 0) || first + 1 === first) return out;
+    for (let k = first; k * step <= hi + step * 1e-9 && out.length <= 2 * count + 2; k++) out.push(k === 0 ? 0 : k * step);
     return out;
   }
 
@@ -20,14 +23,14 @@ const QvPlot = (() => {
     return Math.abs(t) >= 1e5 || (Math.abs(t) < 1e-3 && t !== 0) ? t.toExponential(1) : String(+t.toPrecision(6));
   }
 
-  // The y range of the finite values, widened a little; [-1, 1] around a constant.
+  // The y range of the finite values, widened a little (a tenth of the value around a constant),
+  // within the doubles.
   function yRange(ys) {
     let lo = Infinity, hi = -Infinity;
     for (const y of ys) if (Number.isFinite(y)) { if (y < lo) lo = y; if (y > hi) hi = y; }
     if (lo === Infinity) return null;
-    if (hi - lo < 1e-12 * Math.max(1, Math.abs(lo))) return [lo - 1, hi + 1];
-    const pad = (hi - lo) * 0.05;
-    return [lo - pad, hi + pad];
+    const pad = hi - lo > 1e-12 * Math.max(1, Math.abs(lo)) ? (hi / 2 - lo / 2) / 10 : Math.max(1, Math.abs(lo) / 10);
+    return [Math.max(lo - pad, -Number.MAX_VALUE), Math.min(hi + pad, Number.MAX_VALUE)];
   }
 
   // Returns the number of points drawn (finite ones).
@@ -39,7 +42,7 @@ const QvPlot = (() => {
     if (!range || !(x1 > x0)) { svg.innerHTML = ""; return 0; }
     const [y0, y1] = range;
     const sx = (x) => left + ((x - x0) / (x1 - x0)) * (right - left);
-    const sy = (y) => bottom - ((y - y0) / (y1 - y0)) * (bottom - top);
+    const sy = (y) => bottom - ((y / 2 - y0 / 2) / (y1 / 2 - y0 / 2)) * (bottom - top);  // halves: y1 - y0 may overflow
     const parts = [];
     for (const t of ticks(x0, x1, 8)) {
       const x = sx(t).toFixed(1);
