@@ -42,7 +42,6 @@ class Playground {
   void Start(bool strict) {
     engine_ = std::make_unique<qvExpression>();
     engine_->SetStrict(strict);
-    compiled_ = 0;
   }
 
   // NAME = the value of Expression, as the calculator's -v NAME=EXPR; null or the failure.
@@ -91,14 +90,13 @@ class Playground {
   // {failure, listing}; the listing is there once the text compiled.
   val Evaluate(const std::string& formula) {
     val result = val::object();
-    compiled_ = engine_->Compile(std::string_view(formula));
+    const int16_t compiled = engine_->Compile(std::string_view(formula));
     if (engine_->ErrorCode() != 0) {
-      compiled_ = 0;
       result.set("failure", TakeFailure(*engine_, true));
       return result;
     }
     result.set("listing", Listing());
-    const Variant value = engine_->Value(int32_t(compiled_));
+    const Variant value = engine_->Value(int32_t(compiled));
     if (engine_->ErrorCode() != 0) {
       result.set("failure", TakeFailure(*engine_, false));
       return result;
@@ -159,7 +157,6 @@ class Playground {
   }
 
   std::unique_ptr<qvExpression> engine_ = std::make_unique<qvExpression>();
-  int16_t compiled_ = 0;
   std::vector<double> xs_, ys_;
   std::vector<int32_t> status_;
 };

@@ -162,6 +162,13 @@ check("the plot: 2,000 points, failed points as gaps, ticks, redrawn per keystro
 check("the URL holds formula, variables, functions, arrays and the profile", async (browser, base) => {
   const page = await open(browser, base, "#f=A*B&v=A=6;B=7");
   assert.equal(await text(page, "result"), "42");
+  // Editing a cell of the variables table re-evaluates and rewrites the link.
+  await page.click("#variables tbody tr:first-child .var-value", { clickCount: 3 });
+  await page.type("#variables tbody tr:first-child .var-value", "5");
+  assert.equal(await text(page, "result"), "35");
+  assert.match(await page.evaluate(() => location.hash), /&v=A%3D5%3BB%3D7/);
+  await page.click("#variables tbody tr:first-child .var-value", { clickCount: 3 });
+  await page.type("#variables tbody tr:first-child .var-value", "6");
   await page.$eval("#functions", (e) => { e.value = "Hyp(a, b) = SQR(a^2 + b^2)"; });
   await page.$eval("#arrays", (e) => { e.value = "T(3) = 1, 2, 4, 8"; });
   await typeFormula(page, "Hyp(A-3, B-3)+T(3)");
