@@ -2,7 +2,8 @@
 # The reliability stages that follow the normal tests (tools/test.sh calls this script):
 #   1. the whole suite built with AddressSanitizer + UndefinedBehaviorSanitizer (LeakSanitizer on);
 #   2. the thread test built with ThreadSanitizer;
-#   3. each libFuzzer target for a bounded time, from the checked-in seed corpus.
+#   3. each libFuzzer target for a bounded time, from the checked-in seed corpus;
+#   4. the browser playground built for WebAssembly and checked in headless Chromium.
 # QV_FUZZ_SECONDS sets the time per fuzz target (default 60). See docs/reliability.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -48,3 +49,6 @@ for target in expression definitions control; do
     -max_total_time="$fuzz_seconds" -rss_limit_mb=2560 -timeout=10 -max_len=4096 \
     -artifact_prefix="build-fuzz/artifacts/$target-" -print_final_stats=1
 done
+
+echo "== The browser playground: WebAssembly build, headless Chromium"
+bash tools/web.sh test
