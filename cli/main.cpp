@@ -16,6 +16,7 @@
 #include "cli/Options.h"
 #include "cli/Progress.h"
 #include "cli/Session.h"
+#include "qvcalc_version.h"
 
 namespace {
 

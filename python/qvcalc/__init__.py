@@ -9,9 +9,9 @@
     qvcalc.evaluate("X^2 + Y", X=xs, Y=ys)      # one-shot, a fresh engine
 """
 
-from ._core import Engine
+from ._core import Engine, __version__
 
-__all__ = ["Engine", "Error", "evaluate"]
+__all__ = ["Engine", "Error", "evaluate", "__version__"]
 
 
 class Error(Exception):
