@@ -38,6 +38,11 @@ bool Session::Define(std::string_view definition) {
     return false;
   }
   std::u16string text = FromUtf8(trimmed);
+  // ANS holds the last result; a function of that name would hide it from every expression.
+  if (const std::string name = ToUtf8(SplitDefinition(text).name); SameName(name, "ANS")) {
+    Problem(name + " is the calculator's own name (the last result), not a function's: choose another");
+    return false;
+  }
   const std::vector<std::u16string> before = definitions_;
   const int replaced = FunctionIndex(SplitDefinition(text).name);
   engine_.ClearError();

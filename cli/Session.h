@@ -71,6 +71,9 @@ class Session {
   bool Quit(std::string_view);
 
   // ---- evaluation (cli/Session.cpp) ----
+  // The command a word of other programs (exit, quit, help, ?) stands for; empty for any other
+  // text, and for such a word that names a variable.
+  std::string_view PromptWordCommand(std::string_view text);
   // Compiles and evaluates (printing the listing when asked); false after reporting a failure.
   bool Compute(std::string_view expression, Variant& result, bool listing);
   bool CompileOnly(std::u16string& text, int16_t& index);
