@@ -6,12 +6,12 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "cli/Names.h"
 
 namespace {
 
-constexpr size_t kReadBlock = size_t(1) << 20;
 constexpr const char* kStrayQuote =
     "a quote out of place (a cell that holds quotes is quoted whole, its own quotes doubled)";
 
@@ -22,14 +22,11 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-// A block is handed on once it holds this many cells or bytes of cell text.
-constexpr size_t kBlockCells = size_t(1) << 20;
-constexpr size_t kBlockBytes = size_t(8) << 20;
-
 // The parser's callbacks: cells arrive one at a time, then the end of their row.
 struct CsvTable::Reader {
   CsvTable& table;
   std::string& error;
+  CsvBlockSize size;
   size_t rowStart = 0;  // the first cell of the row being read, in table.ends_
   size_t rowsRead = 0;  // data rows of the file so far, for messages
   bool failed = false;
@@ -67,7 +64,7 @@ struct CsvTable::Reader {
     ++table.complete_;
   }
 
-  bool Full() const { return table.ends_.size() >= kBlockCells || table.text_.size() >= kBlockBytes; }
+  bool Full() const { return table.ends_.size() >= size.cells || table.text_.size() >= size.textBytes; }
 
   // Hands the complete rows on and forgets them; the row being read stays.
   void HandOn(const std::function<void(const CsvTable&, size_t)>& block, size_t bytes) {
@@ -96,24 +93,26 @@ void CsvTable::DropRows() {
 
 // Errors name the line, counted over the bytes the parser accepted.
 bool ReadCsv(std::FILE* file, std::string& error,
-             const std::function<void(const CsvTable& block, size_t bytes)>& block) {
+             const std::function<void(const CsvTable& block, size_t bytes)>& block, CsvBlockSize size) {
   CsvTable table;
   csv_parser parser;
   if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) return error = "out of memory", false;
   csv_set_space_func(&parser, NoBlanks);
-  CsvTable::Reader reader{table, error};
-  std::vector<char> buffer(kReadBlock);
+  CsvTable::Reader reader{table, error, size};
+  const size_t capacity = std::max<size_t>(size.readBytes, 3);  // a byte-order mark fits
+  const auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
   size_t total = 0, lines = 1;
   bool ok = true, handed = false;
   while (ok && !reader.failed) {
-    const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+    const size_t got = std::fread(buffer.get(), 1, capacity, file);
     if (got == 0) break;
     // A byte-order mark is no part of the first cell.
-    const size_t skip = total == 0 && std::string_view(buffer.data(), got).starts_with("\xEF\xBB\xBF") ? 3 : 0;
-    const size_t parsed = csv_parse(&parser, buffer.data() + skip, got - skip, CsvTable::Reader::OnCell,
+    const size_t skip = total == 0 && std::string_view(buffer.get(), got).starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    const size_t parsed = csv_parse(&parser, buffer.get() + skip, got - skip, CsvTable::Reader::OnCell,
                                     CsvTable::Reader::OnRowEnd, &reader) + skip;
-    lines += size_t(std::count(buffer.data(), buffer.data() + parsed, '\n'));
+    lines += size_t(std::count(buffer.get(), buffer.get() + parsed, '\n'));
     total += got;
+    if (reader.failed) break;  // a row with the wrong cell count, whatever follows it
     if (parsed != got) {
       const int code = csv_error(&parser);
       error = "line " + std::to_string(lines) + ": " + (code == CSV_EPARSE ? kStrayQuote : csv_strerror(code));
@@ -141,8 +140,11 @@ CellKind ReadCell(std::string_view cell, double& value) {
 }
 
 void AppendCell(std::string& out, std::string_view cell) {
+  // A cell that starts with a byte-order mark is quoted too: at the start of a file, a reader
+  // would take the mark for the file's own and drop it.
   const bool quoted = cell.find_first_of(",\"\r\n") != std::string_view::npos ||
-                      (!cell.empty() && (IsBlank(cell.front()) || IsBlank(cell.back())));
+                      (!cell.empty() && (IsBlank(cell.front()) || IsBlank(cell.back()))) ||
+                      cell.starts_with("\xEF\xBB\xBF");
   if (!quoted) {
     out.append(cell);
     return;

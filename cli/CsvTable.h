@@ -14,6 +14,14 @@
 #include <string_view>
 #include <vector>
 
+// How much a block holds before it is handed on, and the bytes read from the file at a time. The
+// defaults keep a block near 16 MB; tests and the fuzz target make them small.
+struct CsvBlockSize {
+  size_t cells = size_t(1) << 20;
+  size_t textBytes = size_t(8) << 20;
+  size_t readBytes = size_t(1) << 20;
+};
+
 class CsvTable {
  public:
   size_t Columns() const { return columns_; }
@@ -28,7 +36,8 @@ class CsvTable {
   // read so far), the header's alone when the file has no rows; false with a message in error
   // when the file is not CSV or cannot be read (the blocks before the fault have been handed on).
   friend bool ReadCsv(std::FILE* file, std::string& error,
-                      const std::function<void(const CsvTable& block, size_t bytes)>& block);
+                      const std::function<void(const CsvTable& block, size_t bytes)>& block,
+                      CsvBlockSize size);
 
  private:
   struct Reader;
@@ -41,7 +50,7 @@ class CsvTable {
 };
 
 bool ReadCsv(std::FILE* file, std::string& error,
-             const std::function<void(const CsvTable& block, size_t bytes)>& block);
+             const std::function<void(const CsvTable& block, size_t bytes)>& block, CsvBlockSize size = {});
 
 // What a cell holds as a value: a finite number, or anything else, which is a text ("inf" and
 // "nan" are texts, though they read as numbers elsewhere).
