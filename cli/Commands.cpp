@@ -91,8 +91,8 @@ bool Session::Reset(std::string_view) {
 
 bool Session::Quit(std::string_view) { return quit_ = true; }
 
-// One line on a function (built-in or the user's) or a command; without a name, the commands and
-// the names of the built-in functions.
+// One line on a function (built-in or the user's), an operator or a command; without a name, the
+// commands and the names of the built-in functions and operators.
 bool Session::Help(std::string_view name) {
   if (name.empty()) {
     Out() << "Type an expression to evaluate it; its result is kept in ANS. Commands:\n";
@@ -104,11 +104,13 @@ bool Session::Help(std::string_view name) {
       if (line.size() + row.name.size() > 78) Out() << line << '\n', line = " ";
       line.append(" ").append(row.name);
     }
-    Out() << line << '\n';
+    Out() << line << '\n' << "Operators, tightest first (:help MOD explains one):\n ";
+    for (const FunctionHelp& row : Operators()) Out() << ' ' << row.name;
+    Out() << '\n';
     return true;
   }
   const std::string word = name[0] == ':' ? std::string(name) : ":" + std::string(name);
-  if (const FunctionHelp* row = FindBuiltin(name)) {
+  if (const FunctionHelp* row = FindBuiltin(name); row || (row = FindOperator(name))) {
     Out() << row->usage << ": " << row->help << '\n';
   } else if (int index = FunctionIndex(FromUtf8(name)); index >= 0) {
     Out() << ToUtf8(definitions_[size_t(index)]) << ": a function of yours\n";

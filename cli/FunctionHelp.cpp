@@ -47,9 +47,40 @@ constexpr std::array<FunctionHelp, 38> kFunctions = {{
     {"INSTR", "INSTR(start, s, t)", "position of t in s at or after start, ignoring case; 0 if absent", "find index indexof"},
 }};
 
+// The operators, tightest first: what :help shows for each (docs/language.md has the full story).
+constexpr std::array<FunctionHelp, 19> kOperators = {{
+    {"^", "a ^ b", "power, grouped from the left (2^3^2 is 64); a negative base needs a whole exponent from -100 to 100", ""},
+    {"-", "a - b, -a", "difference; as a prefix, negation, looser than ^ (-X^2 is -(X^2), but -2^2 is 4)", ""},
+    {"*", "a * b", "product", ""},
+    {"/", "a / b", "quotient; Div by zero for a zero divisor", ""},
+    {"\\", "a \\ b", "whole-number quotient of a and b rounded (halves to even), truncated toward zero", ""},
+    {"MOD", "a MOD b", "remainder of a and b rounded (7.5 MOD 2 is 0), with the sign of a", ""},
+    {"+", "a + b", "sum; joins two texts, but adds when either side is a number", ""},
+    {"=", "a = b", "1 when equal; texts ignore letter case, a number is less than any text", ""},
+    {"<>", "a <> b", "1 when not equal", ""},
+    {"<", "a < b", "1 when a is less than b", ""},
+    {"<=", "a <= b", "1 when a is less than or equal to b", ""},
+    {">", "a > b", "1 when a is greater than b", ""},
+    {">=", "a >= b", "1 when a is greater than or equal to b", ""},
+    {"NOT", "NOT a", "1 when a is not true (greater than 0), else 0; looser than comparisons", ""},
+    {"AND", "a AND b", "1 when both are true", ""},
+    {"OR", "a OR b", "1 when either is true", ""},
+    {"XOR", "a XOR b", "1 when exactly one is true", ""},
+    {"&", "a & b", "the text of a, then the text of b; the loosest operator", ""},
+    {"'", "' comment", "starts a comment that runs to the end of the line", ""},
+}};
+
 }  // namespace
 
 std::span<const FunctionHelp> BuiltinFunctions() { return kFunctions; }
+
+std::span<const FunctionHelp> Operators() { return kOperators; }
+
+const FunctionHelp* FindOperator(std::string_view name) {
+  for (const FunctionHelp& row : kOperators)
+    if (SameName(row.name, name)) return &row;
+  return nullptr;
+}
 
 const FunctionHelp* FindBuiltin(std::string_view name) {
   for (const FunctionHelp& row : kFunctions)

@@ -143,19 +143,24 @@ class Pipe(unittest.TestCase):
         done = run(stdin="1\n:quit\n2\n")
         self.assertEqual(done.stdout, "1\n")
 
-    def test_help_has_one_line_for_every_function_and_command(self):
+    def test_help_has_one_line_for_every_function_operator_and_command(self):
         listing = run(stdin=":help\n").stdout
-        functions = listing.split("Functions (:help NAME explains one):\n")[1].split()
+        functions, operators = listing.split("Functions (:help NAME explains one):\n")[1].split(
+            "Operators, tightest first (:help MOD explains one):\n")
+        functions, operators = functions.split(), operators.split()
         commands = [line.split()[0] for line in listing.splitlines() if line.startswith("  :")]
         self.assertIn("SQR", functions)
         self.assertIn(":undef", commands)
-        names = functions + [name.lower() for name in functions] + commands
+        self.assertEqual(operators, ["^", "-", "*", "/", "\\", "MOD", "+", "=", "<>", "<", "<=", ">", ">=",
+                                     "NOT", "AND", "OR", "XOR", "&", "'"])
+        names = functions + [name.lower() for name in functions] + commands + operators
         done = run(stdin="".join(":help %s\n" % name for name in names))
         self.assertEqual(done.returncode, 0, done.stderr)
         lines = done.stdout.splitlines()
         self.assertEqual(len(lines), len(names))
         for name, line in zip(names, lines):
-            self.assertTrue(line.upper().startswith(name.upper()) and ": " in line, (name, line))
+            shown = name.upper() in line.upper().split(":")[0] if name in operators else line.upper().startswith(name.upper())
+            self.assertTrue(shown and ": " in line, (name, line))
         self.assertEqual(run(stdin=":help sqrt\n").stdout, "sqrt is called SQR here. SQR(x): square root, x >= 0\n")
 
 
