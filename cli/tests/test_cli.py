@@ -431,6 +431,27 @@ class Csv(unittest.TestCase):
         self.assertEqual(lines[1_050_001:1_050_004], ['1050001,"a', 'b",,3', "1050002,2,2100006,1"])
         self.assertEqual(lines[-2], f"{count},{count % 7},{2 * count + count % 7},1")
 
+    def test_memory_stays_bounded_for_a_large_table(self):
+        # 120 MB through a pipe, with a text column: the calculator's peak resident memory (read
+        # by a child interpreter, whose only child it is) stays far below the file's size.
+        script = f"""
+import resource, subprocess, sys
+chunk = "".join(f"{{i}}.25,row {{i}},{{i % 3}}\\n" for i in range(40000)).encode()
+process = subprocess.Popen([{QVCALC!r}, "--csv", "-", "X * Z + 1", "LEN(T) & Z"],
+                           stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
+process.stdin.write(b"X,T,Z\\n")
+written = 0
+while written < 120 << 20:
+    process.stdin.write(chunk)
+    written += len(chunk)
+process.stdin.close()
+assert process.wait() == 0
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
+"""
+        done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=300)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertLess(int(done.stdout) * 1024, 96 << 20)
+
     def test_progress_bar_only_on_a_terminal_and_for_large_input(self):
         path = csv_file("x\n" + "1234.5678\n" * 1000000)
         primary, secondary = pty.openpty()
@@ -458,6 +479,20 @@ class Csv(unittest.TestCase):
         self.assertEqual(piped.stderr, "")
         self.assertEqual(out.decode(), piped.stdout)
         self.assertEqual(out.count(b",2469.1356\n"), 1000000)
+
+
+class Completion(unittest.TestCase):
+    def test_bash_completion_offers_options_and_files(self):
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "qvcalc.bash-completion")
+        with tempfile.TemporaryDirectory() as folder:
+            open(os.path.join(folder, "table.csv"), "w").close()
+            shell = ('source "$1"; complete -p qvcalc; '
+                     'COMP_WORDS=(qvcalc --cs); COMP_CWORD=1; _qvcalc; echo "${COMPREPLY[*]}"; '
+                     'COMP_WORDS=(qvcalc --csv "$2/ta"); COMP_CWORD=2; _qvcalc; echo "${COMPREPLY[*]}"; '
+                     'COMP_WORDS=(qvcalc -v X); COMP_CWORD=2; _qvcalc; echo "${#COMPREPLY[@]}"')
+            done = subprocess.run(["bash", "-c", shell, "bash", script, folder], capture_output=True, text=True)
+        self.assertEqual(done.stdout.splitlines(),
+                         ["complete -F _qvcalc qvcalc", "--csv", os.path.join(folder, "table.csv"), "0"], done.stderr)
 
 
 class Interactive(unittest.TestCase):
