@@ -1,95 +1,121 @@
 #include "cli/FunctionHelp.h"
 
+#include <algorithm>
 #include <array>
+#include <string>
+#include <vector>
 
 #include "cli/Names.h"
+#include "engine/compile/OpcodeTable.h"
 
 namespace {
 
-constexpr std::array<FunctionHelp, 38> kFunctions = {{
-    {"PI", "PI", "3.14159265358979 (PI and PI() alike)", ""},
-    {"DEG", "DEG", "pi/180, the radians in a degree: SIN(30 * DEG) is 0.5", "radians"},
-    {"ABS", "ABS(x)", "absolute value", "fabs"},
-    {"INT", "INT(x)", "largest whole number not above x: INT(-2.5) is -3", "floor"},
-    {"FIX", "FIX(x)", "x without its fraction, toward zero: FIX(-2.5) is -2", "trunc"},
-    {"SGN", "SGN(x)", "-1, 0 or 1 by the sign of x", "sign signum"},
-    {"RND", "RND(x)", "x times a random number from 0 up to but excluding 1", "rand random"},
-    {"SQR", "SQR(x)", "square root, x >= 0", "sqrt"},
-    {"LOG", "LOG(x)", "base-10 logarithm, x > 0", "log10"},
-    {"LN", "LN(x)", "natural logarithm, x > 0", ""},
-    {"EXP", "EXP(x)", "e to the power x", ""},
-    {"SIN", "SIN(x)", "sine of x radians", ""},
-    {"ASIN", "ASIN(x)", "arcsine in radians, -1 <= x <= 1", "arcsin"},
-    {"COS", "COS(x)", "cosine of x radians", ""},
-    {"ACOS", "ACOS(x)", "arccosine in radians, -1 <= x <= 1", "arccos"},
-    {"TAN", "TAN(x)", "tangent of x radians", ""},
-    {"ATN", "ATN(x)", "arctangent in radians, between -pi/2 and pi/2", "atan arctan"},
-    {"SINH", "SINH(x)", "hyperbolic sine", ""},
-    {"COSH", "COSH(x)", "hyperbolic cosine", ""},
-    {"TANH", "TANH(x)", "hyperbolic tangent", ""},
-    {"ASINH", "ASINH(x)", "inverse hyperbolic sine", "arsinh"},
-    {"ACOSH", "ACOSH(x)", "inverse hyperbolic cosine, x >= 1", "arcosh"},
-    {"ATANH", "ATANH(x)", "inverse hyperbolic tangent, -1 < x < 1", "artanh"},
-    {"FACT", "FACT(x)", "factorial of x rounded, 0 <= x <= 169", "factorial"},
-    {"MIN", "MIN(a, b)", "the smaller of a and b (on a tie, b)", ""},
-    {"MAX", "MAX(a, b)", "the larger of a and b (on a tie, b)", ""},
-    {"NCR", "NCR(n, r)", "combinations: ways to choose r of n", "binomial choose comb"},
-    {"NPR", "NPR(n, r)", "permutations: ordered ways to choose r of n", "perm"},
-    {"IIF", "IIF(c, a, b)", "a when c is true (above 0), else b; both are evaluated", "if"},
-    {"ARRAY", "ARRAY(a, b, c)", "a reserved name with no action of its own: gives c", ""},
-    {"LEN", "LEN(s)", "number of characters of s (LEN(1/4) is 4, the length of 0.25)", "length strlen"},
-    {"ASC", "ASC(s)", "code of the first character of s", "ord code"},
-    {"SPACE", "SPACE(n)", "n blanks", "spaces"},
-    {"STRING", "STRING(n, c)", "n copies of character c (a text, or a character code)", "repeat"},
-    {"LEFT", "LEFT(s, n)", "the first n characters of s", ""},
-    {"RIGHT", "RIGHT(s, n)", "the last n characters of s", ""},
-    {"MID", "MID(s, start, length)", "length characters of s from position start (from 1)", "substr substring"},
-    {"INSTR", "INSTR(start, s, t)", "position of t in s at or after start, ignoring case; 0 if absent", "find index indexof"},
+// A built-in function by its opcode: the engine's table gives its name and its line of help.
+struct Usage {
+  qv::Opcode op;
+  std::string_view usage;    // SQR(x)
+  std::string_view aliases;  // blank-separated, lower case: "sqrt"
+};
+
+constexpr std::array<Usage, 38> kUsages = {{
+    {qv::OpPi, "PI", ""},
+    {qv::OpDeg, "DEG", "radians"},
+    {qv::OpAbs, "ABS(x)", "fabs"},
+    {qv::OpInt, "INT(x)", "floor"},
+    {qv::OpFix, "FIX(x)", "trunc"},
+    {qv::OpSgn, "SGN(x)", "sign signum"},
+    {qv::OpRnd, "RND(x)", "rand random"},
+    {qv::OpSqr, "SQR(x)", "sqrt"},
+    {qv::OpLog, "LOG(x)", "log10"},
+    {qv::OpLn, "LN(x)", ""},
+    {qv::OpExp, "EXP(x)", ""},
+    {qv::OpSin, "SIN(x)", ""},
+    {qv::OpAsin, "ASIN(x)", "arcsin"},
+    {qv::OpCos, "COS(x)", ""},
+    {qv::OpAcos, "ACOS(x)", "arccos"},
+    {qv::OpTan, "TAN(x)", ""},
+    {qv::OpAtn, "ATN(x)", "atan arctan"},
+    {qv::OpSinh, "SINH(x)", ""},
+    {qv::OpCosh, "COSH(x)", ""},
+    {qv::OpTanh, "TANH(x)", ""},
+    {qv::OpAsinh, "ASINH(x)", "arsinh"},
+    {qv::OpAcosh, "ACOSH(x)", "arcosh"},
+    {qv::OpAtanh, "ATANH(x)", "artanh"},
+    {qv::OpFact, "FACT(x)", "factorial"},
+    {qv::OpMin, "MIN(a, b)", ""},
+    {qv::OpMax, "MAX(a, b)", ""},
+    {qv::OpNcr, "NCR(n, r)", "binomial choose comb"},
+    {qv::OpNpr, "NPR(n, r)", "perm"},
+    {qv::OpIif, "IIF(c, a, b)", "if"},
+    {qv::OpArray, "ARRAY(a, b, c)", ""},
+    {qv::OpLen, "LEN(s)", "length strlen"},
+    {qv::OpAsc, "ASC(s)", "ord code"},
+    {qv::OpSpace, "SPACE(n)", "spaces"},
+    {qv::OpString, "STRING(n, c)", "repeat"},
+    {qv::OpLeft, "LEFT(s, n)", ""},
+    {qv::OpRight, "RIGHT(s, n)", ""},
+    {qv::OpMid, "MID(s, start, length)", "substr substring"},
+    {qv::OpInstr, "INSTR(start, s, t)", "find index indexof"},
 }};
 
-// The operators, tightest first: what :help shows for each (docs/language.md has the full story).
-constexpr std::array<FunctionHelp, 19> kOperators = {{
-    {"^", "a ^ b", "power, grouped from the left (2^3^2 is 64); a negative base needs a whole exponent from -100 to 100", ""},
-    {"-", "a - b, -a", "difference; as a prefix, negation, looser than ^ (-X^2 is -(X^2), but -2^2 is 4)", ""},
-    {"*", "a * b", "product", ""},
-    {"/", "a / b", "quotient; Div by zero for a zero divisor", ""},
-    {"\\", "a \\ b", "whole-number quotient of a and b rounded (halves to even), truncated toward zero", ""},
-    {"MOD", "a MOD b", "remainder of a and b rounded (7.5 MOD 2 is 0), with the sign of a", ""},
-    {"+", "a + b", "sum; joins two texts, but adds when either side is a number", ""},
-    {"=", "a = b", "1 when equal; texts ignore letter case, a number is less than any text", ""},
-    {"<>", "a <> b", "1 when not equal", ""},
-    {"<", "a < b", "1 when a is less than b", ""},
-    {"<=", "a <= b", "1 when a is less than or equal to b", ""},
-    {">", "a > b", "1 when a is greater than b", ""},
-    {">=", "a >= b", "1 when a is greater than or equal to b", ""},
-    {"NOT", "NOT a", "1 when a is not true (greater than 0), else 0; looser than comparisons", ""},
-    {"AND", "a AND b", "1 when both are true", ""},
-    {"OR", "a OR b", "1 when either is true", ""},
-    {"XOR", "a XOR b", "1 when exactly one is true", ""},
-    {"&", "a & b", "the text of a, then the text of b; the loosest operator", ""},
-    {"'", "' comment", "starts a comment that runs to the end of the line", ""},
-}};
+// The rows with the engine's names (ASCII, kept here as narrow text) and help lines.
+struct Table {
+  std::array<std::string, kUsages.size()> names;
+  std::array<FunctionHelp, kUsages.size()> rows;
+  Table() {
+    for (size_t k = 0; k < kUsages.size(); ++k) {
+      const qv::OpcodeRow& row = qv::kOpcodeRows[size_t(kUsages[k].op)];
+      names[k].assign(row.name.begin(), row.name.end());
+      rows[k] = {names[k], kUsages[k].usage, row.help, kUsages[k].aliases};
+    }
+  }
+};
+
+const std::array<FunctionHelp, kUsages.size()>& Rows() {
+  static const Table table;
+  return table.rows;
+}
+
+// The operators of the engine's table, tightest first; the call form and the help are the two
+// parts of the table's help line ("x ^ y: x to the power y").
+struct OperatorTable {
+  std::vector<std::string> names;
+  std::vector<FunctionHelp> rows;
+  OperatorTable() {
+    std::vector<const qv::OpcodeRow*> operators;
+    for (const qv::OpcodeRow& row : qv::kOpcodeRows)
+      if (row.kind == qv::OpKind::Unary || row.kind == qv::OpKind::Operator || row.kind == qv::OpKind::WordOperator)
+        operators.push_back(&row);
+    std::stable_sort(operators.begin(), operators.end(),
+                     [](const qv::OpcodeRow* a, const qv::OpcodeRow* b) { return a->priority > b->priority; });
+    names.reserve(operators.size());  // the rows hold views of these names
+    for (const qv::OpcodeRow* row : operators) {
+      const size_t colon = row->help.find(": ");
+      names.emplace_back(row->name.begin(), row->name.end());
+      rows.push_back({names.back(), row->help.substr(0, colon), row->help.substr(colon + 2), ""});
+    }
+  }
+};
+
+const std::vector<FunctionHelp>& OperatorRows() {
+  static const OperatorTable table;
+  return table.rows;
+}
 
 }  // namespace
 
-std::span<const FunctionHelp> BuiltinFunctions() { return kFunctions; }
+std::span<const FunctionHelp> BuiltinFunctions() { return Rows(); }
 
-std::span<const FunctionHelp> Operators() { return kOperators; }
-
-const FunctionHelp* FindOperator(std::string_view name) {
-  for (const FunctionHelp& row : kOperators)
-    if (SameName(row.name, name)) return &row;
-  return nullptr;
-}
+std::span<const FunctionHelp> Operators() { return OperatorRows(); }
 
 const FunctionHelp* FindBuiltin(std::string_view name) {
-  for (const FunctionHelp& row : kFunctions)
+  for (const FunctionHelp& row : Rows())
     if (SameName(row.name, name)) return &row;
   return nullptr;
 }
 
 const FunctionHelp* FindAlias(std::string_view name) {
-  for (const FunctionHelp& row : kFunctions)
+  for (const FunctionHelp& row : Rows())
     for (std::string_view alias : Words(row.aliases))
       if (SameName(alias, name)) return &row;
   return nullptr;

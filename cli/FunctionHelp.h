@@ -1,5 +1,5 @@
-// The built-in functions as the calculator explains them: one row each, with its call form, one
-// line of help and the names other languages give it (searched when a name is not known). The
+// The built-in functions as the calculator explains them: one row each, with its call form, its
+// line of help (the engine's opcode table holds it) and the names other languages give it (searched when a name is not known). The
 // rows drive ":help NAME", the list in ":help", Tab completion and the suggestions for unknown
 // functions.
 #pragma once
@@ -10,14 +10,14 @@
 struct FunctionHelp {
   std::string_view name;     // as the engine spells it: upper case
   std::string_view usage;    // SQR(x)
-  std::string_view help;     // one line
+  std::string_view help;     // one line, from the opcode table
   std::string_view aliases;  // blank-separated, lower case: "sqrt"
 };
 
 std::span<const FunctionHelp> BuiltinFunctions();
-// The operators (and the comment character), tightest first, in the same form: :help ^, :help MOD.
+// The operators, tightest first, in the same form (usage "x ^ y"), from the engine's table; "-"
+// has two rows, negation and subtraction.
 std::span<const FunctionHelp> Operators();
-const FunctionHelp* FindOperator(std::string_view name);
 // The row of a built-in name, compared without regard to letter case; null when there is none.
 const FunctionHelp* FindBuiltin(std::string_view name);
 // The row one of whose aliases is name (without regard to case); null when none.

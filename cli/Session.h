@@ -69,6 +69,7 @@ class Session {
   bool ShowListing(std::string_view expression);
   bool Reset(std::string_view);
   bool Help(std::string_view name);
+  bool ShowOperator(std::string_view name);
   bool Quit(std::string_view);
 
   // ---- evaluation (cli/Session.cpp) ----

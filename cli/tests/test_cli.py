@@ -151,8 +151,10 @@ class Pipe(unittest.TestCase):
         commands = [line.split()[0] for line in listing.splitlines() if line.startswith("  :")]
         self.assertIn("SQR", functions)
         self.assertIn(":undef", commands)
-        self.assertEqual(operators, ["^", "-", "*", "/", "\\", "MOD", "+", "=", "<>", "<", "<=", ">", ">=",
-                                     "NOT", "AND", "OR", "XOR", "&", "'"])
+        self.assertEqual(operators, ["^", "-", "*", "/", "\\", "MOD", "+", "=", "<>", "<=", "<", ">=", ">",
+                                     "NOT", "AND", "OR", "XOR", "&"])
+        self.assertEqual(run(stdin=":help -\n").stdout, "-x: x with its sign turned\nx - y: the difference\n")
+        operators.remove("-")
         names = functions + [name.lower() for name in functions] + commands + operators
         done = run(stdin="".join(":help %s\n" % name for name in names))
         self.assertEqual(done.returncode, 0, done.stderr)

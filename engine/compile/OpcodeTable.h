@@ -11,8 +11,12 @@
 
 #include <array>
 #include <cstdint>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "engine/eval/DoubleOp.h"
 
 namespace qv {
 
@@ -26,13 +30,15 @@ enum Opcode : int16_t {
   OpSqr = 33, OpLog = 34, OpLn = 35, OpExp = 36, OpSin = 37, OpAsin = 38, OpCos = 39,
   OpAcos = 40, OpTan = 41, OpAtn = 42, OpSinh = 43, OpCosh = 44, OpTanh = 45, OpAsinh = 46,
   OpAcosh = 47, OpAtanh = 48, OpFact = 49, OpMin = 50, OpMax = 51, OpNcr = 52, OpNpr = 53,
-  OpIif = 54, OpArray = 55, OpUser1 = 56, OpUser20 = 75,
+  OpIif = 54, OpArray = 55,
+  OpUser1 = 56, OpUser2, OpUser3, OpUser4, OpUser5, OpUser6, OpUser7, OpUser8, OpUser9, OpUser10,
+  OpUser11, OpUser12, OpUser13, OpUser14, OpUser15, OpUser16, OpUser17, OpUser18, OpUser19, OpUser20,
   OpLen = 76, OpAsc = 77, OpSpace = 78, OpString = 79, OpLeft = 80, OpRight = 81, OpMid = 82,
   OpInstr = 83,
 };
 
-inline constexpr int kOpcodeCount = 84;
-inline constexpr int kMaxUserFuncs = 20;
+inline constexpr int kOpcodeCount = OpInstr + 1;  // the last enumerator is the last row
+inline constexpr int kMaxUserFuncs = OpUser20 - OpUser1 + 1;
 inline constexpr uint8_t kBarrier = 255;
 inline constexpr uint8_t kFunctionPriority = 30;
 
@@ -51,106 +57,120 @@ enum class OpKind : uint8_t {
   TextFunction,  // LEN ... INSTR
 };
 
+// Step: the operation of the all-double program that computes the opcode (its arguments are the
+// accumulator and the slots below it), or none where only the general loop does. Help: one line
+// on what the item does, for the calculator's ":help" and the language reference.
 struct OpcodeRow {
   Opcode op;
   std::u16string_view name;
   uint8_t priority;
   int16_t args;
   OpKind kind;
+  std::optional<DoubleOp> step;
+  std::string_view help;
 };
 
-namespace rows {
-using K = OpKind;
-constexpr uint8_t F = kFunctionPriority;
-}  // namespace rows
-
 inline constexpr std::array<OpcodeRow, kOpcodeCount> kOpcodeRows = [] {
-  using namespace rows;
-  std::array<OpcodeRow, kOpcodeCount> r = {{
-      {OpNone, u"", 0, 0, K::None},
-      {OpLoad, u"", 0, 0, K::None},
-      {OpStart, u"", kBarrier, 1, K::Opener},
-      {OpOpen, u"(", kBarrier, 1, K::Opener},
-      {OpNegate, u"-", 18, 0, K::Unary},
-      {OpNot, u"NOT", 8, 0, K::Unary},
-      {OpEnd, std::u16string_view(u"\0", 1), 0, -1, K::Closer},  // end of text: one NUL
-      {OpComma, u",", 0, -1, K::Closer},
-      {OpClose, u")", 0, -1, K::Closer},
-      {OpPower, u"^", 20, 0, K::Operator},
-      {OpMultiply, u"*", 17, 0, K::Operator},
-      {OpDivide, u"/", 17, 0, K::Operator},
-      {OpIntDivide, u"\\", 16, 0, K::Operator},
-      {OpAdd, u"+", 14, 0, K::Operator},
-      {OpSubtract, u"-", 14, 0, K::Operator},
-      {OpEqual, u"=", 10, 0, K::Operator},
-      {OpNotEqual, u"<>", 10, 0, K::Operator},
-      {OpLessEqual, u"<=", 10, 0, K::Operator},
-      {OpLess, u"<", 10, 0, K::Operator},
-      {OpGreaterEqual, u">=", 10, 0, K::Operator},
-      {OpGreater, u">", 10, 0, K::Operator},
-      {OpMod, u"MOD", 15, 0, K::WordOperator},
-      {OpAnd, u"AND", 7, 0, K::WordOperator},
-      {OpOr, u"OR", 6, 0, K::WordOperator},
-      {OpXor, u"XOR", 6, 0, K::WordOperator},
-      {OpConcat, u"&", 4, 0, K::Operator},
-      {OpPi, u"PI", 0, 0, K::Constant},
-      {OpDeg, u"DEG", 0, 0, K::Constant},
-      {OpAbs, u"ABS", F, 1, K::RealFunction},
-      {OpInt, u"INT", F, 1, K::RealFunction},
-      {OpFix, u"FIX", F, 1, K::RealFunction},
-      {OpSgn, u"SGN", F, 1, K::Function},
-      {OpRnd, u"RND", F, 1, K::Function},
-      {OpSqr, u"SQR", F, 1, K::RealFunction},
-      {OpLog, u"LOG", F, 1, K::RealFunction},
-      {OpLn, u"LN", F, 1, K::RealFunction},
-      {OpExp, u"EXP", F, 1, K::RealFunction},
-      {OpSin, u"SIN", F, 1, K::RealFunction},
-      {OpAsin, u"ASIN", F, 1, K::RealFunction},
-      {OpCos, u"COS", F, 1, K::RealFunction},
-      {OpAcos, u"ACOS", F, 1, K::RealFunction},
-      {OpTan, u"TAN", F, 1, K::RealFunction},
-      {OpAtn, u"ATN", F, 1, K::RealFunction},
-      {OpSinh, u"SINH", F, 1, K::RealFunction},
-      {OpCosh, u"COSH", F, 1, K::RealFunction},
-      {OpTanh, u"TANH", F, 1, K::RealFunction},
-      {OpAsinh, u"ASINH", F, 1, K::RealFunction},
-      {OpAcosh, u"ACOSH", F, 1, K::RealFunction},
-      {OpAtanh, u"ATANH", F, 1, K::RealFunction},
-      {OpFact, u"FACT", F, 1, K::Function},
-      {OpMin, u"MIN", F, 2, K::Function},
-      {OpMax, u"MAX", F, 2, K::Function},
-      {OpNcr, u"NCR", F, 2, K::Function},
-      {OpNpr, u"NPR", F, 2, K::Function},
-      {OpIif, u"IIF", F, 3, K::Function},
-      {OpArray, u"ARRAY", F, 3, K::ArrayRow},
-  }};
-  // The user-function slots, named USER1 to USER9 and USER_10 to USER_20 until defined.
-  constexpr std::u16string_view kUserNames[kMaxUserFuncs] = {
+  using K = OpKind;
+  using D = DoubleOp;
+  constexpr uint8_t F = kFunctionPriority;
+  constexpr std::optional<DoubleOp> None;  // the general loop's alone
+  std::array<OpcodeRow, kOpcodeCount> r{};
+  const auto row = [&r](Opcode op, std::u16string_view name, uint8_t priority, int16_t args, OpKind kind,
+                        std::optional<DoubleOp> step, std::string_view help) {
+    r[size_t(op)] = {op, name, priority, args, kind, step, help};
+  };
+  // Markers and the load of an operand.
+  row(OpNone, u"", 0, 0, K::None, None, "no operation");
+  row(OpLoad, u"", 0, 0, K::None, None, "pushes an operand: a number, a text, a variable or an array element");
+  row(OpStart, u"", kBarrier, 1, K::Opener, None, "start of the text: the bottom of the operator stack");
+  row(OpOpen, u"(", kBarrier, 1, K::Opener, None, "(x): what the brackets hold is computed first");
+  row(OpEnd, std::u16string_view(u"\0", 1), 0, -1, K::Closer, None, "end of the text: closes what is still open");
+  row(OpComma, u",", 0, -1, K::Closer, None, "a, b: separates the arguments of a function");
+  row(OpClose, u")", 0, -1, K::Closer, None, "closes a bracket or an argument list");
+  // Operators, tightest first.
+  row(OpNegate, u"-", 18, 0, K::Unary, D::Negate, "-x: x with its sign turned");
+  row(OpNot, u"NOT", 8, 0, K::Unary, D::Not, "NOT x: 1 when x is not true (not above 0), else 0");
+  row(OpPower, u"^", 20, 0, K::Operator, D::Power, "x ^ y: x to the power y; a negative x takes whole y up to 100");
+  row(OpMultiply, u"*", 17, 0, K::Operator, D::Multiply, "x * y: the product");
+  row(OpDivide, u"/", 17, 0, K::Operator, D::Divide, "x / y: the quotient, a double; y must not be 0");
+  row(OpIntDivide, u"\\", 16, 0, K::Operator, None, "x \\ y: whole-number quotient of x and y rounded, toward zero");
+  row(OpAdd, u"+", 14, 0, K::Operator, D::Add, "x + y: the sum; two texts are joined");
+  row(OpSubtract, u"-", 14, 0, K::Operator, D::Subtract, "x - y: the difference");
+  row(OpEqual, u"=", 10, 0, K::Operator, D::Equal, "x = y: 1 when x equals y, else 0");
+  row(OpNotEqual, u"<>", 10, 0, K::Operator, D::NotEqual, "x <> y: 1 when x differs from y, else 0");
+  row(OpLessEqual, u"<=", 10, 0, K::Operator, D::LessEqual, "x <= y: 1 when x is not above y, else 0");
+  row(OpLess, u"<", 10, 0, K::Operator, D::Less, "x < y: 1 when x is below y, else 0");
+  row(OpGreaterEqual, u">=", 10, 0, K::Operator, D::GreaterEqual, "x >= y: 1 when x is not below y, else 0");
+  row(OpGreater, u">", 10, 0, K::Operator, D::Greater, "x > y: 1 when x is above y, else 0");
+  row(OpMod, u"MOD", 15, 0, K::WordOperator, None, "x MOD y: the remainder of x \\ y, with the sign of x");
+  row(OpAnd, u"AND", 7, 0, K::WordOperator, D::And, "x AND y: 1 when both are true (above 0), else 0");
+  row(OpOr, u"OR", 6, 0, K::WordOperator, D::Or, "x OR y: 1 when either is true (above 0), else 0");
+  row(OpXor, u"XOR", 6, 0, K::WordOperator, D::Xor, "x XOR y: 1 when exactly one is true (above 0), else 0");
+  row(OpConcat, u"&", 4, 0, K::Operator, None, "x & y: the two joined as texts");
+  // Constants and functions.
+  row(OpPi, u"PI", 0, 0, K::Constant, None, "3.14159265358979 (PI and PI() alike)");
+  row(OpDeg, u"DEG", 0, 0, K::Constant, None, "pi/180, the radians in a degree: SIN(30 * DEG) is 0.5");
+  row(OpAbs, u"ABS", F, 1, K::RealFunction, D::Function, "absolute value");
+  row(OpInt, u"INT", F, 1, K::RealFunction, D::Function, "largest whole number not above x: INT(-2.5) is -3");
+  row(OpFix, u"FIX", F, 1, K::RealFunction, D::Function, "x without its fraction, toward zero: FIX(-2.5) is -2");
+  row(OpSgn, u"SGN", F, 1, K::Function, D::Sgn, "-1, 0 or 1 by the sign of x");
+  row(OpRnd, u"RND", F, 1, K::Function, None, "x times a random number from 0 up to but excluding 1");
+  row(OpSqr, u"SQR", F, 1, K::RealFunction, D::Sqr, "square root, x >= 0");
+  row(OpLog, u"LOG", F, 1, K::RealFunction, D::Function, "base-10 logarithm, x > 0");
+  row(OpLn, u"LN", F, 1, K::RealFunction, D::Function, "natural logarithm, x > 0");
+  row(OpExp, u"EXP", F, 1, K::RealFunction, D::Exp, "e to the power x");
+  row(OpSin, u"SIN", F, 1, K::RealFunction, D::Sin, "sine of x radians");
+  row(OpAsin, u"ASIN", F, 1, K::RealFunction, D::Function, "arcsine in radians, -1 <= x <= 1");
+  row(OpCos, u"COS", F, 1, K::RealFunction, D::Cos, "cosine of x radians");
+  row(OpAcos, u"ACOS", F, 1, K::RealFunction, D::Function, "arccosine in radians, -1 <= x <= 1");
+  row(OpTan, u"TAN", F, 1, K::RealFunction, D::Function, "tangent of x radians");
+  row(OpAtn, u"ATN", F, 1, K::RealFunction, D::Function, "arctangent in radians, between -pi/2 and pi/2");
+  row(OpSinh, u"SINH", F, 1, K::RealFunction, D::Function, "hyperbolic sine");
+  row(OpCosh, u"COSH", F, 1, K::RealFunction, D::Function, "hyperbolic cosine");
+  row(OpTanh, u"TANH", F, 1, K::RealFunction, D::Function, "hyperbolic tangent");
+  row(OpAsinh, u"ASINH", F, 1, K::RealFunction, D::Function, "inverse hyperbolic sine");
+  row(OpAcosh, u"ACOSH", F, 1, K::RealFunction, D::Function, "inverse hyperbolic cosine, x >= 1");
+  row(OpAtanh, u"ATANH", F, 1, K::RealFunction, D::Function, "inverse hyperbolic tangent, -1 < x < 1");
+  row(OpFact, u"FACT", F, 1, K::Function, D::Fact, "factorial of x rounded, 0 <= x <= 169");
+  row(OpMin, u"MIN", F, 2, K::Function, D::Min, "the smaller of a and b (on a tie, b)");
+  row(OpMax, u"MAX", F, 2, K::Function, D::Max, "the larger of a and b (on a tie, b)");
+  row(OpNcr, u"NCR", F, 2, K::Function, None, "combinations: ways to choose r of n");
+  row(OpNpr, u"NPR", F, 2, K::Function, None, "permutations: ordered ways to choose r of n");
+  row(OpIif, u"IIF", F, 3, K::Function, D::Iif, "a when c is true (above 0), else b; both are evaluated");
+  row(OpArray, u"ARRAY", F, 3, K::ArrayRow, None, "a reserved name with no action of its own: gives c");
+  // The user-function slots, named USER1 to USER9 and USER_10 to USER_20 until defined; their
+  // argument counts come with the definitions.
+  constexpr std::u16string_view kUserNames[] = {
       u"USER1", u"USER2", u"USER3", u"USER4", u"USER5", u"USER6", u"USER7",
       u"USER8", u"USER9", u"USER_10", u"USER_11", u"USER_12", u"USER_13", u"USER_14",
       u"USER_15", u"USER_16", u"USER_17", u"USER_18", u"USER_19", u"USER_20"};
+  static_assert(std::size(kUserNames) == size_t(kMaxUserFuncs));
   for (int k = 0; k < kMaxUserFuncs; ++k)
-    r[size_t(OpUser1 + k)] = {Opcode(OpUser1 + k), kUserNames[k], F, 0, K::UserFunction};
-  const OpcodeRow text[] = {
-      {OpLen, u"LEN", F, 1, K::TextFunction},     {OpAsc, u"ASC", F, 1, K::TextFunction},
-      {OpSpace, u"SPACE", F, 1, K::TextFunction}, {OpString, u"STRING", F, 2, K::TextFunction},
-      {OpLeft, u"LEFT", F, 2, K::TextFunction},   {OpRight, u"RIGHT", F, 2, K::TextFunction},
-      {OpMid, u"MID", F, 3, K::TextFunction},     {OpInstr, u"INSTR", F, 3, K::TextFunction},
-  };
-  for (const OpcodeRow& row : text) r[size_t(row.op)] = row;
+    row(Opcode(OpUser1 + k), kUserNames[k], F, 0, K::UserFunction, None, "a slot for a function defined with UserFunc");
+  // Functions of texts.
+  row(OpLen, u"LEN", F, 1, K::TextFunction, None, "number of characters of s (LEN(1/4) is 4, the length of 0.25)");
+  row(OpAsc, u"ASC", F, 1, K::TextFunction, None, "code of the first character of s");
+  row(OpSpace, u"SPACE", F, 1, K::TextFunction, None, "n blanks");
+  row(OpString, u"STRING", F, 2, K::TextFunction, None, "n copies of character c (a text, or a character code)");
+  row(OpLeft, u"LEFT", F, 2, K::TextFunction, None, "the first n characters of s");
+  row(OpRight, u"RIGHT", F, 2, K::TextFunction, None, "the last n characters of s");
+  row(OpMid, u"MID", F, 3, K::TextFunction, None, "length characters of s from position start (from 1)");
+  row(OpInstr, u"INSTR", F, 3, K::TextFunction, None, "position of t in s at or after start, ignoring case; 0 if absent");
   return r;
 }();
 
-// Each row sits at the index of its opcode: the enumeration and the table cannot drift apart.
-constexpr bool RowsInOrder() {
-  for (int i = 0; i < kOpcodeCount; ++i)
-    if (kOpcodeRows[size_t(i)].op != i || (i > 0 && kOpcodeRows[size_t(i)].name.empty() && i != OpLoad && i != OpStart))
-      return false;
+// Every opcode has its row, at its own index (a row never written keeps op 0 and no help), and
+// every function of one number has its step in the all-double program.
+constexpr bool EveryRowWritten() {
+  for (int i = 0; i < kOpcodeCount; ++i) {
+    const OpcodeRow& row = kOpcodeRows[size_t(i)];
+    if (row.op != i || row.help.empty() || (row.kind == OpKind::RealFunction && !row.step)) return false;
+  }
   return true;
 }
-static_assert(RowsInOrder(), "every opcode has its row, at its own index");
+static_assert(EveryRowWritten(), "every opcode has its row, with its help");
 static_assert(kOpcodeRows[OpEnd].name.size() == 1 && kOpcodeRows[OpEnd].name[0] == 0);
-static_assert(OpUser20 - OpUser1 + 1 == kMaxUserFuncs);
 
 // The opcodes of the rows of some kinds, in table order: what the name lookups go through.
 template <size_t N, class Keep>

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "engine/Variant.h"
+#include "engine/eval/DoubleOp.h"
 
 // The fast tiers' entry points are inlined into their callers: a call each would cost a good part
 // of a short expression's time.
@@ -29,15 +30,6 @@
 namespace qv {
 
 struct Program;
-
-enum class DoubleOp : uint8_t {
-  Add, Subtract, Multiply, Divide, Power,
-  Equal, NotEqual, LessEqual, Less, GreaterEqual, Greater, And, Or, Xor,
-  Min, Max, Iif,
-  Negate, Not, Sgn, Fact,
-  Sqr, Sin, Cos, Exp,  // the commonest functions, computed in the step itself
-  Function,            // any other function of RealValue: ABS, INT, FIX, LOG, LN ... ATANH
-};
 
 // One step: registers[Target] := Op(registers[A], registers[B], registers[C]). Unused operand
 // fields repeat A.

@@ -28,21 +28,13 @@ struct Value {
 
 Shape Join(Shape a, Shape b) { return a == b ? a : Shape::Number; }
 
-// The argument counts of the instructions the program covers (loads, PI and DEG take none); -1
-// for every other instruction. Whole-number division, MOD and joining texts are left out.
+// The number of arguments of an instruction the program covers (loads, PI and DEG take none), or
+// -1 for an instruction it leaves to the general loop: its row names no step.
 int Arguments(int16_t op) {
-  switch (op) {
-    case OpLoad: case OpPi: case OpDeg: return 0;
-    case OpNegate: case OpNot: case OpFact: case OpSgn: return 1;
-    case OpMin: case OpMax: return 2;
-    case OpIif: return 3;
-    case OpIntDivide: case OpMod: case OpConcat: return -1;
-    default: break;
-  }
-  const OpKind kind = OpcodeTable::Kind(op);
-  if (kind == OpKind::Operator || kind == OpKind::WordOperator) return 2;
-  if (kind == OpKind::RealFunction) return 1;
-  return -1;
+  if (op == OpLoad || OpcodeTable::Kind(op) == OpKind::Constant) return 0;
+  if (!OpcodeTable::Valid(op)) return -1;
+  const std::optional<DoubleOp> step = kOpcodeRows[size_t(op)].step;
+  return step ? OperandCount(*step) : -1;
 }
 
 class Builder {
@@ -145,34 +137,7 @@ bool Builder::Apply(int16_t op, int args) {
   step.B = uint8_t(args > 1 ? in[1].reg : in[0].reg);
   step.C = uint8_t(args > 2 ? in[2].reg : in[0].reg);
   step.Opcode = op;
-  switch (op) {
-    case OpAdd: step.Op = DoubleOp::Add; break;
-    case OpSubtract: step.Op = DoubleOp::Subtract; break;
-    case OpMultiply: step.Op = DoubleOp::Multiply; break;
-    case OpDivide: step.Op = DoubleOp::Divide; break;
-    case OpPower: step.Op = DoubleOp::Power; break;
-    case OpEqual: step.Op = DoubleOp::Equal; break;
-    case OpNotEqual: step.Op = DoubleOp::NotEqual; break;
-    case OpLessEqual: step.Op = DoubleOp::LessEqual; break;
-    case OpLess: step.Op = DoubleOp::Less; break;
-    case OpGreaterEqual: step.Op = DoubleOp::GreaterEqual; break;
-    case OpGreater: step.Op = DoubleOp::Greater; break;
-    case OpAnd: step.Op = DoubleOp::And; break;
-    case OpOr: step.Op = DoubleOp::Or; break;
-    case OpXor: step.Op = DoubleOp::Xor; break;
-    case OpMin: step.Op = DoubleOp::Min; break;
-    case OpMax: step.Op = DoubleOp::Max; break;
-    case OpIif: step.Op = DoubleOp::Iif; break;
-    case OpNegate: step.Op = DoubleOp::Negate; break;
-    case OpNot: step.Op = DoubleOp::Not; break;
-    case OpSgn: step.Op = DoubleOp::Sgn; break;
-    case OpFact: step.Op = DoubleOp::Fact; break;
-    case OpSqr: step.Op = DoubleOp::Sqr; break;
-    case OpSin: step.Op = DoubleOp::Sin; break;
-    case OpCos: step.Op = DoubleOp::Cos; break;
-    case OpExp: step.Op = DoubleOp::Exp; break;
-    default: step.Op = DoubleOp::Function; break;
-  }
+  step.Op = *kOpcodeRows[size_t(op)].step;  // Arguments admitted only rows with a step
   p_.Steps.push_back(step);
   stack_.resize(first);
   stack_.push_back({temps_ + int(first), shape});
@@ -182,26 +147,28 @@ bool Builder::Apply(int16_t op, int args) {
 // The kind of an instruction's result from its arguments' kinds, or Empty where it depends on
 // more than that (whole-number arithmetic widens by value) or the arguments are not numbers.
 Shape Builder::ResultShape(int16_t op, const Value* in) {
-  const int args = Arguments(op);
-  for (int k = 0; k < args; ++k)
+  const DoubleOp step = *kOpcodeRows[size_t(op)].step;
+  for (int k = 0; k < OperandCount(step); ++k)
     if (in[k].shape == Shape::Empty) return Shape::Empty;
-  switch (op) {
-    case OpAdd: case OpSubtract: case OpMultiply:
+  const bool keepsWhole = op == OpAbs || op == OpInt || op == OpFix;  // a whole number stays whole
+  switch (step) {
+    case DoubleOp::Add: case DoubleOp::Subtract: case DoubleOp::Multiply:
       return in[0].shape == Shape::Double || in[1].shape == Shape::Double ? Shape::Double : Shape::Empty;
-    case OpNegate: case OpAbs: case OpInt: case OpFix:  // these keep a whole number whole
+    case DoubleOp::Negate:
       return in[0].shape == Shape::Double ? Shape::Double : Shape::Empty;
-    case OpMin: case OpMax: return Join(in[0].shape, in[1].shape);
-    case OpIif: return Join(in[1].shape, in[2].shape);
-    case OpNot: case OpSgn: return Shape::Int16;
-    default: break;
-  }
-  switch (op) {
-    case OpEqual: case OpNotEqual: case OpLessEqual: case OpLess: case OpGreaterEqual:
-    case OpGreater: case OpAnd: case OpOr: case OpXor:
+    case DoubleOp::Function:
+      return !keepsWhole || in[0].shape == Shape::Double ? Shape::Double : Shape::Empty;
+    case DoubleOp::Min: case DoubleOp::Max: return Join(in[0].shape, in[1].shape);
+    case DoubleOp::Iif: return Join(in[1].shape, in[2].shape);
+    case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual: case DoubleOp::Less:
+    case DoubleOp::GreaterEqual: case DoubleOp::Greater: case DoubleOp::And: case DoubleOp::Or:
+    case DoubleOp::Xor: case DoubleOp::Not: case DoubleOp::Sgn:
       return Shape::Int16;  // comparisons and logic: 1 or 0
-    default:
-      return Shape::Double;  // / ^ FACT and the functions of RealValue
+    case DoubleOp::Divide: case DoubleOp::Power: case DoubleOp::Fact: case DoubleOp::Sqr:
+    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp:
+      return Shape::Double;
   }
+  return Shape::Empty;  // not a DoubleOp
 }
 
 }  // namespace

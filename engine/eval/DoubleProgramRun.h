@@ -16,7 +16,7 @@ namespace qv {
 QV_ALWAYS_INLINE bool RunDoubleProgram(const DoubleProgram& Program, double* reg, double& Value) noexcept {
   for (const DoubleStep& s : Program.Steps) {
     const double a = reg[s.A], b = reg[s.B];
-    double r;
+    double r = NAN;  // a step of no known operation (never derived) declines
     switch (s.Op) {
       case DoubleOp::Add: r = a + b; break;
       case DoubleOp::Subtract: r = a - b; break;
@@ -63,7 +63,6 @@ QV_ALWAYS_INLINE bool RunDoubleProgram(const DoubleProgram& Program, double* reg
       case DoubleOp::Function:
         if (RealValue(s.Opcode, a, r) != Step::Ok) return false;
         break;
-      default: return false;
     }
     if (!IsFiniteResult(r)) return false;
     reg[s.Target] = r;

@@ -59,9 +59,12 @@ class Emitter {
   a64::Vec Constant(double value);
   a64::Vec Select(const a64::Vec& yes, const a64::Vec& no, CondCode cond);
   a64::Vec Step(const DoubleStep& s, bool tested);
-  a64::Vec Computed(const DoubleStep& s);
-  a64::Vec Relation(const DoubleStep& s);
-  a64::Vec Logic(const DoubleStep& s);
+  a64::Vec Tested(const a64::Vec& r, bool tested);  // r, with the finiteness test where asked
+  a64::Vec Binary(InstId id, const DoubleStep& s);  // r := a <id> b
+  a64::Vec Square(const DoubleStep& s);
+  a64::Vec TruthOf(int reg);  // 1.0 where the register is true, else 0.0; the flags of its test stay
+  a64::Vec Relation(const DoubleStep& s, CondCode holds);
+  a64::Vec Equality(const DoubleStep& s, bool equal);
   a64::Vec Call(const DoubleStep& s);
   void TestFinite(const a64::Vec& r);
   // Sets the flags by comparing Reg with 0.
@@ -250,100 +253,114 @@ void Emitter::TestFinite(const a64::Vec& r) {
 
 a64::Vec Emitter::Step(const DoubleStep& s, bool tested) {
   switch (s.Op) {
-    // Results 1.0 or 0.0, never tested.
-    case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual: case DoubleOp::Less:
-    case DoubleOp::GreaterEqual: case DoubleOp::Greater:
-      return Relation(s);
-    case DoubleOp::And: case DoubleOp::Or: case DoubleOp::Xor: case DoubleOp::Not:
-      return Logic(s);
+    // Results 1.0 or 0.0, never tested. The comparison: below when a < b, above when a > b,
+    // equal otherwise (so NaN equals everything), hence <= is "not above" (LE) and >= "not
+    // below" (PL).
+    case DoubleOp::Less: return Relation(s, CondCode::kMI);
+    case DoubleOp::LessEqual: return Relation(s, CondCode::kLE);
+    case DoubleOp::GreaterEqual: return Relation(s, CondCode::kPL);
+    case DoubleOp::Greater: return Relation(s, CondCode::kGT);
+    case DoubleOp::Equal: return Equality(s, true);
+    case DoubleOp::NotEqual: return Equality(s, false);
+    // A value is true when it is greater than 0 (GT after comparing it with 0).
+    case DoubleOp::Not:
+      CompareWithZero(s.A);
+      return Select(zero_, one_, CondCode::kGT);
+    case DoubleOp::And: {
+      const a64::Vec a = TruthOf(s.A);
+      CompareWithZero(s.B);
+      return Select(a, zero_, CondCode::kGT);
+    }
+    case DoubleOp::Or: {
+      const a64::Vec a = TruthOf(s.A);
+      CompareWithZero(s.B);
+      return Select(one_, a, CondCode::kGT);
+    }
+    case DoubleOp::Xor: {
+      const a64::Vec a = TruthOf(s.A);
+      const a64::Vec notA = Select(zero_, one_, CondCode::kGT);  // the flags of A's test still hold
+      CompareWithZero(s.B);
+      return Select(notA, a, CondCode::kGT);
+    }
     case DoubleOp::Sgn: {
       CompareWithZero(s.A);
       const a64::Vec positive = Select(one_, zero_, CondCode::kGT);
       return Select(minusOne_, positive, CondCode::kMI);
     }
-    case DoubleOp::Power:
-      if (IsSquare(program_, s)) {  // its result is always tested, as the helper would test it
-        const a64::Vec a = Source(s.A), r = cc_.newVecD();
-        cc_.fmul(r, a, a);
-        TestFinite(r);
-        return r;
-      }
+    // The helpers test their results themselves; a square is always tested, as the helper would.
+    case DoubleOp::Power: return IsSquare(program_, s) ? Square(s) : Call(s);
+    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
       return Call(s);
-    // The helpers test their results themselves.
-    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos:
-    case DoubleOp::Exp: case DoubleOp::Function:
-      return Call(s);
-    default: break;
-  }
-  const a64::Vec r = Computed(s);
-  if (tested) TestFinite(r);
-  return r;
-}
-
-// The steps whose result may leave the range of a double.
-a64::Vec Emitter::Computed(const DoubleStep& s) {
-  const a64::Vec r = cc_.newVecD();
-  switch (s.Op) {
-    case DoubleOp::Add: cc_.fadd(r, Source(s.A), Source(s.B)); return r;
-    case DoubleOp::Subtract: cc_.fsub(r, Source(s.A), Source(s.B)); return r;
-    case DoubleOp::Multiply: cc_.fmul(r, Source(s.A), Source(s.B)); return r;
+    // The steps whose result may leave the range of a double.
+    case DoubleOp::Add: return Tested(Binary(a64::Inst::kIdFadd_v, s), tested);
+    case DoubleOp::Subtract: return Tested(Binary(a64::Inst::kIdFsub_v, s), tested);
+    case DoubleOp::Multiply: return Tested(Binary(a64::Inst::kIdFmul_v, s), tested);
     case DoubleOp::Divide:
       // Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
       cc_.fcmp(Source(s.B), zero_);
       cc_.b_eq(decline_);
       cc_.b_vs(decline_);
-      cc_.fdiv(r, Source(s.A), Source(s.B));
-      return r;
+      return Tested(Binary(a64::Inst::kIdFdiv_v, s), tested);
     // A tie or a NaN gives the second operand, as in the program.
     case DoubleOp::Min:
       cc_.fcmp(Source(s.A), Source(s.B));
-      return Select(Source(s.A), Source(s.B), CondCode::kMI);
+      return Tested(Select(Source(s.A), Source(s.B), CondCode::kMI), tested);
     case DoubleOp::Max:
       cc_.fcmp(Source(s.A), Source(s.B));
-      return Select(Source(s.A), Source(s.B), CondCode::kGT);
+      return Tested(Select(Source(s.A), Source(s.B), CondCode::kGT), tested);
     case DoubleOp::Iif:
       CompareWithZero(s.A);
-      return Select(Source(s.B), Source(s.C), CondCode::kGT);
-    case DoubleOp::Negate: cc_.fneg(r, Source(s.A)); return r;
-    case DoubleOp::Sqr:
+      return Tested(Select(Source(s.B), Source(s.C), CondCode::kGT), tested);
+    case DoubleOp::Negate: {
+      const a64::Vec r = cc_.newVecD();
+      cc_.fneg(r, Source(s.A));
+      return Tested(r, tested);
+    }
+    case DoubleOp::Sqr: {
       // Declines below zero; a NaN passes here and declines as its NaN root.
       CompareWithZero(s.A);
       cc_.b_mi(decline_);
+      const a64::Vec r = cc_.newVecD();
       cc_.fsqrt(r, Source(s.A));
-      return r;
-    default: return Source(s.A);  // not reached: Supported admits no other step
-  }
-}
-
-// The comparison: below when a < b, above when a > b, equal otherwise (so NaN equals
-// everything), hence <= is "not above" (LE) and >= "not below" (PL).
-a64::Vec Emitter::Relation(const DoubleStep& s) {
-  cc_.fcmp(Source(s.A), Source(s.B));
-  switch (s.Op) {
-    case DoubleOp::Less: return Select(one_, zero_, CondCode::kMI);
-    case DoubleOp::LessEqual: return Select(one_, zero_, CondCode::kLE);
-    case DoubleOp::GreaterEqual: return Select(one_, zero_, CondCode::kPL);
-    case DoubleOp::Greater: return Select(one_, zero_, CondCode::kGT);
-    default: {  // Equal, NotEqual: neither below nor above, or one of them
-      const bool equal = s.Op == DoubleOp::Equal;
-      const a64::Vec below = Select(equal ? zero_ : one_, equal ? one_ : zero_, CondCode::kMI);
-      return Select(equal ? zero_ : one_, below, CondCode::kGT);
+      return Tested(r, tested);
     }
   }
+  return Source(s.A);  // not reached: Supported admits only the operations above
 }
 
-// A value is true when it is greater than 0 (GT after comparing it with 0).
-a64::Vec Emitter::Logic(const DoubleStep& s) {
-  CompareWithZero(s.A);
-  if (s.Op == DoubleOp::Not) return Select(zero_, one_, CondCode::kGT);
-  const a64::Vec a = Select(one_, zero_, CondCode::kGT);
-  const a64::Vec notA = s.Op == DoubleOp::Xor ? Select(zero_, one_, CondCode::kGT) : a64::Vec();
-  CompareWithZero(s.B);
-  switch (s.Op) {
-    case DoubleOp::And: return Select(a, zero_, CondCode::kGT);
-    case DoubleOp::Or: return Select(one_, a, CondCode::kGT);
-    default: return Select(notA, a, CondCode::kGT);  // Xor
-  }
+a64::Vec Emitter::Tested(const a64::Vec& r, bool tested) {
+  if (tested) TestFinite(r);
+  return r;
+}
+
+a64::Vec Emitter::Binary(InstId id, const DoubleStep& s) {
+  const a64::Vec a = Source(s.A), b = Source(s.B), r = cc_.newVecD();
+  cc_.emit(id, r, a, b);
+  return r;
+}
+
+a64::Vec Emitter::Square(const DoubleStep& s) {
+  const a64::Vec a = Source(s.A), r = cc_.newVecD();
+  cc_.fmul(r, a, a);
+  TestFinite(r);
+  return r;
+}
+
+a64::Vec Emitter::TruthOf(int reg) {
+  CompareWithZero(reg);
+  return Select(one_, zero_, CondCode::kGT);
+}
+
+a64::Vec Emitter::Relation(const DoubleStep& s, CondCode holds) {
+  cc_.fcmp(Source(s.A), Source(s.B));
+  return Select(one_, zero_, holds);
+}
+
+// Equal: neither below nor above; not equal: one of them.
+a64::Vec Emitter::Equality(const DoubleStep& s, bool equal) {
+  cc_.fcmp(Source(s.A), Source(s.B));
+  const a64::Vec below = Select(equal ? zero_ : one_, equal ? one_ : zero_, CondCode::kMI);
+  return Select(equal ? zero_ : one_, below, CondCode::kGT);
 }
 
 // A helper call: the result goes through the target's slot in the frame (scratch of the caller's)
@@ -354,33 +371,28 @@ a64::Vec Emitter::Call(const DoubleStep& s) {
   const a64::Vec a = Source(s.A);
   const a64::Gp status = cc_.newUInt32();
   InvokeNode* call = nullptr;
-  switch (s.Op) {
-    case DoubleOp::Power: {
-      const a64::Vec b = Source(s.B);
-      cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(&PowerStep)),
-                 FuncSignatureT<bool, double, double, double*>(CallConvId::kHost));
-      call->setArg(0, a);
-      call->setArg(1, b);
-      call->setArg(2, out);
-      break;
-    }
-    case DoubleOp::Function: {
-      const a64::Gp opcode = cc_.newInt32();
-      cc_.mov(opcode, imm(int32_t(s.Opcode)));
-      cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(&FunctionStep)),
-                 FuncSignatureT<bool, double, int32_t, double*>(CallConvId::kHost));
-      call->setArg(0, a);
-      call->setArg(1, opcode);
-      call->setArg(2, out);
-      break;
-    }
-    default: {
-      cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(HelperOf(s.Op))),
-                 FuncSignatureT<bool, double, double*>(CallConvId::kHost));
-      call->setArg(0, a);
-      call->setArg(1, out);
-      break;
-    }
+  // Power and the other functions have helpers of their own signatures; FACT, SIN, COS and EXP
+  // one of one operand each.
+  if (s.Op == DoubleOp::Power) {
+    const a64::Vec b = Source(s.B);
+    cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(&PowerStep)),
+               FuncSignatureT<bool, double, double, double*>(CallConvId::kHost));
+    call->setArg(0, a);
+    call->setArg(1, b);
+    call->setArg(2, out);
+  } else if (s.Op == DoubleOp::Function) {
+    const a64::Gp opcode = cc_.newInt32();
+    cc_.mov(opcode, imm(int32_t(s.Opcode)));
+    cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(&FunctionStep)),
+               FuncSignatureT<bool, double, int32_t, double*>(CallConvId::kHost));
+    call->setArg(0, a);
+    call->setArg(1, opcode);
+    call->setArg(2, out);
+  } else {
+    cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(HelperOf(s.Op))),
+               FuncSignatureT<bool, double, double*>(CallConvId::kHost));
+    call->setArg(0, a);
+    call->setArg(1, out);
   }
   call->setRet(0, status);
   // A bool comes back in the low byte; the bits above it are not defined.

@@ -73,11 +73,18 @@ class Emitter {
   x86::Mem Constant(double low);
   x86::Mem SignBit();
   x86::Xmm Step(const DoubleStep& s, bool tested);
-  x86::Xmm Computed(const DoubleStep& s);
+  x86::Xmm Tested(const x86::Xmm& r, bool tested);  // r, with the finiteness test where asked
   x86::Xmm Truth(const x86::Xmm& mask);
   x86::Xmm Falsity(const x86::Xmm& mask);
-  x86::Xmm Relation(const DoubleStep& s);
-  x86::Xmm Arithmetic(InstId id, const DoubleStep& s);
+  x86::Xmm Unequal(const DoubleStep& s);
+  x86::Xmm Logic(InstId id, const DoubleStep& s);
+  x86::Xmm Sign(const DoubleStep& s);
+  x86::Xmm Square(const DoubleStep& s);
+  x86::Xmm Divide(const DoubleStep& s);
+  x86::Xmm Select(const DoubleStep& s);
+  x86::Xmm Negated(const DoubleStep& s);
+  x86::Xmm SquareRoot(const DoubleStep& s);
+  x86::Xmm Arithmetic(InstId scalar, InstId packed, const DoubleStep& s);
   x86::Xmm Call(const DoubleStep& s);
   void TestFinite(const x86::Xmm& r);
 
@@ -131,15 +138,8 @@ x86::Xmm Emitter::Body() {
 // step: the arithmetic, squares, comparisons, logic, MIN, MAX, IIF and the square root (not the
 // calls).
 bool Packable(const DoubleProgram& program) {
-  for (const DoubleStep& s : program.Steps) {
-    if (IsSquare(program, s)) continue;
-    switch (s.Op) {
-      case DoubleOp::Power: case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos:
-      case DoubleOp::Exp: case DoubleOp::Function:
-        return false;
-      default: break;
-    }
-  }
+  for (const DoubleStep& s : program.Steps)
+    if (CallsHelper(program, s)) return false;
   return true;
 }
 
@@ -310,112 +310,112 @@ void Emitter::DeclineIfAny(const x86::Xmm& mask) {
   cc_.jnz(decline_);
 }
 
-// The scalar instructions of the arithmetic steps and their packed forms.
-InstId Packed(InstId scalar) {
-  switch (scalar) {
-    case x86::Inst::kIdAddsd: return x86::Inst::kIdAddpd;
-    case x86::Inst::kIdSubsd: return x86::Inst::kIdSubpd;
-    case x86::Inst::kIdMulsd: return x86::Inst::kIdMulpd;
-    case x86::Inst::kIdDivsd: return x86::Inst::kIdDivpd;
-    case x86::Inst::kIdMinsd: return x86::Inst::kIdMinpd;
-    default: return x86::Inst::kIdMaxpd;
-  }
-}
-
-x86::Xmm Emitter::Arithmetic(InstId id, const DoubleStep& s) {
+x86::Xmm Emitter::Arithmetic(InstId scalar, InstId packed, const DoubleStep& s) {
   x86::Xmm r = Copy(s.A);
-  cc_.emit(Width(id, Packed(id)), r, Source(s.B));
+  cc_.emit(Width(scalar, packed), r, Source(s.B));
   return r;
 }
 
 x86::Xmm Emitter::Step(const DoubleStep& s, bool tested) {
+  using Id = x86::Inst::Id;
   switch (s.Op) {
-    // Results 1.0 or 0.0, never tested.
-    case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual: case DoubleOp::Less:
-    case DoubleOp::GreaterEqual: case DoubleOp::Greater:
-      return Relation(s);
-    case DoubleOp::And: case DoubleOp::Or: case DoubleOp::Xor: {
-      const InstId id = s.Op == DoubleOp::And  ? x86::Inst::kIdAndpd
-                        : s.Op == DoubleOp::Or ? x86::Inst::kIdOrpd
-                                               : x86::Inst::kIdXorpd;
-      x86::Xmm m = Mask(kZero, kLess, s.A);
-      cc_.emit(id, m, Mask(kZero, kLess, s.B));
-      return Truth(m);
-    }
+    // Results 1.0 or 0.0, never tested. The comparison: below when a < b, above when a > b,
+    // equal otherwise (so NaN equals everything), hence <= is "not above" and >= "not below".
+    case DoubleOp::Less: return Truth(Mask(s.A, kLess, s.B));
+    case DoubleOp::LessEqual: return Truth(Mask(s.B, kNotLess, s.A));
+    case DoubleOp::GreaterEqual: return Truth(Mask(s.A, kNotLess, s.B));
+    case DoubleOp::Greater: return Truth(Mask(s.B, kLess, s.A));
+    case DoubleOp::Equal: return Falsity(Unequal(s));
+    case DoubleOp::NotEqual: return Truth(Unequal(s));
+    case DoubleOp::And: return Logic(Id::kIdAndpd, s);
+    case DoubleOp::Or: return Logic(Id::kIdOrpd, s);
+    case DoubleOp::Xor: return Logic(Id::kIdXorpd, s);
     case DoubleOp::Not: return Falsity(Mask(kZero, kLess, s.A));
-    case DoubleOp::Sgn: {
-      x86::Xmm r = Truth(Mask(kZero, kLess, s.A));
-      x86::Xmm negative = Mask(s.A, kLess, kZero);
-      cc_.andpd(negative, Constant(-1.0));
-      cc_.orpd(r, negative);
-      return r;
-    }
-    case DoubleOp::Power:
-      if (IsSquare(program_, s)) {  // its result is always tested, as the helper would test it
-        x86::Xmm r = Copy(s.A);
-        cc_.emit(Width(x86::Inst::kIdMulsd, x86::Inst::kIdMulpd), r, r);
-        TestFinite(r);
-        return r;
-      }
+    case DoubleOp::Sgn: return Sign(s);
+    // The helpers test their results themselves; a square is always tested, as the helper would.
+    case DoubleOp::Power: return IsSquare(program_, s) ? Square(s) : Call(s);
+    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
       return Call(s);
-    // The helpers test their results themselves.
-    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos:
-    case DoubleOp::Exp: case DoubleOp::Function:
-      return Call(s);
-    default: break;
+    // The steps whose result may leave the range of a double. MIN and MAX give the second
+    // operand on a tie or a NaN, as the program does.
+    case DoubleOp::Add: return Tested(Arithmetic(Id::kIdAddsd, Id::kIdAddpd, s), tested);
+    case DoubleOp::Subtract: return Tested(Arithmetic(Id::kIdSubsd, Id::kIdSubpd, s), tested);
+    case DoubleOp::Multiply: return Tested(Arithmetic(Id::kIdMulsd, Id::kIdMulpd, s), tested);
+    case DoubleOp::Divide: return Tested(Divide(s), tested);
+    case DoubleOp::Min: return Tested(Arithmetic(Id::kIdMinsd, Id::kIdMinpd, s), tested);
+    case DoubleOp::Max: return Tested(Arithmetic(Id::kIdMaxsd, Id::kIdMaxpd, s), tested);
+    case DoubleOp::Iif: return Tested(Select(s), tested);
+    case DoubleOp::Negate: return Tested(Negated(s), tested);
+    case DoubleOp::Sqr: return Tested(SquareRoot(s), tested);
   }
-  x86::Xmm r = Computed(s);
+  return Copy(s.A);  // not reached: Supported admits only the operations above
+}
+
+x86::Xmm Emitter::Tested(const x86::Xmm& r, bool tested) {
   if (tested) TestFinite(r);
   return r;
 }
 
-// The steps whose result may leave the range of a double.
-x86::Xmm Emitter::Computed(const DoubleStep& s) {
-  switch (s.Op) {
-    case DoubleOp::Add: return Arithmetic(x86::Inst::kIdAddsd, s);
-    case DoubleOp::Subtract: return Arithmetic(x86::Inst::kIdSubsd, s);
-    case DoubleOp::Multiply: return Arithmetic(x86::Inst::kIdMulsd, s);
-    case DoubleOp::Divide:
-      // Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
-      if (packed_) {
-        x86::Xmm zero = Mask(s.B, kEqual, kZero);
-        cc_.orpd(zero, Mask(s.B, kUnordered, s.B));
-        DeclineIfAny(zero);
-      } else {
-        cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.B));
-        cc_.je(decline_);
-      }
-      return Arithmetic(x86::Inst::kIdDivsd, s);
-    // A tie or a NaN gives the second operand, as in the program.
-    case DoubleOp::Min: return Arithmetic(x86::Inst::kIdMinsd, s);
-    case DoubleOp::Max: return Arithmetic(x86::Inst::kIdMaxsd, s);
-    case DoubleOp::Iif: {
-      x86::Xmm held = Mask(kZero, kLess, s.A);
-      x86::Xmm r = Copy(s.B);
-      cc_.andpd(r, held);
-      cc_.andnpd(held, Copy(s.C));
-      cc_.orpd(r, held);
-      return r;
-    }
-    case DoubleOp::Negate: {
-      x86::Xmm r = Copy(s.A);
-      cc_.xorpd(r, SignBit());
-      return r;
-    }
-    case DoubleOp::Sqr: {
-      // Declines below zero; a NaN passes here and declines as its NaN root.
-      if (packed_) {
-        DeclineIfAny(Mask(s.A, kLess, kZero));
-      } else {
-        cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.A));
-        cc_.ja(decline_);
-      }
-      x86::Xmm r = Copy(s.A);
-      cc_.emit(Width(x86::Inst::kIdSqrtsd, x86::Inst::kIdSqrtpd), r, r);
-      return r;
-    }
-    default: return Copy(s.A);  // not reached: Supported admits no other step
+x86::Xmm Emitter::Logic(InstId id, const DoubleStep& s) {
+  x86::Xmm m = Mask(kZero, kLess, s.A);
+  cc_.emit(id, m, Mask(kZero, kLess, s.B));  // the packed form serves one lane and two
+  return Truth(m);
+}
+
+x86::Xmm Emitter::Sign(const DoubleStep& s) {
+  x86::Xmm r = Truth(Mask(kZero, kLess, s.A));
+  x86::Xmm negative = Mask(s.A, kLess, kZero);
+  cc_.andpd(negative, Constant(-1.0));
+  cc_.orpd(r, negative);
+  return r;
+}
+
+x86::Xmm Emitter::Square(const DoubleStep& s) {
+  x86::Xmm r = Copy(s.A);
+  cc_.emit(Width(x86::Inst::kIdMulsd, x86::Inst::kIdMulpd), r, r);
+  TestFinite(r);
+  return r;
+}
+
+// Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
+x86::Xmm Emitter::Divide(const DoubleStep& s) {
+  if (packed_) {
+    x86::Xmm zero = Mask(s.B, kEqual, kZero);
+    cc_.orpd(zero, Mask(s.B, kUnordered, s.B));
+    DeclineIfAny(zero);
+  } else {
+    cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.B));
+    cc_.je(decline_);
   }
+  return Arithmetic(x86::Inst::kIdDivsd, x86::Inst::kIdDivpd, s);
+}
+
+x86::Xmm Emitter::Select(const DoubleStep& s) {
+  x86::Xmm held = Mask(kZero, kLess, s.A);
+  x86::Xmm r = Copy(s.B);
+  cc_.andpd(r, held);
+  cc_.andnpd(held, Copy(s.C));
+  cc_.orpd(r, held);
+  return r;
+}
+
+x86::Xmm Emitter::Negated(const DoubleStep& s) {
+  x86::Xmm r = Copy(s.A);
+  cc_.xorpd(r, SignBit());
+  return r;
+}
+
+// Declines below zero; a NaN passes here and declines as its NaN root.
+x86::Xmm Emitter::SquareRoot(const DoubleStep& s) {
+  if (packed_) {
+    DeclineIfAny(Mask(s.A, kLess, kZero));
+  } else {
+    cc_.emit(x86::Inst::kIdUcomisd, Zero(), Source(s.A));
+    cc_.ja(decline_);
+  }
+  x86::Xmm r = Copy(s.A);
+  cc_.emit(Width(x86::Inst::kIdSqrtsd, x86::Inst::kIdSqrtpd), r, r);
+  return r;
 }
 
 // 1.0 where the mask is all ones, 0.0 where it is all zeros; Falsity the other way round.
@@ -429,20 +429,11 @@ x86::Xmm Emitter::Falsity(const x86::Xmm& mask) {
   return mask;
 }
 
-// The comparison: below when a < b, above when a > b, equal otherwise (so NaN equals
-// everything), hence <= is "not above" and >= "not below".
-x86::Xmm Emitter::Relation(const DoubleStep& s) {
-  switch (s.Op) {
-    case DoubleOp::Less: return Truth(Mask(s.A, kLess, s.B));
-    case DoubleOp::LessEqual: return Truth(Mask(s.B, kNotLess, s.A));
-    case DoubleOp::GreaterEqual: return Truth(Mask(s.A, kNotLess, s.B));
-    case DoubleOp::Equal: case DoubleOp::NotEqual: {
-      x86::Xmm unequal = Mask(s.A, kLess, s.B);
-      cc_.orpd(unequal, Mask(s.B, kLess, s.A));
-      return s.Op == DoubleOp::Equal ? Falsity(unequal) : Truth(unequal);
-    }
-    default: return Truth(Mask(s.B, kLess, s.A));  // Greater
-  }
+// All ones where a and b differ: one is below the other.
+x86::Xmm Emitter::Unequal(const DoubleStep& s) {
+  x86::Xmm unequal = Mask(s.A, kLess, s.B);
+  cc_.orpd(unequal, Mask(s.B, kLess, s.A));
+  return unequal;
 }
 
 // A helper call: the result goes through the target's slot in the frame (scratch of the caller's)
@@ -453,30 +444,26 @@ x86::Xmm Emitter::Call(const DoubleStep& s) {
   x86::Xmm a = written_[s.A] ? values_[s.A] : Copy(s.A);
   x86::Gp status = cc_.newUInt8();
   InvokeNode* call = nullptr;
-  switch (s.Op) {
-    case DoubleOp::Power: {
-      x86::Xmm b = written_[s.B] ? values_[s.B] : Copy(s.B);
-      cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(&PowerStep)),
-                 FuncSignatureT<bool, double, double, double*>(CallConvId::kHost));
-      call->setArg(0, a);
-      call->setArg(1, b);
-      call->setArg(2, out);
-      break;
-    }
-    case DoubleOp::Function:
-      cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(&FunctionStep)),
-                 FuncSignatureT<bool, double, int32_t, double*>(CallConvId::kHost));
-      call->setArg(0, a);
-      call->setArg(1, imm(int32_t(s.Opcode)));
-      call->setArg(2, out);
-      break;
-    default: {
-      cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(HelperOf(s.Op))),
-                 FuncSignatureT<bool, double, double*>(CallConvId::kHost));
-      call->setArg(0, a);
-      call->setArg(1, out);
-      break;
-    }
+  // Power and the other functions have helpers of their own signatures; FACT, SIN, COS and EXP
+  // one of one operand each.
+  if (s.Op == DoubleOp::Power) {
+    x86::Xmm b = written_[s.B] ? values_[s.B] : Copy(s.B);
+    cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(&PowerStep)),
+               FuncSignatureT<bool, double, double, double*>(CallConvId::kHost));
+    call->setArg(0, a);
+    call->setArg(1, b);
+    call->setArg(2, out);
+  } else if (s.Op == DoubleOp::Function) {
+    cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(&FunctionStep)),
+               FuncSignatureT<bool, double, int32_t, double*>(CallConvId::kHost));
+    call->setArg(0, a);
+    call->setArg(1, imm(int32_t(s.Opcode)));
+    call->setArg(2, out);
+  } else {
+    cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(HelperOf(s.Op))),
+               FuncSignatureT<bool, double, double*>(CallConvId::kHost));
+    call->setArg(0, a);
+    call->setArg(1, out);
   }
   call->setRet(0, status);
   cc_.test(status, status);

@@ -19,15 +19,7 @@ bool Supported(DoubleOp Op) {
   return false;
 }
 
-int Operands(DoubleOp Op) {
-  switch (Op) {
-    case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Fact: case DoubleOp::Sqr:
-    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
-      return 1;
-    case DoubleOp::Iif: return 3;
-    default: return 2;
-  }
-}
+int Operands(DoubleOp Op) { return OperandCount(Op); }
 
 std::vector<bool> TestedSteps(const std::vector<DoubleStep>& Steps, int Result) {
   std::vector<bool> tested(Steps.size(), false), read(Steps.size(), false);
@@ -60,8 +52,30 @@ OneOperandHelper HelperOf(DoubleOp Op) {
     case DoubleOp::Fact: return &FactStep;
     case DoubleOp::Sin: return &SinStep;
     case DoubleOp::Cos: return &CosStep;
-    default: return &ExpStep;
+    case DoubleOp::Exp: return &ExpStep;
+    case DoubleOp::Add: case DoubleOp::Subtract: case DoubleOp::Multiply: case DoubleOp::Divide:
+    case DoubleOp::Power: case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual:
+    case DoubleOp::Less: case DoubleOp::GreaterEqual: case DoubleOp::Greater: case DoubleOp::And:
+    case DoubleOp::Or: case DoubleOp::Xor: case DoubleOp::Min: case DoubleOp::Max: case DoubleOp::Iif:
+    case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Sqr: case DoubleOp::Function:
+      break;
   }
+  return nullptr;  // computed inline, or by a helper of another signature
+}
+
+bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S) {
+  switch (S.Op) {
+    case DoubleOp::Power: return !IsSquare(Program, S);
+    case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
+      return true;
+    case DoubleOp::Add: case DoubleOp::Subtract: case DoubleOp::Multiply: case DoubleOp::Divide:
+    case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual: case DoubleOp::Less:
+    case DoubleOp::GreaterEqual: case DoubleOp::Greater: case DoubleOp::And: case DoubleOp::Or:
+    case DoubleOp::Xor: case DoubleOp::Min: case DoubleOp::Max: case DoubleOp::Iif: case DoubleOp::Negate:
+    case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Sqr:
+      return false;
+  }
+  return true;  // not a DoubleOp: Supported admits none
 }
 
 bool IsSquare(const DoubleProgram& Program, const DoubleStep& S) {

@@ -27,7 +27,11 @@ std::vector<bool> TestedSteps(const std::vector<DoubleStep>& Steps, int Result);
 // A power whose exponent is the constant 2: one multiplication, as the power's semantics say.
 bool IsSquare(const DoubleProgram& Program, const DoubleStep& S);
 
-// The helper of a step of one operand that calls one (FACT, SIN, COS, EXP).
+// Whether a step calls a helper (engine/native/NativeHelpers.h) instead of computing inline:
+// powers other than squares, FACT and the functions other than the square root.
+bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S);
+
+// The helper of a step of one operand that calls one (FACT, SIN, COS, EXP); null for any other.
 using OneOperandHelper = bool (*)(double, double*) noexcept;
 OneOperandHelper HelperOf(DoubleOp Op);
 
