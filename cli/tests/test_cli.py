@@ -407,6 +407,7 @@ class Csv(unittest.TestCase):
                 ("", ["--csv", "-", "1"], "no header row"),
                 ("a,b\n1,\"2\n", ["--csv", "-", "a"], "a quoted cell is not closed"),
                 ("a,b\n1,2\n3,4\n5,6,7\n", ["--csv", "-", "a"], "row 3 has 3 cells, the header 2"),
+                ('a,b\n1\n"x"y\n', ["--csv", "-", "a"], "row 1 has 1 cells, the header 2"),  # not the quote after it
                 ('a\n1\n2"\n', ["--csv", "-", "a"], "line 3: a quote out of place"),
                 ("a\n1\n", ["--csv", "-"], "--csv needs at least one expression"),
                 ("a\n1\n", ["--threads", "x", "--csv", "-", "a"], "--threads expects")):
