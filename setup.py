@@ -8,6 +8,7 @@
 import glob
 import os
 import platform
+import re
 import sysconfig
 
 from pybind11.setup_helpers import ParallelCompile, Pybind11Extension
@@ -42,11 +43,36 @@ native = dict(define_macros=[("QV_HAVE_NATIVE", "1")], extra_objects=[asmjit],
 build_dir = os.environ.get("QVCALC_BUILD_DIR", "build-python")
 os.makedirs(build_dir, exist_ok=True)
 
+
+def project_version():
+    """The version of the CMake project, the one place it is written."""
+    with open(os.path.join(root, "CMakeLists.txt"), encoding="utf-8") as cmake:
+        return re.search(r"project\(qvcalc VERSION (\d+)\.(\d+)\.(\d+)", cmake.read()).groups()
+
+
+def version_header(parts):
+    """qvcalc_version.h made from its template as CMake makes it; returns its folder."""
+    folder = os.path.join(build_dir, "generated")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(root, "cmake", "qvcalc_version.h.in"), encoding="utf-8") as template:
+        text = template.read()
+    for name, value in zip(("MAJOR", "MINOR", "PATCH"), parts):
+        text = text.replace(f"@PROJECT_VERSION_{name}@", value)
+    text = text.replace("@PROJECT_VERSION@", ".".join(parts))
+    with open(os.path.join(folder, "qvcalc_version.h"), "w", encoding="utf-8") as header:
+        header.write(text)
+    return folder
+
+
+version = project_version()
+
 setup(
+    version=".".join(version),
+    license_files=["LICENSE"],
     packages=["qvcalc"],
     package_dir={"qvcalc": "python/qvcalc"},
     ext_modules=[
-        Pybind11Extension("qvcalc._core", sources, include_dirs=["."], cxx_std=20,
+        Pybind11Extension("qvcalc._core", sources, include_dirs=[".", version_header(version)], cxx_std=20,
                           extra_compile_args=["-O2", "-ffp-contract=off"], **native),
     ],
     options={"build": {"build_base": build_dir}, "egg_info": {"egg_base": build_dir}},

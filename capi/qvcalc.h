@@ -45,6 +45,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "qvcalc_version.h"
+
 #if defined(QVCALC_BUILDING_LIBRARY)
 #define QVCALC_API __attribute__((visibility("default")))
 #else
@@ -67,7 +69,9 @@ enum { QVCALC_OK = 0, QVCALC_INVALID = -1 };
  * for returned texts above. */
 typedef void (*qvcalc_error_callback)(void* context, const char* source, const char* description);
 
-QVCALC_API const char* qvcalc_version(void); /* "1.0.0"; static, valid for ever */
+/* The library's version, QVCALC_VERSION when it was built ("1.0.0"); static, valid for ever. A
+ * program may compare it with the QVCALC_VERSION it was compiled with. */
+QVCALC_API const char* qvcalc_version(void);
 
 QVCALC_API qvcalc* qvcalc_create(void); /* NULL when memory is exhausted */
 QVCALC_API void qvcalc_destroy(qvcalc* calc);

@@ -1,4 +1,5 @@
 // The session's ':' commands: one table drives their dispatch, ":help" and Tab completion.
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -90,8 +91,16 @@ bool Session::Reset(std::string_view) {
 
 bool Session::Quit(std::string_view) { return quit_ = true; }
 
-// One line on a function (built-in or the user's) or a command; without a name, the commands and
-// the names of the built-in functions.
+// The lines of the operator name (two for "-"); false when it is none.
+bool Session::ShowOperator(std::string_view name) {
+  bool shown = false;
+  for (const FunctionHelp& row : Operators())
+    if (SameName(row.name, name)) Out() << row.usage << ": " << row.help << '\n', shown = true;
+  return shown;
+}
+
+// One line on a function (built-in or the user's), an operator or a command; without a name, the
+// commands and the names of the built-in functions and operators.
 bool Session::Help(std::string_view name) {
   if (name.empty()) {
     Out() << "Type an expression to evaluate it; its result is kept in ANS. Commands:\n";
@@ -103,10 +112,16 @@ bool Session::Help(std::string_view name) {
       if (line.size() + row.name.size() > 78) Out() << line << '\n', line = " ";
       line.append(" ").append(row.name);
     }
-    Out() << line << '\n';
+    Out() << line << '\n' << "Operators, tightest first (:help MOD explains one):\n ";
+    const std::span<const FunctionHelp> operators = Operators();
+    for (auto row = operators.begin(); row != operators.end(); ++row)
+      if (std::none_of(operators.begin(), row, [&](const FunctionHelp& before) { return before.name == row->name; }))
+        Out() << ' ' << row->name;
+    Out() << '\n';
     return true;
   }
   const std::string word = name[0] == ':' ? std::string(name) : ":" + std::string(name);
+  if (ShowOperator(name)) return true;
   if (const FunctionHelp* row = FindBuiltin(name)) {
     Out() << row->usage << ": " << row->help << '\n';
   } else if (int index = FunctionIndex(FromUtf8(name)); index >= 0) {

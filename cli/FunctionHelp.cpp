@@ -1,5 +1,6 @@
 #include "cli/FunctionHelp.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -87,9 +88,37 @@ const std::vector<FunctionHelp>& Rows() {
   return table.rows;
 }
 
+// The operators of the engine's table, tightest first; the call form and the help are the two
+// parts of the table's help line ("x ^ y: x to the power y").
+struct OperatorTable {
+  std::vector<std::string> names;
+  std::vector<FunctionHelp> rows;
+  OperatorTable() {
+    std::vector<const qv::OpcodeRow*> operators;
+    for (const qv::OpcodeRow& row : qv::kOpcodeRows)
+      if (row.kind == qv::OpKind::Unary || row.kind == qv::OpKind::Operator || row.kind == qv::OpKind::WordOperator)
+        operators.push_back(&row);
+    std::stable_sort(operators.begin(), operators.end(),
+                     [](const qv::OpcodeRow* a, const qv::OpcodeRow* b) { return a->priority > b->priority; });
+    names.reserve(operators.size());  // the rows hold views of these names
+    for (const qv::OpcodeRow* row : operators) {
+      const size_t colon = row->help.find(": ");
+      names.emplace_back(row->name.begin(), row->name.end());
+      rows.push_back({names.back(), row->help.substr(0, colon), row->help.substr(colon + 2), ""});
+    }
+  }
+};
+
+const std::vector<FunctionHelp>& OperatorRows() {
+  static const OperatorTable table;
+  return table.rows;
+}
+
 }  // namespace
 
 std::span<const FunctionHelp> BuiltinFunctions() { return Rows(); }
+
+std::span<const FunctionHelp> Operators() { return OperatorRows(); }
 
 const FunctionHelp* FindBuiltin(std::string_view name) {
   for (const FunctionHelp& row : Rows())

@@ -36,6 +36,11 @@ bool Session::Define(std::string_view definition) {
     return false;
   }
   std::u16string text = FromUtf8(trimmed);
+  // ANS holds the last result; a function of that name would hide it from every expression.
+  if (const std::string name = ToUtf8(SplitDefinition(text).name); SameName(name, "ANS")) {
+    Problem(name + " is the calculator's own name (the last result), not a function's: choose another");
+    return false;
+  }
   engine_.ClearError();
   engine_.UserFunc(text);  // writes back the text without its comment
   if (engine_.ErrorCode() == 0) return true;

@@ -1,11 +1,14 @@
 // Files of definitions and assignments (":load FILE", "-F FILE"): one a line, "#" starts a comment
 // (outside quoted texts). A line is NAME = EXPR, ARRAY(i, ...) = EXPR for an array defined
 // already, Name(P, ...) = body for a function, or a ':' command.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 
 #include "cli/Names.h"
+#include "cli/SafeText.h"
 #include "cli/Session.h"
 #include "engine/Utf8.h"
 
@@ -14,13 +17,23 @@ namespace {
 // Files may load files; a file that loads itself stops here.
 constexpr int kMaxLoadDepth = 16;
 
+// Why path cannot be read as a file of lines, or empty when it can be opened: a folder opens
+// like a file but reads nothing, so it is refused by name.
+std::string Unreadable(const std::string& path, const std::ifstream& in) {
+  if (path.empty()) return "no file named";
+  if (!in) return std::strerror(errno);
+  struct stat status {};
+  if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return std::strerror(EISDIR);
+  return {};
+}
+
 }  // namespace
 
 bool Session::Load(std::string_view path) {
   const std::string file(path);
-  std::ifstream in(file);
-  if (path.empty() || !in) {
-    Problem("cannot read '" + file + "': " + (path.empty() ? "no file named" : std::strerror(errno)));
+  std::ifstream in(file, std::ios::binary);
+  if (const std::string why = Unreadable(file, in); !why.empty()) {
+    Problem("cannot read '" + file + "': " + why);
     return false;
   }
   if (loadDepth_ >= kMaxLoadDepth) {
@@ -33,9 +46,13 @@ bool Session::Load(std::string_view path) {
   std::string line;
   for (long number = 1; std::getline(in, line); ++number) {
     where_ = where + file + ":" + std::to_string(number) + ": ";
-    ok = LoadLine(line) && ok;
+    ok = LoadLine(number == 1 ? WithoutBom(line) : line) && ok;
   }
   where_ = where;
+  if (in.bad()) {
+    Problem("cannot read '" + file + "': " + std::strerror(errno));
+    ok = false;
+  }
   --loadDepth_;
   return ok;
 }

@@ -1,5 +1,6 @@
 #include "cli/Session.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "cli/FunctionHelp.h"
@@ -42,12 +43,28 @@ KnownNames Session::Names() {
   return names;
 }
 
-// Blank lines and lines holding only a comment are skipped.
+// Blank lines and lines holding only a comment are skipped. The words other programs leave or
+// ask for help with point to the commands, unless the user has a variable of that name.
 bool Session::HandleLine(std::string_view line) {
   const std::string_view text = Trim(line);
   if (text.empty() || text[0] == '\'') return true;
   if (text[0] == ':') return RunCommand(text);
+  if (const std::string_view command = PromptWordCommand(text); !command.empty()) {
+    Problem(std::string(text) + " is not an expression: type " + std::string(command) +
+            (command == ":quit" ? " to leave" : " for the commands and functions"));
+    return false;
+  }
   return Evaluate(text);
+}
+
+std::string_view Session::PromptWordCommand(std::string_view text) {
+  for (const auto& [word, command] : {std::pair{"exit", ":quit"}, {"quit", ":quit"}, {"help", ":help"}, {"?", ":help"}})
+    if (SameName(text, word)) {
+      const auto names = Names().variables;
+      const bool variable = std::any_of(names.begin(), names.end(), [&](const std::string& name) { return SameName(name, text); });
+      return variable ? std::string_view() : std::string_view(command);
+    }
+  return {};
 }
 
 // The result is printed and kept in ANS for the next expression.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -15,7 +16,6 @@
 #include "engine/qvExpression.h"
 
 class CsvTable;
-class Progress;
 
 struct SessionSettings {
   bool showRpn = false;  // print the postfix listing before each result
@@ -42,11 +42,12 @@ class Session {
   bool Let(std::string_view assignment);
   bool Define(std::string_view definition);
   bool Load(std::string_view path);
-  // Evaluates each expression over the rows of table (its named columns are the variables) and
-  // writes the table with one column added per expression to out, the failed rows summed up by
-  // code to err; false when anything failed.
-  bool EvaluateTable(const CsvTable& table, const std::vector<std::string>& expressions,
-                     unsigned threads, Progress& progress);
+  // Evaluates each expression over the rows of the CSV file (its named columns are the
+  // variables), block by block, and writes the table with one column added per expression to
+  // out, the failed rows summed up by code to err; false when anything failed. A file that is
+  // not CSV leaves its reason in readError. progress is told the bytes read so far.
+  bool EvaluateTable(std::FILE* file, const std::vector<std::string>& expressions, unsigned threads,
+                     const std::function<void(size_t)>& progress, std::string& readError);
   void Seed(uint64_t seed) { engine_.SeedRandom(seed); }
 
   bool QuitAsked() const { return quit_; }
@@ -67,9 +68,13 @@ class Session {
   bool ShowListing(std::string_view expression);
   bool Reset(std::string_view);
   bool Help(std::string_view name);
+  bool ShowOperator(std::string_view name);
   bool Quit(std::string_view);
 
   // ---- evaluation (cli/Session.cpp) ----
+  // The command a word of other programs (exit, quit, help, ?) stands for; empty for any other
+  // text, and for such a word that names a variable.
+  std::string_view PromptWordCommand(std::string_view text);
   // Compiles and evaluates (printing the listing when asked); false after reporting a failure.
   bool Compute(std::string_view expression, Variant& result, bool listing);
   bool CompileOnly(std::u16string& text, int16_t& index);
@@ -94,12 +99,16 @@ class Session {
   // ---- tables (cli/Csv.cpp) ----
   struct AddedColumn;
   struct TableRun;
+  struct BlockCells;
+  void StartTable(TableRun& run, const CsvTable& header);
   std::vector<std::shared_ptr<qvVariable>> ColumnVariables(const CsvTable& table);
-  void EvaluateColumn(TableRun& run, AddedColumn& added, unsigned threads,
-                      const std::function<void(double)>& progress);
-  void WriteTable(const TableRun& run);
-  bool SummariseFailures(TableRun& run, const AddedColumn& added);
-  std::string RowFailure(TableRun& run, const AddedColumn& added, size_t row);
+  void EvaluateBlock(TableRun& run, AddedColumn& added, const CsvTable& block, BlockCells& cells);
+  Variant EvaluateRow(TableRun& run, AddedColumn& added, const CsvTable& block, size_t row,
+                      std::string* why = nullptr);
+  static std::vector<std::shared_ptr<qvVariable>> ReadVariables(const TableRun& run, const AddedColumn& added);
+  void NoteFailures(TableRun& run, AddedColumn& added, const CsvTable& block);
+  void WriteRows(const TableRun& run, const CsvTable& block, size_t first, size_t last);
+  bool SummariseFailures(const AddedColumn& added, size_t rows);
 
   // ---- files (cli/Load.cpp) ----
   bool LoadLine(std::string_view line);

@@ -1,7 +1,8 @@
 // qvcalc: the command-line calculator. Setup steps (-v, -f, -F) first, in the order given; then
 // the expressions of the command line, evaluated once or over the rows of a CSV file (--csv), or
 // the lines of standard input (a pipe, or a terminal session). Exit status: 0 when everything
-// evaluated, 1 when anything failed, 2 for a usage error or a CSV file that cannot be read.
+// evaluated, 1 when anything failed, 2 for a usage error or a CSV file that cannot be read (a
+// fault found after the first blocks of a large file were written included).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,11 +12,12 @@
 #include <cstring>
 #include <iostream>
 
-#include "cli/CsvTable.h"
 #include "cli/Input.h"
 #include "cli/Options.h"
 #include "cli/Progress.h"
+#include "cli/SafeText.h"
 #include "cli/Session.h"
+#include "qvcalc_version.h"
 
 namespace {
 
@@ -44,28 +46,30 @@ bool ColourFor(int fd) {
 // Input of this many bytes or more gets a progress bar on a terminal.
 constexpr size_t kLargeInput = size_t(8) << 20;
 
-// The table of --csv ("-": standard input), read whole before anything is evaluated; false after
-// saying why when it cannot be. bytes receives its size.
-bool ReadTable(const std::string& path, CsvTable& table, size_t& bytes) {
+// The --csv mode: the file ("-": standard input) evaluated and written block by block, with a
+// progress bar over its bytes. Exit status 2 when it cannot be read or is not CSV.
+int RunTable(Session& session, const Options& options, bool setupOk) {
+  const std::string& path = *options.csv;
   std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
   if (!file) {
-    std::cerr << "qvcalc: cannot read '" << path << "': " << std::strerror(errno) << '\n';
-    return false;
+    std::cerr << "qvcalc: cannot read '" << Escaped(path) << "': " << std::strerror(errno) << '\n';
+    return kExitUsage;
   }
   struct stat status {};
   const bool sized = fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
   const double size = sized ? double(status.st_size) : 0;
   Progress progress(std::cerr, sized && size >= double(kLargeInput) && isatty(STDERR_FILENO));
   std::string error;
-  bytes = 0;
-  const bool ok = ReadCsv(file, table, error, [&](size_t read) {
-    bytes = read;
-    progress.Show("reading", double(read) / size);
-  });
+  const bool ok = session.EvaluateTable(file, options.expressions, options.threads,
+                                        [&](size_t read) { progress.Show("evaluating", double(read) / size); },
+                                        error);
   progress.Done();
   if (file != stdin) std::fclose(file);
-  if (!ok) std::cerr << "qvcalc: " << (path == "-" ? "standard input" : path) << ": " << error << '\n';
-  return ok;
+  if (!error.empty()) {
+    std::cerr << "qvcalc: " << (path == "-" ? "standard input" : Escaped(path)) << ": " << error << '\n';
+    return kExitUsage;
+  }
+  return ok && setupOk ? 0 : kExitFailed;
 }
 
 }  // namespace
@@ -75,22 +79,17 @@ int main(int argc, char** argv) {
   Options options;
   std::string error;
   if (!ParseOptions(argc, argv, options, error)) {
-    std::cerr << "qvcalc: " << error << "\nTry 'qvcalc --help'.\n";
+    std::cerr << "qvcalc: " << Escaped(error) << "\nTry 'qvcalc --help'.\n";
     return kExitUsage;
   }
   if (options.help) return PrintUsage(std::cout), 0;
   if (options.version) return std::cout << "qvcalc " << QVCALC_VERSION << '\n', 0;
 
-  CsvTable table;
-  size_t bytes = 0;
-  if (options.csv && !ReadTable(*options.csv, table, bytes)) return kExitUsage;
-
   Session session(std::cout, std::cerr, {options.rpn, options.lenient, ColourFor(STDERR_FILENO)});
   if (options.seed) session.Seed(*options.seed);
   bool ok = RunSetup(session, options);
   if (options.csv) {
-    Progress progress(std::cerr, bytes >= kLargeInput && isatty(STDERR_FILENO));
-    ok = session.EvaluateTable(table, options.expressions, options.threads, progress) && ok;
+    return RunTable(session, options, ok);
   } else if (!options.expressions.empty()) {
     for (const std::string& expression : options.expressions) ok = session.Evaluate(expression) && ok;
   } else if (isatty(STDIN_FILENO) && isatty(STDOUT_FILENO)) {

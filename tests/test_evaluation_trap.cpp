@@ -27,6 +27,8 @@ TEST(EvaluationTrap, OffRecordsWhatTheTrapWouldHide) {
       {u"3.0E9 \\ 2", 6, u"(3.E+9) \\ 2: Overflow"},
       {u"\"abc\" * 2", 13, u"(\"abc\") * 2: Type mismatch"},
       {u"NOT \"abc\"", 13, u"NOT \"abc\": Type mismatch"},
+      {u"14 + \"n/a\"", 13, u"(14) + \"n/a\": Type mismatch"},
+      {u"\"n/a\" + 1", 13, u"(\"n/a\") + 1: Type mismatch"},
       {u"SPACE(-1)", 5, u"SPACE(-1): Invalid procedure call or argument"},
       {u"LEN(SPACE(2000000))", 7, u"SPACE(2.E+6): Out of memory"},
       {u"ASC(\"\")", 5, u"ASC(\"\"): Invalid procedure call or argument"},

@@ -2,7 +2,7 @@
 # The native tier's AArch64 emitter, tested where it runs: the engine and its test suite
 # cross-compiled for AArch64 (cmake/aarch64-linux-gnu.cmake) and run under qemu-aarch64 in user
 # mode. The test programs are linked statically: under this qemu, threads of a dynamically linked
-# program never start. tools/test.sh calls this script.
+# program never start. tools/test-all.sh calls this script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

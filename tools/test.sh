@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian 12 package names), builds qvCalc and runs its tests.
+# The README's test command: installs what the build needs (Debian 12 package names), then builds
+# qvCalc twice, with and without the native tier, and runs the whole suite in each. The slower
+# stages (AArch64 under qemu, sanitizers, fuzzing) are tools/test-all.sh's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# The build and its tests: the compiler and tools, GoogleTest, readline and libcsv for the
+# calculator, Python for the calculator's and the C interface's tests, pkg-config for the install
+# test, Google Benchmark and muparser for bench/, asmjit for the native tier.
 packages="cmake ninja-build g++ libgtest-dev libgmock-dev libreadline-dev libcsv-dev python3 pkg-config libbenchmark-dev libmuparser-dev libasmjit-dev"
 # The Python module, its tests (pytest, pandas, a Dask cluster), its installation with pip into a
 # virtual environment, and the benchmark script's comparison with numexpr.
@@ -19,11 +24,10 @@ fi
 # its cache unless told otherwise.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_BUILD_TESTS=ON
 cmake --build build
-ctest --test-dir build --output-on-failure
+jobs=$(nproc)
+ctest --test-dir build --output-on-failure -j "$jobs"
 # Once more without the native tier, as a build without asmjit (or not on x86-64) has it. The pip
 # installation is left out: it builds the module from the sources, the same either way.
 cmake -S . -B build-no-native -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_NATIVE=OFF -DQV_BUILD_TESTS=ON
 cmake --build build-no-native
-ctest --test-dir build-no-native --output-on-failure -E '^python[.]pip_install$'
-bash tools/test-aarch64.sh  # the native tier's AArch64 code, cross-compiled, under qemu
-bash tools/reliability.sh  # sanitizer builds, the thread test under TSan, a minute of each fuzz target
+ctest --test-dir build-no-native --output-on-failure -j "$jobs" -E '^python[.]pip_install$'

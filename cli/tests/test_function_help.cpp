@@ -1,4 +1,4 @@
-// The calculator's table of built-in functions against the engine: one row for every function
+// The calculator's tables of built-in functions and operators against the engine: one row for every function
 // name the engine reserves (the placeholders of user functions and the operator NOT aside), each
 // with the engine's number of arguments in its call form, and no row the engine does not know.
 #include <gtest/gtest.h>
@@ -43,4 +43,23 @@ TEST(FunctionHelp, CoversExactlyTheEnginesFunctions) {
     }
   }
   EXPECT_EQ(FindBuiltin("sqr"), FindAlias("SQRT"));
+}
+
+// Every operator of the engine (a named opcode that is neither a function nor a marker) has its
+// line in :help, its call form showing its name.
+TEST(FunctionHelp, CoversEveryOperator) {
+  qvExpression engine;
+  size_t operators = 0;
+  for (int op = 0; op < 256; ++op) {
+    const std::string name = ToUtf8(engine.OpcodeName(int16_t(op)));
+    const int priority = engine.OpcodePriority(int16_t(op));
+    if (name.empty() || name[0] == '\0' || engine.OpcodeArgs(int16_t(op)) != 0 || priority == 0 || priority >= 30) continue;
+    ++operators;
+    const auto rows = Operators();
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const FunctionHelp& row) {
+      return row.name == name && row.usage.find(name) != std::string_view::npos && !row.help.empty();
+    })) << name << " has no help";
+  }
+  EXPECT_EQ(Operators().size(), operators);
+  EXPECT_EQ(operators, 19u);  // "-" twice, as negation and as subtraction
 }

@@ -60,7 +60,11 @@ int32_t FailureNumber(int16_t Op, const Variant* Args, int Count) {
       return Args[0].asDouble() == 0 && last < 0 ? kErrDivisionByZero : kErrOverflow;
     case OpSqr: return last < 0 ? kErrInvalidArgument : kErrOverflow;
     case OpAsc: return kErrInvalidArgument;  // the empty text has no first character
-    case OpAdd: case OpConcat: return kErrOutOfMemory;  // only a text too long fails them
+    case OpAdd:  // a number and a text that is none add, and fail as any arithmetic does
+      if ((IsNumberlessText(Args[0]) && !Args[1].isText()) || (IsNumberlessText(Args[1]) && !Args[0].isText()))
+        return kErrTypeMismatch;
+      return kErrOutOfMemory;  // two texts join, and only a text too long fails that
+    case OpConcat: return kErrOutOfMemory;  // only a text too long fails it
     case OpSpace: case OpString: case OpLeft: case OpRight: case OpMid: case OpInstr:
       for (int k = 0; k < Count; ++k)
         if (ReadsNumber(Op, k) && !WholeFits(Args[k])) return kErrOverflow;

@@ -12,9 +12,9 @@ Engines are strict unless made with strict=False: a name that is no variable fai
 a NaN or infinite input fails its row (NaN out), a failing step fails instead of passing.
 """
 
-from ._core import Engine
+from ._core import Engine, __version__
 
-__all__ = ["Engine", "Error", "declare", "evaluate"]
+__all__ = ["Engine", "Error", "declare", "evaluate", "__version__"]
 
 
 class Error(Exception):

@@ -6,6 +6,7 @@
 
 #include "python/src/Columns.h"
 #include "python/src/Engine.h"
+#include "qvcalc_version.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -13,6 +14,7 @@ using qvpy::Engine;
 
 PYBIND11_MODULE(_core, m) {
   m.doc() = "qvCalc's expression engine (use the package qvcalc)";
+  m.attr("__version__") = QVCALC_VERSION;
   m.def("converted_columns", &qvpy::ConvertedColumns,
         "How many columns evaluate has converted (copied) to contiguous float64 so far.");
 

@@ -111,3 +111,12 @@ def test_pickling_recompiles_on_the_same_definitions_arrays_and_variables():
     with pytest.raises(qvcalc.Error) as caught:
         copy.define("Gross(Q) = Q")
     assert caught.value.code == 10  # already defined there
+
+
+def test_version_is_the_projects():
+    import os
+    import re
+    cmake = os.path.join(os.path.dirname(__file__), "..", "..", "CMakeLists.txt")
+    with open(cmake, encoding="utf-8") as lists:
+        version = re.search(r"project\(qvcalc VERSION ([0-9.]+)", lists.read()).group(1)
+    assert qvcalc.__version__ == version
