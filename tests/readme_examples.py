@@ -2,7 +2,7 @@
 program, and each "prints: TEXT" comment in it must appear in what it prints; a block without one
 is compiled (inside a function, after the headers it uses) so that it stays valid code.
 
-Usage: readme_examples.py README SOURCE_DIR CC CXX CORE_LIBRARY C_LIBRARY [EXTRA_LIBRARY...]
+Usage: readme_examples.py README SOURCE_DIR GENERATED_INCLUDE_DIR CC CXX CORE_LIBRARY C_LIBRARY [EXTRA_LIBRARY...]
 """
 import os
 import re
@@ -10,7 +10,7 @@ import subprocess
 import sys
 import tempfile
 
-readme, source, cc, cxx, core, capi, *extra = sys.argv[1:]
+readme, source, generated, cc, cxx, core, capi, *extra = sys.argv[1:]
 text = open(readme, encoding="utf-8").read()
 blocks = re.findall(r"```(c|cpp)\n(.*?)```", text, re.S)
 assert len(blocks) >= 4, "the README's C and C++ examples are gone"
@@ -24,10 +24,10 @@ with tempfile.TemporaryDirectory() as folder:
             code = '#include <vector>\n#include "engine/qvExpression.h"\nvoid Example(qvExpression& e) {\n' + code + "}\n"
         open(name, "w").write(code)
         if language == "c":
-            command = [cc, "-std=c11", "-Wall", "-Werror", "-I", source, name, "-o", name + ".out", capi,
+            command = [cc, "-std=c11", "-Wall", "-Werror", "-I", source, "-I", generated, name, "-o", name + ".out", capi,
                        "-Wl,-rpath," + os.path.dirname(capi)]
         else:
-            command = [cxx, "-std=c++20", "-Wall", "-Werror", *defines, "-I", source, name, "-o", name + ".out",
+            command = [cxx, "-std=c++20", "-Wall", "-Werror", *defines, "-I", source, "-I", generated, name, "-o", name + ".out",
                        core, *extra, "-lpthread"]
         if not program:
             command = [part for part in command if part not in (core, capi, "-lpthread", *extra)]
