@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "engine/Messages.h"
-#include "engine/compile/DecimalReader.h"
+#include "engine/DecimalReader.h"
 #include "engine/compile/Scanner.h"
 #include "engine/Engine.h"
 
