@@ -35,6 +35,7 @@
 #include "engine/Variant.h"
 #include "engine/compile/ErrorState.h"
 #include "engine/compile/OpcodeTable.h"
+#include "engine/eval/Outcome.h"
 #include "engine/eval/RandomGenerator.h"
 #include "engine/eval/Tiers.h"
 #include "engine/qvArrayValues.h"
@@ -150,26 +151,22 @@ class Engine {
   // (engine/compile/NearestName.h); empty when none is close.
   std::u16string SuggestedName(std::u16string_view Typed) const;
   // Evaluator (engine/eval/Evaluator.cpp)
-  Variant Evaluate(const Program& Code, const Variant* const* Values);  // the general loop
-  // One instruction of the general loop: Failed when a sub-step failed.
-  Step Execute(Machine& M, const Instruction& Current, const Program& Code, const Variant* const* Values);
+  // The general loop: the program on its inputs, giving the value and what it recorded, without
+  // touching the error state.
+  Outcome Evaluate(const Program& Code, const Variant* const* Values);
+  // One instruction of the general loop: Failed when a sub-step failed; failures go to Failure.
+  Step Execute(Machine& M, const Instruction& Current, const Program& Code, const Variant* const* Values,
+               ErrorState& Failure);
   int KeepArguments(const Machine& M, int16_t Op, std::array<Variant, 4>& Args) const;
-  void RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memory);
+  void RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memory, ErrorState& Failure);
   // Evaluation over columns (engine/eval/Columns.cpp)
   struct ColumnRun;
   size_t RunRows(const ColumnRun& Run, size_t First, size_t Last);
   size_t RunNativeRows(const ColumnRun& Run, const NativeProgram& Native, double* Frame, std::vector<Variant>& Values,
                        const Variant* const* Pointers, size_t First, size_t Last);
-  double GeneralRow(const Program& Code, const Variant* const* Values, int32_t& Status);
-  Step ArrayElement(Machine& M, int Slot);        // opcode -Slot: one element of array Slot
-  void CallUserFunc(Machine& M, int16_t Opcode);  // a user-function slot's opcode
-  Step Combinations(Machine& M, bool Ordered);    // NCR, and NPR when Ordered
-  bool Factorial(double X, double& Product);      // false, with the failure recorded, outside 0..169
-  // Records code 6 for an instruction that found its arguments outside its domain.
-  void RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right);
-  // The strict profile's check of an input (engine/eval/Inputs.cpp): a double that is NaN or
-  // infinite is recorded as Name's failure and fails the sub-step that read it.
-  Step CheckInput(std::u16string_view Name, const Variant& Value);
+  double GeneralRow(const ColumnRun& Run, const Variant* const* Values, int32_t& Status);
+  Step ArrayElement(Machine& M, int Slot, ErrorState& Failure);        // opcode -Slot: one element of array Slot
+  void CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure);  // a user-function slot's opcode
 
   ErrorState& Errors() { return errors_; }
 
@@ -195,8 +192,9 @@ class Engine {
   std::vector<CompiledExpression> expressions_;  // index 0 exists and is never given out
   int32_t currentExpression_ = 0;
   std::shared_ptr<RandomGenerator> random_;
-  // Held by evaluations over columns while they read the engine or run a row on the general loop,
-  // so that several may run on one engine at once.
+  // Held by evaluations over columns while they read the engine's table, and around a row on the
+  // general loop whose program calls a user function or RND (they change the sub-engines and the
+  // generator), so that several may run on one engine at once.
   std::mutex generalLoop_;
 };
 

@@ -15,10 +15,10 @@ void qvExpression::SetEvaluationTrap(bool On) { engine_->SetEvaluationTrap(On); 
 bool qvExpression::Strict() const { return engine_->Strict(); }
 void qvExpression::SetStrict(bool On) { engine_->SetStrict(On); }
 
-int32_t qvExpression::ErrorCode() const { return engine_->Errors().Code; }
-std::u16string qvExpression::ErrorDescription() const { return engine_->Errors().Description; }
-int32_t qvExpression::ErrorPos() const { return engine_->Errors().Pos; }
-int32_t qvExpression::ErrorSource() const { return engine_->Errors().Source; }
+int32_t qvExpression::ErrorCode() const { return engine_->Errors().Code(); }
+std::u16string qvExpression::ErrorDescription() const { return engine_->Errors().Description(); }
+int32_t qvExpression::ErrorPos() const { return engine_->Errors().Pos(); }
+int32_t qvExpression::ErrorSource() const { return engine_->Errors().Source(); }
 void qvExpression::ClearError() { engine_->ClearError(); }
 
 void qvExpression::Compile(std::u16string& Text, int16_t& Index) { engine_->Compile(Text, Index); }

@@ -35,9 +35,11 @@ struct qvExpressionTestAccess {
     out = qv::DoubleProgramResult(*code.Fast, value);
     return true;
   }
-  // The general loop alone, on the program of an index.
+  // The general loop alone, on the program of an index, its failure recorded as Value records it.
   static Variant General(qvExpression& e, int32_t index) {
     const qv::Program& code = *e.Expression(index)->Compiled;
-    return Inside(e).Evaluate(code, code.FrameInputs.data());
+    qv::Outcome outcome = Inside(e).Evaluate(code, code.FrameInputs.data());
+    if (outcome.Failure.Code() != 0) Errors(e).Set(outcome.Failure.Code(), outcome.Failure.Description());
+    return std::move(outcome.Value);
   }
 };

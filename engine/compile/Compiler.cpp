@@ -62,7 +62,7 @@ class Compiler {
 bool Compiler::Run() {
   r_.Compiled.reset();  // the previous code's program must not outlive it
   r_.Count = 0;
-  errors_.Source = e_.currentExpression_;
+  errors_.SetSource(e_.currentExpression_);
   // Room for every instruction the text can give (each comes from at least one character of it),
   // so that no array grows during the pass; instruction 0 is never used.
   const size_t room = std::min(r_.Text.size() + 2, size_t(kMaxInstructions) + 1);
@@ -72,8 +72,7 @@ bool Compiler::Run() {
   r_.Operands.reserve(room);
   r_.Opcodes.push_back(OpNone);
   r_.Operands.emplace_back();
-  errors_.Code = 0;
-  errors_.Description.clear();
+  errors_.Set(0, {});
   try {
     text_ = r_.Text;
     text_.push_back(u'\0');
@@ -82,7 +81,7 @@ bool Compiler::Run() {
     cursor_ = 1;
     for (;;) {
       SkipBlanks(errors_, text_, cursor_);
-      errors_.Pos = cursor_;
+      errors_.SetPos(cursor_);
       if ((expectOperator_ ? ReadOperator() : ReadOperand()) == Step::Stop) break;
     }
   } catch (...) {
@@ -240,7 +239,7 @@ void Compiler::Finish() {
   r_.Operands.resize(size_t(r_.Count) + 1);
   r_.Opcodes.shrink_to_fit();
   r_.Operands.shrink_to_fit();
-  errors_.Pos = 0;
+  errors_.SetPos(0);
 }
 
 // Push: the entry goes on the operator stack; an item that takes values opens a frame for them.
@@ -352,7 +351,7 @@ void Engine::CompileExpression() {
   bool finished = false;
   errors_.Guarded(u"CompileExpression", [&] { finished = Compiler(*this, record).Run(); });
   errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished, nativeAfter_); });
-  record.Failure = finished || errors_.Code == 0 ? nullptr : std::make_shared<const ErrorState>(errors_);
+  record.Failure = finished || errors_.Code() == 0 ? nullptr : std::make_shared<const ErrorState>(errors_);
 }
 
 }  // namespace qv

@@ -24,9 +24,9 @@ std::u16string LoadItem(const Operand& operand) {
 std::u16string Engine::RPNExpression() {
   int32_t upper = int32_t(expressions_.size()) - 1;
   if (currentExpression_ < 1 || currentExpression_ > upper) currentExpression_ = upper;
-  errors_.Source = currentExpression_;
+  errors_.SetSource(currentExpression_);
   const CompiledExpression& r = expressions_[size_t(currentExpression_)];
-  if (r.Text.empty() || errors_.Code != 0) return {};
+  if (r.Text.empty() || errors_.Code() != 0) return {};
   std::u16string out;
   for (int32_t i = 1; i <= r.Count && size_t(i) < r.Opcodes.size(); ++i) {
     int16_t op = r.Opcodes[size_t(i)];
