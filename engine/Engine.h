@@ -151,6 +151,9 @@ class Engine {
   // (engine/compile/NearestName.h); empty when none is close.
   std::u16string SuggestedName(std::u16string_view Typed) const;
   // Evaluator (engine/eval/Evaluator.cpp)
+  // Value past its steady state: the checks, the fast tiers, the general loop (Evaluator.cpp).
+  Variant OnLadder(const CompiledExpression& Record, int32_t Selected);
+  Variant OnGeneralLoop(const Program& Code);
   // The general loop: the program on its inputs, giving the value and what it recorded, without
   // touching the error state.
   Outcome Evaluate(const Program& Code, const Variant* const* Values);

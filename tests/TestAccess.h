@@ -39,7 +39,7 @@ struct qvExpressionTestAccess {
   static Variant General(qvExpression& e, int32_t index) {
     const qv::Program& code = *e.Expression(index)->Compiled;
     qv::Outcome outcome = Inside(e).Evaluate(code, code.FrameInputs.data());
-    if (outcome.Failure.Code() != 0) Errors(e).Set(outcome.Failure.Code(), outcome.Failure.Description());
+    Errors(e).Record(outcome.Failure);
     return std::move(outcome.Value);
   }
 };

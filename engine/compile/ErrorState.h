@@ -26,6 +26,11 @@ class ErrorState {
   void Set(int32_t code, std::u16string description);
   // A failure found at a character position (the compiler's, or a user function body's).
   void SetAt(int32_t code, std::u16string description, int32_t pos);
+  // The failure an evaluation recorded in its outcome, when there is one: its code and
+  // description; position and source keep their values.
+  void Record(const ErrorState& Outcome) {
+    if (Outcome.code_ != 0) Set(Outcome.code_, Outcome.description_);
+  }
   void SetPos(int32_t pos) { pos_ = pos; }
   void SetSource(int32_t source) { source_ = source; }
   // A caught run-time failure of the procedure Procedure, recorded as code 11 ("Error N has

@@ -71,19 +71,41 @@ Variant Engine::Value(int32_t& Index) {
   errors_.SetSource(selected);
   if (size_t(selected) >= expressions_.size()) return {};
   const CompiledExpression& record = expressions_[size_t(selected)];
-  if (record.Text.empty() || errors_.Code() != 0 || !record.Compiled) return {};
-  if (record.Failure) {  // what a failed compilation left is never run: its failure again
-    errors_ = *record.Failure;
-    errors_.SetSource(selected);
+  // The steady state of a host's loop, kept short: the machine code exists, nothing is recorded
+  // and (under the strict profile) every input is finite. Machine code exists only for a
+  // compilation that finished, so the record has no failure to repeat.
+  const Program* code = record.Compiled.get();
+  const NativeProgram* native = code && highestTier_ >= Tier::Native ? code->Native.Made() : nullptr;
+  if (native && errors_.Code() == 0 && !record.Text.empty() && (!strict_ || InputsFinite(*code))) {
+    double frame[DoubleProgram::kMaxRegisters], value;
+    if (native->RunOnRecords(frame, value)) return DoubleProgramResult(*code->Fast, value);
+    return OnGeneralLoop(*code);  // the all-double program declines exactly where the machine code does
+  }
+  return OnLadder(record, selected);
+}
+
+// Value's other cases, out of line so that the steady state above stays short: what refuses
+// to run, a failed compilation's failure recorded again, the fast tiers before the machine code
+// exists, and the general loop.
+[[gnu::noinline]] Variant Engine::OnLadder(const CompiledExpression& Record, int32_t Selected) {
+  if (Record.Text.empty() || errors_.Code() != 0 || !Record.Compiled) return {};
+  if (Record.Failure) {  // what a failed compilation left is never run: its failure again
+    errors_ = *Record.Failure;
+    errors_.SetSource(Selected);
     return {};
   }
-  const Program& code = *record.Compiled;
+  const Program& code = *Record.Compiled;
   double frame[DoubleProgram::kMaxRegisters], value;
   if (code.Fast && highestTier_ >= Tier::AllDouble && (!strict_ || InputsFinite(code)) &&
       RunFastOnRecords(code, highestTier_, frame, value))
     return DoubleProgramResult(*code.Fast, value);
-  Outcome outcome = Evaluate(code, code.FrameInputs.data());
-  if (outcome.Failure.Code() != 0) errors_.Set(outcome.Failure.Code(), outcome.Failure.Description());
+  return OnGeneralLoop(code);
+}
+
+// The general loop on the program's own inputs, its outcome recorded in the error state.
+[[gnu::noinline]] Variant Engine::OnGeneralLoop(const Program& Code) {
+  Outcome outcome = Evaluate(Code, Code.FrameInputs.data());
+  errors_.Record(outcome.Failure);
   return std::move(outcome.Value);
 }
 
