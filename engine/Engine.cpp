@@ -11,8 +11,7 @@ Engine::Engine(std::shared_ptr<RandomGenerator> random) : random_(std::move(rand
 // (built by its own constructor); the two switches; the empty variable store; no user functions.
 void Engine::Initialize() {
   errors_.Guarded(u"Class_Initialize", [&] {
-    arraysCount_ = 0;
-    arrays_.assign(1, ArrayEntry{});
+    arrays_.Clear();
     expressions_.assign(1, CompiledExpression{});
     evaluationTrap_ = true;
     createVariables_ = true;

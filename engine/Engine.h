@@ -41,7 +41,7 @@
 #include "engine/qvArrayValues.h"
 #include "engine/qvColumn.h"
 #include "engine/qvVariable.h"
-#include "engine/stores/ArrayEntry.h"
+#include "engine/stores/ArrayStore.h"
 #include "engine/stores/VariableStore.h"
 
 struct qvExpressionTestAccess;
@@ -60,7 +60,6 @@ class Engine {
 
   // ---- the members of the facade, one for one ----
   int16_t NumUserFuncs() const { return opcodes_.NumUserFuncs(); }
-  int16_t ArraysCount() const { return arraysCount_; }
   bool CreateVariables() const { return createVariables_; }
   void SetCreateVariables(bool On) { createVariables_ = On; }
   bool EvaluationTrap() const { return evaluationTrap_; }
@@ -89,13 +88,8 @@ class Engine {
   void ResetVariables();
   std::shared_ptr<qvVariable> BindVariable(const std::u16string& Name);
 
-  void DefineArray(std::u16string& Definition);
-  void SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayValues& Values);
-  void GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t& NumDims,
-                       std::vector<int16_t>& Bounds);
-  void ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t S2, int16_t S3, int16_t S4);
-  Variant GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, int16_t S4);
-  std::u16string ArrayName(const Variant& Slot);
+  ArrayStore& Arrays() { return arrays_; }
+  const ArrayStore& Arrays() const { return arrays_; }
 
   void UserFunc(std::u16string& Definition);
   std::u16string UserFuncText(const Variant& Index);
@@ -119,19 +113,6 @@ class Engine {
   // Variables (engine/stores/Variables.cpp)
   std::shared_ptr<qvVariable> xVariable(const Variant& Name, bool& Create);
   int32_t AddVariable(std::shared_ptr<qvVariable>& Record);
-  // The position 1..Count that an index value names (halves to even), 0 when it lies outside;
-  // an index that is no number raises a type mismatch.
-  static int32_t ItemPosition(const Variant& Index, int32_t Count);
-  // Arrays (engine/stores/Arrays.cpp)
-  std::u16string ArrayNameWithDims(const Variant& Slot);
-  int16_t FindArray(std::u16string_view Name) const;  // slot 1..ArraysCount, or 0
-  int16_t ArraySlotFor(std::u16string_view Name);      // the name's slot, a new one when missing
-  // The offset in Entry.Values of the element at Subscripts (one per dimension, the first
-  // varying fastest), or -1 when it lies outside the bounds or outside the storage that exists.
-  static int64_t ElementOffset(const ArrayEntry& Entry, const std::array<int32_t, 4>& Subscripts);
-  // The compiler's view of arrays: an array reference -k takes as many values as array k has
-  // dimensions.
-  int16_t ArrayDims(int Slot) const;
   // User-defined functions (engine/stores/UserFunctions.cpp)
   void DefineBody(int16_t Slot, const std::vector<std::u16string>& Params, std::u16string& Body,
                   const std::u16string& Name);
@@ -145,8 +126,6 @@ class Engine {
   void RecompileCallers();
   void AddUserFunc(std::u16string& Definition);        // the next slot, as the compatible rules have it
   void ReplacingUserFunc(std::u16string& Definition);  // the strict profile's definition
-  // Under the strict profile: a bound the array store cannot hold, recorded (engine/stores/Arrays.cpp).
-  bool BoundsRefused(std::u16string_view Name, std::u16string_view Rest);
   // Under the strict profile: the nearest known name to an undefined one, for its description
   // (engine/compile/NearestName.h); empty when none is close.
   std::u16string SuggestedName(std::u16string_view Typed) const;
@@ -181,7 +160,6 @@ class Engine {
   // ---- fields, in the order of creation ----
   ErrorState errors_;
   OpcodeTable opcodes_;
-  int16_t arraysCount_ = 0;
   bool evaluationTrap_ = false;  // true at creation: continue on failure
   bool createVariables_ = false;
   bool strict_ = false;  // the strict profile, off at creation (qvExpression::SetStrict)
@@ -191,7 +169,7 @@ class Engine {
   std::array<std::unique_ptr<Engine>, kMaxUserFuncs> userFuncEngines_;
   std::array<std::u16string, kMaxUserFuncs> userFuncTexts_;
   std::array<bool, kMaxUserFuncs> userFuncCompiled_{};  // the slot's body compiled without failure
-  std::vector<ArrayEntry> arrays_;  // slot 0 exists and never holds an array
+  ArrayStore arrays_{errors_, strict_};
   std::vector<CompiledExpression> expressions_;  // index 0 exists and is never given out
   int32_t currentExpression_ = 0;
   std::shared_ptr<RandomGenerator> random_;

@@ -7,7 +7,7 @@ qvExpression::qvExpression() : engine_(std::make_unique<qv::Engine>()) {}
 qvExpression::~qvExpression() = default;
 
 int16_t qvExpression::NumUserFuncs() const { return engine_->NumUserFuncs(); }
-int16_t qvExpression::ArraysCount() const { return engine_->ArraysCount(); }
+int16_t qvExpression::ArraysCount() const { return engine_->Arrays().ArraysCount(); }
 bool qvExpression::CreateVariables() const { return engine_->CreateVariables(); }
 void qvExpression::SetCreateVariables(bool On) { engine_->SetCreateVariables(On); }
 bool qvExpression::EvaluationTrap() const { return engine_->EvaluationTrap(); }
@@ -40,22 +40,22 @@ std::shared_ptr<qvVariable> qvExpression::BindVariable(const std::u16string& Nam
   return engine_->BindVariable(Name);
 }
 
-void qvExpression::DefineArray(std::u16string& Definition) { engine_->DefineArray(Definition); }
+void qvExpression::DefineArray(std::u16string& Definition) { engine_->Arrays().DefineArray(Definition); }
 void qvExpression::SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayValues& Values) {
-  engine_->SetArrayValues(Name, NumDims, Values);
+  engine_->Arrays().SetArrayValues(Name, NumDims, Values);
 }
 void qvExpression::GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t& NumDims,
                                    std::vector<int16_t>& Bounds) {
-  engine_->GetArrayDetails(Name, Slot, NumDims, Bounds);
+  engine_->Arrays().GetArrayDetails(Name, Slot, NumDims, Bounds);
 }
 void qvExpression::ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t S2, int16_t S3,
                               int16_t S4) {
-  engine_->ArrayValue(Slot, Value, S1, S2, S3, S4);
+  engine_->Arrays().ArrayValue(Slot, Value, S1, S2, S3, S4);
 }
 Variant qvExpression::GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, int16_t S4) {
-  return engine_->GetArrayValue(Slot, S1, S2, S3, S4);
+  return engine_->Arrays().GetArrayValue(Slot, S1, S2, S3, S4);
 }
-std::u16string qvExpression::ArrayName(const Variant& Slot) { return engine_->ArrayName(Slot); }
+std::u16string qvExpression::ArrayName(const Variant& Slot) { return engine_->Arrays().ArrayName(Slot); }
 
 void qvExpression::UserFunc(std::u16string& Definition) { engine_->UserFunc(Definition); }
 std::u16string qvExpression::UserFuncText(const Variant& Index) { return engine_->UserFuncText(Index); }

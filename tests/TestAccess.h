@@ -9,8 +9,8 @@
 struct qvExpressionTestAccess {
   static qv::Engine& Inside(qvExpression& e) { return *e.engine_; }
   static qv::ErrorState& Errors(qvExpression& e) { return Inside(e).errors_; }
-  static std::vector<qv::ArrayEntry>& Arrays(qvExpression& e) { return Inside(e).arrays_; }
-  static void SetArraysCount(qvExpression& e, int16_t count) { Inside(e).arraysCount_ = count; }
+  static std::vector<qv::ArrayEntry>& Arrays(qvExpression& e) { return Inside(e).Arrays().Entries(); }
+  static void SetArraysCount(qvExpression& e, int16_t count) { Inside(e).Arrays().SetCount(count); }
   static int32_t CurrentExpression(qvExpression& e) { return Inside(e).currentExpression_; }
   // Stores a hand-built record as the next expression index (its program made as a failed
   // compilation's would be: the general loop only) and returns that index.
@@ -20,12 +20,7 @@ struct qvExpressionTestAccess {
     return int32_t(Inside(e).expressions_.size()) - 1;
   }
   // Adds an array entry as it stands, consistent or not, and returns its slot.
-  static int16_t StoreArray(qvExpression& e, qv::ArrayEntry entry) {
-    qv::Engine& in = Inside(e);
-    in.arrays_.resize(size_t(in.arraysCount_) + 1);
-    in.arrays_.push_back(std::move(entry));
-    return ++in.arraysCount_;
-  }
+  static int16_t StoreArray(qvExpression& e, qv::ArrayEntry entry) { return Inside(e).Arrays().Store(std::move(entry)); }
   // The fast tiers alone, up to Highest, on the program of an index: true with their result, false
   // when there is no all-double program or they decline.
   static bool Fast(qvExpression& e, int32_t index, qvTier highest, Variant& out) {

@@ -147,11 +147,11 @@ Compiler::Step Compiler::ReadName() {
     if (CharAt(cursor_) == u'(' && CharAt(cursor_ + 1) == u')') cursor_ += 2;
     return Step::Go;
   }
-  int16_t callee = f != 0 ? f : int16_t(-e_.FindArray(upper));
+  int16_t callee = f != 0 ? f : int16_t(-e_.arrays_.FindArray(upper));
   if (callee != 0) {
     if (CharAt(cursor_) != u'(') {
       if (f != 0) return SyntaxError(msg::kMissingBrackets);
-      return SyntaxError(std::u16string(msg::kArrayExpected) + e_.ArrayNameWithDims(Variant(int32_t(-callee))));
+      return SyntaxError(std::u16string(msg::kArrayExpected) + e_.arrays_.ArrayNameWithDims(Variant(int32_t(-callee))));
     }
     Push(callee);
     Push(OpOpen);
@@ -286,7 +286,7 @@ void Compiler::Append(int16_t op, Operand operand) {
 }
 
 // Argument roles; an array reference takes as many values as the array has dimensions.
-int16_t Compiler::ArgsOf(int16_t op) const { return op >= 0 ? table_.Args(op) : e_.ArrayDims(-op); }
+int16_t Compiler::ArgsOf(int16_t op) const { return op >= 0 ? table_.Args(op) : e_.arrays_.ArrayDims(-op); }
 
 // Priorities; a waiting array reference binds like a function (the priority of "ARRAY").
 uint8_t Compiler::PriorityOf(int16_t op) const {
@@ -310,7 +310,7 @@ Compiler::Step Compiler::SyntaxError(std::u16string_view detail) {
 // Names the entry just below the top of the operator stack: a function, an array, or nothing.
 Compiler::Step Compiler::WrongArguments() {
   int16_t below = opTop_ >= 1 ? ops_[size_t(opTop_ - 1)] : int16_t(OpNone);
-  std::u16string name = below < 0 ? e_.ArrayNameWithDims(Variant(int32_t(-below))) : table_.Name(below);
+  std::u16string name = below < 0 ? e_.arrays_.ArrayNameWithDims(Variant(int32_t(-below))) : table_.Name(below);
   return Fail(5, std::u16string(msg::kWrongArgCount) + name);
 }
 
@@ -341,8 +341,8 @@ void Engine::Compile(std::u16string& Text, int16_t& Index) {
 std::u16string Engine::SuggestedName(std::u16string_view Typed) const {
   std::vector<std::u16string> known;
   for (int32_t k = 1; k <= variables_.Count(); ++k) known.push_back(variables_.At(k)->Name);
-  for (int16_t slot = 1; slot <= arraysCount_ && size_t(slot) < arrays_.size(); ++slot)
-    known.push_back(arrays_[size_t(slot)].Name);
+  for (int16_t slot = 1; slot <= arrays_.ArraysCount(); ++slot)
+    if (const ArrayEntry* entry = arrays_.Entry(slot)) known.push_back(entry->Name);
   return NearestName(Typed, known);
 }
 

@@ -211,7 +211,7 @@ Step Engine::Execute(Machine& m, const Instruction& instruction, const Program& 
     }
     case OpKind::UserFunction: CallUserFunc(m, op, Failure); return Step::Ok;
     case OpKind::None: case OpKind::Opener: case OpKind::Closer: case OpKind::ArrayRow:
-      if (op < 0 && -op <= arraysCount_) return ArrayElement(m, -op, Failure);
+      if (op < 0 && -op <= arrays_.ArraysCount()) return ArrayElement(m, -op, Failure);
       // Anything else (ARRAY, markers, unknown opcodes) is an internal error that has no effect
       // under continue on failure: nothing is popped.
       return Step::Ok;
@@ -226,7 +226,7 @@ Step Engine::Execute(Machine& m, const Instruction& instruction, const Program& 
 int Engine::KeepArguments(const Machine& M, int16_t Op, std::array<Variant, 4>& Args) const {
   int n = 0;
   const OpKind kind = OpcodeTable::Kind(Op);
-  if (Op < 0) n = ArrayDims(-Op);
+  if (Op < 0) n = arrays_.ArrayDims(-Op);
   else if (kind == OpKind::Operator || kind == OpKind::WordOperator) n = 2;
   else if (kind == OpKind::Unary) n = 1;
   else if (kind != OpKind::UserFunction) n = std::max<int>(opcodes_.Args(Op), 0);
@@ -242,7 +242,7 @@ int Engine::KeepArguments(const Machine& M, int16_t Op, std::array<Variant, 4>& 
 // the instruction written out with the failure's text ("EXP(710): Overflow").
 void Engine::RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memory, ErrorState& Failure) {
   const int32_t number = Memory ? int32_t(kErrOutOfMemory) : FailureNumber(Op, Args, Count);
-  const std::u16string name = Op < 0 ? ArrayName(Variant(int32_t(-Op))) : opcodes_.Name(Op);
+  const std::u16string name = Op < 0 ? arrays_.ArrayName(Variant(int32_t(-Op))) : opcodes_.Name(Op);
   std::u16string text = WrittenOut(Failure, name, Op, Args, Count);
   Failure.Set(number, text.append(u": ").append(RuntimeErrorText(number)));
 }
@@ -252,8 +252,9 @@ void Engine::RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memo
 // whether or not the check passed. An index outside the dimension or the storage leaves the
 // accumulator with the last index. An index that does not read as a number counts as 0.
 Step Engine::ArrayElement(Machine& M, int Slot, ErrorState& Failure) {
-  if (size_t(Slot) >= arrays_.size()) return Step::Ok;
-  const ArrayEntry& entry = arrays_[size_t(Slot)];
+  const ArrayEntry* stored = arrays_.Entry(Slot);
+  if (!stored) return Step::Ok;
+  const ArrayEntry& entry = *stored;
   const int n = entry.NumDims;
   // An array without dimensions (only a host's SetArrayValues makes one) has no element and no
   // index to take: its reference changes nothing, like an instruction without an action.
@@ -266,7 +267,7 @@ Step Engine::ArrayElement(Machine& M, int Slot, ErrorState& Failure) {
   }
   for (int d = 1; d <= n; ++d) {
     if (index[size_t(d)] >= 0 && index[size_t(d)] <= entry.Dims[size_t(d)]) continue;
-    std::u16string text = ArrayNameWithDims(Variant(int16_t(Slot)));
+    std::u16string text = arrays_.ArrayNameWithDims(Variant(int16_t(Slot)));
     text.append(msg::kArrayElement).append(PlainNumber(d)).append(msg::kOutOfBounds);
     Failure.Set(5, text.append(PlainNumber(index[size_t(d)])));
     break;
@@ -274,7 +275,7 @@ Step Engine::ArrayElement(Machine& M, int Slot, ErrorState& Failure) {
   std::array<int32_t, 4> subscripts{};
   bool whole = true;
   for (int d = 1; d <= n; ++d) whole = whole && ToWhole(index[size_t(d)], subscripts[size_t(d - 1)]);
-  const int64_t offset = whole ? ElementOffset(entry, subscripts) : -1;
+  const int64_t offset = whole ? ArrayStore::ElementOffset(entry, subscripts) : -1;
   if (offset >= 0) M.acc = Variant(entry.Values[size_t(offset)]);
   M.Pop(n - 1);
   if (!read || offset < 0) return Step::Failed;

@@ -13,7 +13,7 @@ bool IsNumericName(std::u16string_view name, double& value) { return TextToNumbe
 
 }  // namespace
 
-int32_t Engine::ItemPosition(const Variant& Index, int32_t Count) {
+int32_t ItemPosition(const Variant& Index, int32_t Count) {
   double x = 0;
   if (!Index.toNumber(x)) RaiseRuntimeError(kErrTypeMismatch);
   if (!(x > 0 && x <= Count)) return 0;
@@ -82,8 +82,7 @@ std::u16string Engine::VariableName(const Variant& Index) {
 // cost of renumbering the positions after each removal.
 void Engine::ResetVariables() {
   variables_.Clear();
-  arraysCount_ = 0;
-  arrays_.resize(1);  // slot 0 alone, which never holds an array
+  arrays_.Clear();
 }
 
 // The compiler's lookup. A numeric name is never created. A new variable takes the 16-bit
