@@ -42,7 +42,7 @@
 #include "engine/qvColumn.h"
 #include "engine/qvVariable.h"
 #include "engine/stores/ArrayStore.h"
-#include "engine/stores/VariableStore.h"
+#include "engine/stores/VariableTable.h"
 
 struct qvExpressionTestAccess;
 
@@ -80,13 +80,8 @@ class Engine {
   size_t ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
                       int32_t* Status, unsigned Threads);
 
-  void Variable(const Variant& VarName, double& Value);
-  double VariableValue(const Variant& VarName);
-  int32_t NumVariables();
-  int16_t VariablesCount();
-  std::u16string VariableName(const Variant& Index);
+  VariableTable& Variables() { return variables_; }
   void ResetVariables();
-  std::shared_ptr<qvVariable> BindVariable(const std::u16string& Name);
 
   ArrayStore& Arrays() { return arrays_; }
   const ArrayStore& Arrays() const { return arrays_; }
@@ -110,9 +105,6 @@ class Engine {
   // ---- the procedures the members share ----
   // Compiler (engine/compile/Compiler.cpp)
   void CompileExpression();
-  // Variables (engine/stores/Variables.cpp)
-  std::shared_ptr<qvVariable> xVariable(const Variant& Name, bool& Create);
-  int32_t AddVariable(std::shared_ptr<qvVariable>& Record);
   // User-defined functions (engine/stores/UserFunctions.cpp)
   void DefineBody(int16_t Slot, const std::vector<std::u16string>& Params, std::u16string& Body,
                   const std::u16string& Name);
@@ -165,7 +157,7 @@ class Engine {
   bool strict_ = false;  // the strict profile, off at creation (qvExpression::SetStrict)
   Tier highestTier_ = kHighestTier;
   uint32_t nativeAfter_ = kNativeAfter;
-  VariableStore variables_;
+  VariableTable variables_{errors_};
   std::array<std::unique_ptr<Engine>, kMaxUserFuncs> userFuncEngines_;
   std::array<std::u16string, kMaxUserFuncs> userFuncTexts_;
   std::array<bool, kMaxUserFuncs> userFuncCompiled_{};  // the slot's body compiled without failure

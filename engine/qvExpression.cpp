@@ -30,14 +30,14 @@ size_t qvExpression::ValueColumns(int32_t Index, const std::vector<qvColumn>& Co
   return engine_->ValueColumns(Index, Columns, Rows, Out, Status, Threads);
 }
 
-void qvExpression::Variable(const Variant& VarName, double& Value) { engine_->Variable(VarName, Value); }
-double qvExpression::VariableValue(const Variant& VarName) { return engine_->VariableValue(VarName); }
-int32_t qvExpression::NumVariables() { return engine_->NumVariables(); }
-int16_t qvExpression::VariablesCount() { return engine_->VariablesCount(); }
-std::u16string qvExpression::VariableName(const Variant& Index) { return engine_->VariableName(Index); }
+void qvExpression::Variable(const Variant& VarName, double& Value) { engine_->Variables().Variable(VarName, Value); }
+double qvExpression::VariableValue(const Variant& VarName) { return engine_->Variables().VariableValue(VarName); }
+int32_t qvExpression::NumVariables() { return engine_->Variables().NumVariables(); }
+int16_t qvExpression::VariablesCount() { return engine_->Variables().VariablesCount(); }
+std::u16string qvExpression::VariableName(const Variant& Index) { return engine_->Variables().VariableName(Index); }
 void qvExpression::ResetVariables() { engine_->ResetVariables(); }
 std::shared_ptr<qvVariable> qvExpression::BindVariable(const std::u16string& Name) {
-  return engine_->BindVariable(Name);
+  return engine_->Variables().BindVariable(Name);
 }
 
 void qvExpression::DefineArray(std::u16string& Definition) { engine_->Arrays().DefineArray(Definition); }

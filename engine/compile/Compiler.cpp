@@ -164,8 +164,8 @@ Compiler::Step Compiler::ReadName() {
   // A name that starts with a letter never reads as a number, so a variable the store holds is
   // what the lookup-or-create operation would return; only a new name goes through it.
   bool create = e_.createVariables_;
-  std::shared_ptr<qvVariable> var = e_.variables_.Find(name);
-  if (!var) var = e_.xVariable(Variant(name), create);
+  std::shared_ptr<qvVariable> var = e_.variables_.Store().Find(name);
+  if (!var) var = e_.variables_.xVariable(Variant(name), create);
   if (!var) {
     std::u16string text = std::u16string(msg::kUndefinedVariable) + u": " + name;
     if (e_.strict_) text += DidYouMean(e_.SuggestedName(name));
@@ -340,7 +340,7 @@ void Engine::Compile(std::u16string& Text, int16_t& Index) {
 // The variables and arrays a misspelt name may have meant.
 std::u16string Engine::SuggestedName(std::u16string_view Typed) const {
   std::vector<std::u16string> known;
-  for (int32_t k = 1; k <= variables_.Count(); ++k) known.push_back(variables_.At(k)->Name);
+  for (int32_t k = 1; k <= variables_.Store().Count(); ++k) known.push_back(variables_.Store().At(k)->Name);
   for (int16_t slot = 1; slot <= arrays_.ArraysCount(); ++slot)
     if (const ArrayEntry* entry = arrays_.Entry(slot)) known.push_back(entry->Name);
   return NearestName(Typed, known);

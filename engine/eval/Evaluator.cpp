@@ -297,7 +297,7 @@ void Engine::CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure) {
   if (n <= 0) M.Push();
   for (int k = n; k >= 1; --k) {
     const Variant* argument = k == n ? &M.acc : M.Below(n - 1 - k);
-    qvVariable* parameter = sub.variables_.At(k);
+    qvVariable* parameter = sub.variables_.Store().At(k);
     if (argument && parameter) parameter->Value = *argument;
   }
   int32_t body = 0;

@@ -151,7 +151,7 @@ std::u16string Engine::BodyFailure(const ErrorState& Body, const std::u16string&
   out.append(msg::kInUserFunction).append(Name).append(u"'");
   const size_t colon = out.find(u": ");
   const std::u16string_view named = std::u16string_view(text).substr(0, hint).substr(colon == std::u16string::npos ? 0 : colon + 2);
-  if (strict_ && Body.Code() == 3 && variables_.Find(named)) return out.append(msg::kBodySeesParameters);
+  if (strict_ && Body.Code() == 3 && variables_.Store().Find(named)) return out.append(msg::kBodySeesParameters);
   return hint == std::u16string_view::npos ? out : out.append(text.substr(hint));
 }
 
@@ -164,7 +164,7 @@ void Engine::DefineBody(int16_t Slot, const std::vector<std::u16string>& Params,
   sub.ResetVariables();
   for (const std::u16string& p : Params) {
     double initial = -1;
-    sub.Variable(Variant(p), initial);
+    sub.variables_.Variable(Variant(p), initial);
   }
   int16_t index = 0;
   sub.Compile(Body, index);
