@@ -1,14 +1,16 @@
 // The engine behind the public facade qvExpression: its components and the procedures that join
 // them. Each component is a small object of its own, handed by reference to the parts that need
 // it: the opcode table (engine/compile/OpcodeTable.h), the error state (ErrorState.h), the
-// variable store (engine/stores/VariableStore.h), the arrays, the user-function slots with their
-// sub-engines, and the table of compiled expressions, each holding an immutable compiled program
-// (engine/eval/Program.h) that evaluation runs through the ladder of tiers (engine/eval/Tiers.h).
+// variables (engine/stores/VariableTable.h), the arrays (engine/stores/ArrayStore.h), the
+// user-function slots with their sub-engines, and the table of compiled expressions, each holding
+// an immutable compiled program (engine/eval/Program.h) that evaluation runs through the ladder of
+// tiers (engine/eval/Tiers.h). The facade reaches the variables and the arrays directly.
 //
 // The procedures are implemented by subsystem:
 //   engine/compile/  opcode table, error state, scanner, compiler, listing
 //   engine/eval/     evaluator, tiers, operators, numeric and string functions, number formatting
-//   engine/stores/   variables, arrays, user-defined functions, expression store and resets
+//   engine/stores/   variables, arrays (components of their own), user-defined functions,
+//                    expression store and resets
 //
 // Words this code uses in one sense throughout:
 //   record     the stored form of one thing: a variable's qvVariable, an array's ArrayEntry, an
