@@ -12,7 +12,7 @@ Engine::Engine(std::shared_ptr<RandomGenerator> random) : random_(std::move(rand
 void Engine::Initialize() {
   errors_.Guarded(u"Class_Initialize", [&] {
     arrays_.Clear();
-    expressions_.assign(1, CompiledExpression{});
+    expressions_.Records.assign(1, CompiledExpression{});
     evaluationTrap_ = true;
     createVariables_ = true;
     variables_.Store().Clear();
@@ -63,8 +63,12 @@ void Engine::ResetVariables() {
   arrays_.Clear();
 }
 
-const CompiledExpression* Engine::Expression(int32_t Index) const {
-  return Index >= 0 && size_t(Index) < expressions_.size() ? &expressions_[size_t(Index)] : nullptr;
+// Each step runs as an operation of its own, so a failing step leaves the later ones to run.
+void Engine::Reset() {
+  ClearError();
+  expressions_.ResetCompiledExpressions();
+  ResetUserFuncs();
+  ResetVariables();
 }
 
 }  // namespace qv

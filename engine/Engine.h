@@ -44,6 +44,7 @@
 #include "engine/qvColumn.h"
 #include "engine/qvVariable.h"
 #include "engine/stores/ArrayStore.h"
+#include "engine/stores/ExpressionTable.h"
 #include "engine/stores/VariableTable.h"
 
 struct qvExpressionTestAccess;
@@ -94,14 +95,12 @@ class Engine {
   void ResetUserFuncs();
   bool UndefineUserFunc(std::u16string_view Name);
 
-  int32_t NumExpressions();
-  std::u16string ExpressionText(const Variant& Index);
-  void ResetCompiledExpressions();
+  ExpressionTable& Expressions() { return expressions_; }
   void Reset();
 
   const OpcodeTable& Opcodes() const { return opcodes_; }
-  const CompiledExpression* Expression(int32_t Index) const;
-  int32_t HighestIndex() const { return int32_t(expressions_.size()) - 1; }
+  const CompiledExpression* Expression(int32_t Index) const { return expressions_.Expression(Index); }
+  int32_t HighestIndex() const { return expressions_.HighestIndex(); }
   void SeedRandom(uint64_t Seed) { random_->Seed(Seed); }
 
   // ---- the procedures the members share ----
@@ -164,8 +163,7 @@ class Engine {
   std::array<std::u16string, kMaxUserFuncs> userFuncTexts_;
   std::array<bool, kMaxUserFuncs> userFuncCompiled_{};  // the slot's body compiled without failure
   ArrayStore arrays_{errors_, strict_};
-  std::vector<CompiledExpression> expressions_;  // index 0 exists and is never given out
-  int32_t currentExpression_ = 0;
+  ExpressionTable expressions_{errors_};
   std::shared_ptr<RandomGenerator> random_;
   // Held by evaluations over columns while they read the engine's table, and around a row on the
   // general loop whose program calls a user function or RND (they change the sub-engines and the

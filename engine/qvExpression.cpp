@@ -65,9 +65,11 @@ bool qvExpression::ReservedName(const std::u16string& Name, const std::u16string
 void qvExpression::ResetUserFuncs() { engine_->ResetUserFuncs(); }
 bool qvExpression::UndefineUserFunc(std::u16string_view Name) { return engine_->UndefineUserFunc(Name); }
 
-int32_t qvExpression::NumExpressions() { return engine_->NumExpressions(); }
-std::u16string qvExpression::ExpressionText(const Variant& Index) { return engine_->ExpressionText(Index); }
-void qvExpression::ResetCompiledExpressions() { engine_->ResetCompiledExpressions(); }
+int32_t qvExpression::NumExpressions() { return engine_->Expressions().NumExpressions(); }
+std::u16string qvExpression::ExpressionText(const Variant& Index) {
+  return engine_->Expressions().ExpressionText(Index);
+}
+void qvExpression::ResetCompiledExpressions() { engine_->Expressions().ResetCompiledExpressions(); }
 void qvExpression::Reset() { engine_->Reset(); }
 
 const std::u16string& qvExpression::OpcodeName(int16_t Opcode) const { return engine_->Opcodes().Name(Opcode); }

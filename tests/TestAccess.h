@@ -11,13 +11,13 @@ struct qvExpressionTestAccess {
   static qv::ErrorState& Errors(qvExpression& e) { return Inside(e).errors_; }
   static std::vector<qv::ArrayEntry>& Arrays(qvExpression& e) { return Inside(e).Arrays().Entries(); }
   static void SetArraysCount(qvExpression& e, int16_t count) { Inside(e).Arrays().SetCount(count); }
-  static int32_t CurrentExpression(qvExpression& e) { return Inside(e).currentExpression_; }
+  static int32_t CurrentExpression(qvExpression& e) { return Inside(e).expressions_.Current; }
   // Stores a hand-built record as the next expression index (its program made as a failed
   // compilation's would be: the general loop only) and returns that index.
   static int32_t Store(qvExpression& e, CompiledExpression code) {
     code.Compiled = qv::BuildProgram(code, false);
-    Inside(e).expressions_.push_back(std::move(code));
-    return int32_t(Inside(e).expressions_.size()) - 1;
+    Inside(e).expressions_.Records.push_back(std::move(code));
+    return int32_t(Inside(e).expressions_.Records.size()) - 1;
   }
   // Adds an array entry as it stands, consistent or not, and returns its slot.
   static int16_t StoreArray(qvExpression& e, qv::ArrayEntry entry) { return Inside(e).Arrays().Store(std::move(entry)); }

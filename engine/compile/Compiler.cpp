@@ -62,7 +62,7 @@ class Compiler {
 bool Compiler::Run() {
   r_.Compiled.reset();  // the previous code's program must not outlive it
   r_.Count = 0;
-  errors_.SetSource(e_.currentExpression_);
+  errors_.SetSource(e_.expressions_.Current);
   // Room for every instruction the text can give (each comes from at least one character of it),
   // so that no array grows during the pass; instruction 0 is never used.
   const size_t room = std::min(r_.Text.size() + 2, size_t(kMaxInstructions) + 1);
@@ -322,14 +322,14 @@ void Engine::Compile(std::u16string& Text, int16_t& Index) {
   errors_.Guarded(u"Compile", [&] {
     std::u16string text = StripComments(errors_, Text);
     if (text.empty()) text = u"0";
-    int32_t upper = int32_t(expressions_.size()) - 1;
+    int32_t upper = int32_t(expressions_.Records.size()) - 1;
     if (Index < 1) {
       if (upper + 1 > INT16_MAX) RaiseRuntimeError(kErrOverflow);
       Index = int16_t(upper + 1);
     }
-    if (Index > upper) expressions_.resize(size_t(Index) + 1);
-    currentExpression_ = Index;
-    expressions_[size_t(Index)].Text = std::move(text);
+    if (Index > upper) expressions_.Records.resize(size_t(Index) + 1);
+    expressions_.Current = Index;
+    expressions_.Records[size_t(Index)].Text = std::move(text);
     CompileExpression();
   });
 }
@@ -347,7 +347,7 @@ std::u16string Engine::SuggestedName(std::u16string_view Typed) const {
 }
 
 void Engine::CompileExpression() {
-  CompiledExpression& record = expressions_[size_t(currentExpression_)];
+  CompiledExpression& record = expressions_.Records[size_t(expressions_.Current)];
   bool finished = false;
   errors_.Guarded(u"CompileExpression", [&] { finished = Compiler(*this, record).Run(); });
   errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished, nativeAfter_); });

@@ -22,10 +22,10 @@ std::u16string LoadItem(const Operand& operand) {
 // A failure (an array access has no name in the opcode table) reaches the caller as a
 // qvRuntimeError: this is the one procedure that does not catch its own.
 std::u16string Engine::RPNExpression() {
-  int32_t upper = int32_t(expressions_.size()) - 1;
-  if (currentExpression_ < 1 || currentExpression_ > upper) currentExpression_ = upper;
-  errors_.SetSource(currentExpression_);
-  const CompiledExpression& r = expressions_[size_t(currentExpression_)];
+  int32_t upper = int32_t(expressions_.Records.size()) - 1;
+  if (expressions_.Current < 1 || expressions_.Current > upper) expressions_.Current = upper;
+  errors_.SetSource(expressions_.Current);
+  const CompiledExpression& r = expressions_.Records[size_t(expressions_.Current)];
   if (r.Text.empty() || errors_.Code() != 0) return {};
   std::u16string out;
   for (int32_t i = 1; i <= r.Count && size_t(i) < r.Opcodes.size(); ++i) {

@@ -65,15 +65,15 @@ size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns,
   std::vector<Variant> kept;
   {
     std::lock_guard<std::mutex> lock(generalLoop_);
-    const int32_t highest = int32_t(expressions_.size()) - 1;
+    const int32_t highest = int32_t(expressions_.Records.size()) - 1;
     const int32_t selected = Index == 0 ? highest : Index;
     if (errors_.Code() != 0) refused = errors_.Code();  // refused as Value refuses
-    else if (selected < 1 || selected > highest || expressions_[size_t(selected)].Text.empty() ||
-             !expressions_[size_t(selected)].Compiled)
+    else if (selected < 1 || selected > highest || expressions_.Records[size_t(selected)].Text.empty() ||
+             !expressions_.Records[size_t(selected)].Compiled)
       refused = kNoExpressionCode;
-    else if (const auto& failure = expressions_[size_t(selected)].Failure)
+    else if (const auto& failure = expressions_.Records[size_t(selected)].Failure)
       refused = failure->Code();  // a failed compilation is never run
-    else program = expressions_[size_t(selected)].Compiled;
+    else program = expressions_.Records[size_t(selected)].Compiled;
     if (program)
       for (const auto& record : program->Variables) kept.push_back(record->Value);
   }

@@ -18,10 +18,6 @@
 
 namespace qv {
 
-// The position 1..Count that an index value names (halves to even), 0 when it lies outside; an
-// index that is no number raises a type mismatch (engine/stores/Variables.cpp).
-int32_t ItemPosition(const Variant& Index, int32_t Count);
-
 class ArrayStore {
  public:
   ArrayStore(ErrorState& Errors, const bool& Strict) : errors_(Errors), strict_(Strict) {}

@@ -7,6 +7,7 @@
 #include "engine/DecimalReader.h"
 #include "engine/compile/Scanner.h"
 #include "engine/stores/ArrayStore.h"
+#include "engine/stores/ItemPosition.h"
 
 namespace qv {
 

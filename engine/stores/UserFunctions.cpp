@@ -8,6 +8,7 @@
 #include "engine/Messages.h"
 #include "engine/compile/Scanner.h"
 #include "engine/Engine.h"
+#include "engine/stores/ItemPosition.h"
 
 namespace qv {
 
@@ -126,19 +127,19 @@ ErrorState Engine::RebuildUserFuncs(const std::vector<std::u16string>& Texts, in
 // under the same indices, against the functions as they now are.
 void Engine::RecompileCallers() {
   const ErrorState kept = errors_;
-  const int32_t current = currentExpression_;
-  for (size_t i = 1; i < expressions_.size(); ++i) {
-    const CompiledExpression& record = expressions_[i];
+  const int32_t current = expressions_.Current;
+  for (size_t i = 1; i < expressions_.Records.size(); ++i) {
+    const CompiledExpression& record = expressions_.Records[i];
     const int32_t count = std::min<int32_t>(record.Count, int32_t(record.Opcodes.size()) - 1);
     bool calls = false;
     for (int32_t k = 1; k <= count && !calls; ++k)
       calls = OpcodeTable::Kind(record.Opcodes[size_t(k)]) == OpKind::UserFunction;
     if ((!calls && !record.Failure) || record.Text.empty()) continue;
-    currentExpression_ = int32_t(i);
+    expressions_.Current = int32_t(i);
     CompileExpression();
   }
   errors_ = kept;
-  currentExpression_ = current;
+  expressions_.Current = current;
 }
 
 // A body's failure named after its function. A suggestion the body's engine made goes last; and
@@ -160,7 +161,7 @@ std::u16string Engine::BodyFailure(const ErrorState& Body, const std::u16string&
 void Engine::DefineBody(int16_t Slot, const std::vector<std::u16string>& Params,
                               std::u16string& Body, const std::u16string& Name) {
   Engine& sub = UserFuncEngine(Slot);
-  sub.ResetCompiledExpressions();
+  sub.expressions_.ResetCompiledExpressions();
   sub.ResetVariables();
   for (const std::u16string& p : Params) {
     double initial = -1;

@@ -1,7 +1,7 @@
 // The engine's variables (VariableTable.h), and the position an index value names.
 #include "engine/stores/VariableTable.h"
 
-#include "engine/stores/ArrayStore.h"
+#include "engine/stores/ItemPosition.h"
 
 namespace qv {
 
