@@ -134,12 +134,6 @@ class Engine {
                ErrorState& Failure);
   int KeepArguments(const Machine& M, int16_t Op, std::array<Variant, 4>& Args) const;
   void RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memory, ErrorState& Failure);
-  // Evaluation over columns (engine/eval/Columns.cpp)
-  struct ColumnRun;
-  size_t RunRows(const ColumnRun& Run, size_t First, size_t Last);
-  size_t RunNativeRows(const ColumnRun& Run, const NativeProgram& Native, double* Frame, std::vector<Variant>& Values,
-                       const Variant* const* Pointers, size_t First, size_t Last);
-  double GeneralRow(const ColumnRun& Run, const Variant* const* Values, int32_t& Status);
   Step ArrayElement(Machine& M, int Slot, ErrorState& Failure);        // opcode -Slot: one element of array Slot
   void CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure);  // a user-function slot's opcode
 
