@@ -1,6 +1,8 @@
 // Creation and destruction of the engine, and its settings.
 #include "engine/Engine.h"
 
+#include "engine/compile/Listing.h"
+
 namespace qv {
 
 Engine::Engine() : random_(std::make_shared<RandomGenerator>()) { Initialize(); }
@@ -53,6 +55,18 @@ void Engine::SetNativeAfter(uint32_t Evaluations) {
   nativeAfter_ = Evaluations;
   for (auto& sub : userFuncEngines_)
     if (sub) sub->SetNativeAfter(Evaluations);
+}
+
+// The listing of the current expression (the highest when none is current). A failure (an array
+// access has no name in the opcode table) reaches the caller as a qvRuntimeError: this is the one
+// procedure that does not catch its own.
+std::u16string Engine::RPNExpression() {
+  int32_t upper = int32_t(expressions_.Records.size()) - 1;
+  if (expressions_.Current < 1 || expressions_.Current > upper) expressions_.Current = upper;
+  errors_.SetSource(expressions_.Current);
+  const CompiledExpression& r = expressions_.Records[size_t(expressions_.Current)];
+  if (r.Text.empty() || errors_.Code() != 0) return {};
+  return Listing(r, opcodes_);
 }
 
 // Empties the variable store and the array store. Compiled code keeps the records it holds.
