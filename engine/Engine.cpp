@@ -1,7 +1,9 @@
 // Creation and destruction of the engine, and its settings.
 #include "engine/Engine.h"
 
+#include "engine/compile/Compiler.h"
 #include "engine/compile/Listing.h"
+#include "engine/compile/Scanner.h"
 
 namespace qv {
 
@@ -83,6 +85,36 @@ void Engine::Reset() {
   expressions_.ResetCompiledExpressions();
   ResetUserFuncs();
   ResetVariables();
+}
+
+// Compile: cut the comment, allot the index (the next one for an index below 1), store the text
+// and compile it. An index from 1 to the highest recompiles that record in place.
+void Engine::Compile(std::u16string& Text, int16_t& Index) {
+  errors_.Guarded(u"Compile", [&] {
+    std::u16string text = StripComments(errors_, Text);
+    if (text.empty()) text.assign(1, u'0');  // (a literal here trips a false -Wrestrict in GCC 12)
+    int32_t upper = int32_t(expressions_.Records.size()) - 1;
+    if (Index < 1) {
+      if (upper + 1 > INT16_MAX) RaiseRuntimeError(kErrOverflow);
+      Index = int16_t(upper + 1);
+    }
+    if (Index > upper) expressions_.Records.resize(size_t(Index) + 1);
+    expressions_.Current = Index;
+    expressions_.Records[size_t(Index)].Text = std::move(text);
+    CompileExpression();
+  });
+}
+
+// The compilation pass, then the program evaluation runs: made from whatever instructions the
+// pass left, so that a host that clears a compile error evaluates what was compiled, as the
+// instructions would run. Only a finished compilation gets the fast tiers.
+void Engine::CompileExpression() {
+  CompiledExpression& record = expressions_.Records[size_t(expressions_.Current)];
+  bool finished = false;
+  const CompileContext context{errors_, opcodes_, arrays_, variables_, expressions_.Current, createVariables_, strict_};
+  errors_.Guarded(u"CompileExpression", [&] { finished = CompilePass(context, record); });
+  errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished, nativeAfter_); });
+  record.Failure = finished || errors_.Code() == 0 ? nullptr : std::make_shared<const ErrorState>(errors_);
 }
 
 }  // namespace qv

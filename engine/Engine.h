@@ -104,7 +104,7 @@ class Engine {
   void SeedRandom(uint64_t Seed) { random_->Seed(Seed); }
 
   // ---- the procedures the members share ----
-  // Compiler (engine/compile/Compiler.cpp)
+  // The pass over the current record (engine/compile/Compiler.h), then its program.
   void CompileExpression();
   // User-defined functions (engine/stores/UserFunctions.cpp)
   void DefineBody(int16_t Slot, const std::vector<std::u16string>& Params, std::u16string& Body,
@@ -119,9 +119,6 @@ class Engine {
   void RecompileCallers();
   void AddUserFunc(std::u16string& Definition);        // the next slot, as the compatible rules have it
   void ReplacingUserFunc(std::u16string& Definition);  // the strict profile's definition
-  // Under the strict profile: the nearest known name to an undefined one, for its description
-  // (engine/compile/NearestName.h); empty when none is close.
-  std::u16string SuggestedName(std::u16string_view Typed) const;
   // Evaluator (engine/eval/Evaluator.cpp)
   // Value past its steady state: the checks, the fast tiers, the general loop (Evaluator.cpp).
   Variant OnLadder(const CompiledExpression& Record, int32_t Selected);
@@ -140,7 +137,6 @@ class Engine {
   ErrorState& Errors() { return errors_; }
 
  private:
-  friend class Compiler;                    // engine/compile/Compiler.cpp: one compilation pass
   friend struct ::qvExpressionTestAccess;  // tests/TestAccess.h
   void Initialize();
 
