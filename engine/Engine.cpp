@@ -4,6 +4,7 @@
 #include "engine/compile/Compiler.h"
 #include "engine/compile/Listing.h"
 #include "engine/compile/Scanner.h"
+#include "engine/eval/Inputs.h"
 
 namespace qv {
 
@@ -85,6 +86,63 @@ void Engine::Reset() {
   expressions_.ResetCompiledExpressions();
   ResetUserFuncs();
   ResetVariables();
+}
+
+// Index 0, an index out of range or a negative index select the highest expression; a negative
+// Index is overwritten with it. Nothing runs while a failure is recorded or the text is empty.
+Variant Engine::Value(int32_t& Index) {
+  const int32_t highest = std::max(int32_t(expressions_.Records.size()) - 1, int32_t(0));
+  // One unsigned comparison tells an index from 1 to the highest from everything else.
+  int32_t selected = Index;
+  if (uint32_t(Index) - 1 >= uint32_t(highest)) {
+    if (Index < 0) Index = highest;
+    selected = highest;
+  }
+  expressions_.Current = selected;
+  errors_.SetSource(selected);
+  if (size_t(selected) >= expressions_.Records.size()) return {};
+  const CompiledExpression& record = expressions_.Records[size_t(selected)];
+  // The steady state of a host's loop, kept short: the machine code exists, nothing is recorded
+  // and (under the strict profile) every input is finite. Machine code exists only for a
+  // compilation that finished, so the record has no failure to repeat.
+  const Program* code = record.Compiled.get();
+  const NativeProgram* native = code && highestTier_ >= Tier::Native ? code->Native.Made() : nullptr;
+  if (native && errors_.Code() == 0 && !record.Text.empty() && (!strict_ || InputsFinite(*code))) {
+    double frame[DoubleProgram::kMaxRegisters], value;
+    if (native->RunOnRecords(frame, value)) return DoubleProgramResult(*code->Fast, value);
+    return OnGeneralLoop(*code);  // the all-double program declines exactly where the machine code does
+  }
+  return OnLadder(record, selected);
+}
+
+// Value's other cases, out of line so that the steady state above stays short: what refuses
+// to run, a failed compilation's failure recorded again, the fast tiers before the machine code
+// exists, and the general loop.
+[[gnu::noinline]] Variant Engine::OnLadder(const CompiledExpression& Record, int32_t Selected) {
+  if (Record.Text.empty() || errors_.Code() != 0 || !Record.Compiled) return {};
+  if (Record.Failure) {  // what a failed compilation left is never run: its failure again
+    errors_ = *Record.Failure;
+    errors_.SetSource(Selected);
+    return {};
+  }
+  const Program& code = *Record.Compiled;
+  double frame[DoubleProgram::kMaxRegisters], value;
+  if (code.Fast && highestTier_ >= Tier::AllDouble && (!strict_ || InputsFinite(code)) &&
+      RunFastOnRecords(code, highestTier_, frame, value))
+    return DoubleProgramResult(*code.Fast, value);
+  return OnGeneralLoop(code);
+}
+
+// The general loop on the program's own inputs, its outcome recorded in the error state.
+[[gnu::noinline]] Variant Engine::OnGeneralLoop(const Program& Code) {
+  Outcome outcome = Evaluate(Code, Code.FrameInputs.data());
+  errors_.Record(outcome.Failure);
+  return std::move(outcome.Value);
+}
+
+// The general loop on this engine: its arrays, generator, user functions and switches.
+Outcome Engine::Evaluate(const Program& Code, const Variant* const* Values) {
+  return qv::Evaluate(LoopContext{opcodes_, arrays_, *random_, *this, evaluationTrap_, strict_}, Code, Values);
 }
 
 // Compile: cut the comment, allot the index (the next one for an index below 1), store the text

@@ -8,7 +8,8 @@
 //
 // The procedures are implemented by subsystem:
 //   engine/compile/  opcode table, error state, scanner, compiler, listing
-//   engine/eval/     evaluator, tiers, operators, numeric and string functions, number formatting
+//   engine/eval/     the general loop, tiers, operators, numeric and string functions, number
+//                    formatting, evaluation over columns
 //   engine/stores/   variables, arrays (components of their own), user-defined functions,
 //                    expression store and resets
 //
@@ -37,6 +38,7 @@
 #include "engine/Variant.h"
 #include "engine/compile/ErrorState.h"
 #include "engine/compile/OpcodeTable.h"
+#include "engine/eval/GeneralLoop.h"
 #include "engine/eval/Outcome.h"
 #include "engine/eval/RandomGenerator.h"
 #include "engine/eval/Tiers.h"
@@ -53,7 +55,7 @@ namespace qv {
 
 class Machine;
 
-class Engine {
+class Engine final : public UserFunctionCalls {
  public:
   Engine();
   explicit Engine(std::shared_ptr<RandomGenerator> random);  // a user function's sub-engine
@@ -119,20 +121,14 @@ class Engine {
   void RecompileCallers();
   void AddUserFunc(std::u16string& Definition);        // the next slot, as the compatible rules have it
   void ReplacingUserFunc(std::u16string& Definition);  // the strict profile's definition
-  // Evaluator (engine/eval/Evaluator.cpp)
-  // Value past its steady state: the checks, the fast tiers, the general loop (Evaluator.cpp).
+  // Value past its steady state: the checks, the fast tiers, the general loop (engine/Engine.cpp).
   Variant OnLadder(const CompiledExpression& Record, int32_t Selected);
   Variant OnGeneralLoop(const Program& Code);
-  // The general loop: the program on its inputs, giving the value and what it recorded, without
-  // touching the error state.
+  // The general loop (engine/eval/GeneralLoop.h) on this engine: the program on its inputs,
+  // giving the value and what it recorded, without touching the error state.
   Outcome Evaluate(const Program& Code, const Variant* const* Values);
-  // One instruction of the general loop: Failed when a sub-step failed; failures go to Failure.
-  Step Execute(Machine& M, const Instruction& Current, const Program& Code, const Variant* const* Values,
-               ErrorState& Failure);
-  int KeepArguments(const Machine& M, int16_t Op, std::array<Variant, 4>& Args) const;
-  void RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memory, ErrorState& Failure);
-  Step ArrayElement(Machine& M, int Slot, ErrorState& Failure);        // opcode -Slot: one element of array Slot
-  void CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure);  // a user-function slot's opcode
+  // A user function's call from the general loop (engine/stores/UserFunctions.cpp).
+  void CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure) override;
 
   ErrorState& Errors() { return errors_; }
 

@@ -8,6 +8,7 @@
 #include "engine/Messages.h"
 #include "engine/compile/Scanner.h"
 #include "engine/Engine.h"
+#include "engine/eval/Machine.h"
 #include "engine/stores/ItemPosition.h"
 
 namespace qv {
@@ -196,6 +197,46 @@ bool Engine::ReservedName(const std::u16string& Name, const std::u16string& Pref
 // The texts and the sub-engines stay for reuse; only the names and the count go.
 void Engine::ResetUserFuncs() {
   errors_.Guarded(u"ResetUserFuncs", [&] { opcodes_.ResetUserFuncs(); });
+}
+
+// A call of a user function: the arguments go, last first, into the sub-engine's
+// variables by position (a position the sub-engine lacks is skipped), then the sub-engine
+// evaluates its highest expression, the body. Without arguments the call pushes first, like PI.
+// Each call starts with the sub-engine's failure of an earlier call cleared, so one failure does
+// not leave the function broken (a body that failed to compile keeps its failure and gives
+// nothing). A failure inside the body stays the sub-engine's under the evaluation trap; with the
+// trap off it is recorded here, named after the function.
+void Engine::CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure) {
+  const int n = opcodes_.Args(Opcode);
+  const int slot = OpcodeTable::UserSlot(Opcode);
+  Engine& sub = UserFuncEngine(slot);
+  if (userFuncCompiled_[size_t(slot - 1)]) sub.ClearError();
+  if (n <= 0) M.Push();
+  for (int k = n; k >= 1; --k) {
+    const Variant* argument = k == n ? &M.acc : M.Below(n - 1 - k);
+    qvVariable* parameter = sub.variables_.Store().At(k);
+    if (argument && parameter) parameter->Value = *argument;
+  }
+  int32_t body = 0;
+  M.acc = sub.Value(body);
+  if (n > 1) M.Pop(n - 1);
+  if (!evaluationTrap_ && sub.errors_.Code() != 0) {
+    Failure.Set(sub.errors_.Code(), sub.errors_.Description() + std::u16string(msg::kInUserFunction) +
+                                      opcodes_.Name(Opcode) + u"'");
+  }
+}
+
+// Every sub-engine shares this engine's generator, so RND draws one sequence in the whole tree.
+Engine& Engine::UserFuncEngine(int Slot) {
+  std::unique_ptr<Engine>& engine = userFuncEngines_[size_t(Slot - 1)];
+  if (!engine) {
+    engine = std::make_unique<Engine>(random_);
+    engine->SetStrict(strict_);
+    engine->SetEvaluationTrap(evaluationTrap_);
+    engine->SetHighestTier(highestTier_);
+    engine->SetNativeAfter(nativeAfter_);
+  }
+  return *engine;
 }
 
 }  // namespace qv
