@@ -4,6 +4,7 @@
 #include "engine/compile/Compiler.h"
 #include "engine/compile/Listing.h"
 #include "engine/compile/Scanner.h"
+#include "engine/eval/Columns.h"
 #include "engine/eval/Inputs.h"
 
 namespace qv {
@@ -140,9 +141,17 @@ Variant Engine::Value(int32_t& Index) {
   return std::move(outcome.Value);
 }
 
-// The general loop on this engine: its arrays, generator, user functions and switches.
+// What the general loop reads of this engine: its arrays, generator, user functions and switches.
+LoopContext Engine::Loop() { return LoopContext{opcodes_, arrays_, *random_, *this, evaluationTrap_, strict_}; }
+
 Outcome Engine::Evaluate(const Program& Code, const Variant* const* Values) {
-  return qv::Evaluate(LoopContext{opcodes_, arrays_, *random_, *this, evaluationTrap_, strict_}, Code, Values);
+  return qv::Evaluate(Loop(), Code, Values);
+}
+
+size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
+                            int32_t* Status, unsigned Threads) {
+  const ColumnSource source{expressions_, errors_, Loop(), generalLoop_, highestTier_};
+  return qv::ValueColumns(source, Index, Columns, Rows, Out, Status, Threads);
 }
 
 // Compile: cut the comment, allot the index (the next one for an index below 1), store the text

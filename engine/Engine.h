@@ -127,6 +127,7 @@ class Engine final : public UserFunctionCalls {
   // The general loop (engine/eval/GeneralLoop.h) on this engine: the program on its inputs,
   // giving the value and what it recorded, without touching the error state.
   Outcome Evaluate(const Program& Code, const Variant* const* Values);
+  LoopContext Loop();  // what the general loop reads of this engine
   // A user function's call from the general loop (engine/stores/UserFunctions.cpp).
   void CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure) override;
 

@@ -1,4 +1,4 @@
-// Evaluation over columns: one compiled program, many rows. Each row gives what assigning its
+// Evaluation over columns (Columns.h): one compiled program, many rows. Each row gives what assigning its
 // values to the columns' variables and calling Value would give on an engine with no recorded
 // failure, converted to a number as the control converts a result. The engine's own variables
 // and error state are not touched: each row's variable values live in a frame of the caller's.
@@ -13,9 +13,9 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/Engine.h"
+#include "engine/eval/Columns.h"
+
 #include "engine/eval/Inputs.h"
-#include "engine/eval/Tiers.h"
 
 namespace qv {
 
@@ -45,7 +45,7 @@ bool RunsInRowOrder(const Program& code) {
 
 // What one call shares between its threads.
 struct ColumnRun {
-  Engine& engine;     // its general loop, for the rows the fast tiers decline
+  const LoopContext& loop;  // the general loop, for the rows the fast tiers decline
   std::mutex& generalLoop;  // the engine's lock
   const Program& code;
   std::vector<const double*> column;  // per program variable: its column, or null
@@ -62,7 +62,7 @@ struct ColumnRun {
 double GeneralRow(const ColumnRun& Run, const Variant* const* Values, int32_t& Status) {
   std::unique_lock<std::mutex> lock(Run.generalLoop, std::defer_lock);
   if (Run.shared) lock.lock();
-  const Outcome outcome = Run.engine.Evaluate(Run.code, Values);
+  const Outcome outcome = Evaluate(Run.loop, Run.code, Values);
   Status = outcome.Failure.Code();
   return Status == 0 ? RowNumber(outcome.Value, Status) : kNaN;
 }
@@ -140,23 +140,24 @@ size_t RunRows(const ColumnRun& Run, size_t First, size_t Last) {
 
 }  // namespace
 
-size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
-                            int32_t* Status, unsigned Threads) {
+size_t ValueColumns(const ColumnSource& Source, int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows,
+                    double* Out, int32_t* Status, unsigned Threads) {
   if (Rows == 0 || !Out) return 0;
   std::shared_ptr<const Program> program;
   int32_t refused = 0;
   std::vector<Variant> kept;
   {
-    std::lock_guard<std::mutex> lock(generalLoop_);
-    const int32_t highest = int32_t(expressions_.Records.size()) - 1;
+    std::lock_guard<std::mutex> lock(Source.Lock);
+    const std::vector<CompiledExpression>& records = Source.Expressions.Records;
+    const int32_t highest = int32_t(records.size()) - 1;
     const int32_t selected = Index == 0 ? highest : Index;
-    if (errors_.Code() != 0) refused = errors_.Code();  // refused as Value refuses
-    else if (selected < 1 || selected > highest || expressions_.Records[size_t(selected)].Text.empty() ||
-             !expressions_.Records[size_t(selected)].Compiled)
+    if (Source.Errors.Code() != 0) refused = Source.Errors.Code();  // refused as Value refuses
+    else if (selected < 1 || selected > highest || records[size_t(selected)].Text.empty() ||
+             !records[size_t(selected)].Compiled)
       refused = kNoExpressionCode;
-    else if (const auto& failure = expressions_.Records[size_t(selected)].Failure)
+    else if (const auto& failure = records[size_t(selected)].Failure)
       refused = failure->Code();  // a failed compilation is never run
-    else program = expressions_.Records[size_t(selected)].Compiled;
+    else program = records[size_t(selected)].Compiled;
     if (program)
       for (const auto& record : program->Variables) kept.push_back(record->Value);
   }
@@ -167,10 +168,10 @@ size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns,
   }
   // A call's rows count as evaluations towards the machine code, which a call of many rows thus
   // generates here, once, before its threads start.
-  if (highestTier_ >= Tier::Native) MachineCode(*program, uint32_t(std::min<size_t>(Rows, UINT32_MAX)));
+  if (Source.Highest >= Tier::Native) MachineCode(*program, uint32_t(std::min<size_t>(Rows, UINT32_MAX)));
   const bool inOrder = RunsInRowOrder(*program);
-  ColumnRun run{*this, generalLoop_, *program, std::vector<const double*>(program->Variables.size()),
-                std::move(kept), Out, Status, highestTier_, strict_, inOrder};
+  ColumnRun run{Source.Loop, Source.Lock, *program, std::vector<const double*>(program->Variables.size()),
+                std::move(kept), Out, Status, Source.Highest, Source.Loop.Strict, inOrder};
   for (size_t k = 0; k < program->Variables.size(); ++k)
     for (const qvColumn& column : Columns)
       if (column.Values && EqualNoCase(column.Name, program->Variables[k]->Name)) run.column[k] = column.Values;
