@@ -1,4 +1,5 @@
-// Creation and destruction of the engine, and its settings.
+// The engine: creation and destruction, its settings, compiling, Value, the listing, the call over
+// columns and the resets; the user functions' members are in engine/stores/UserFunctions.cpp.
 #include "engine/Engine.h"
 
 #include "engine/compile/Compiler.h"
@@ -9,13 +10,11 @@
 
 namespace qv {
 
-Engine::Engine() : random_(std::make_shared<RandomGenerator>()) { Initialize(); }
-
-Engine::Engine(std::shared_ptr<RandomGenerator> random) : random_(std::move(random)) { Initialize(); }
+Engine::Engine() : Engine(std::make_shared<RandomGenerator>()) {}
 
 // Creation, in this order: no arrays; one empty expression record (index 0); the opcode table
 // (built by its own constructor); the two switches; the empty variable store; no user functions.
-void Engine::Initialize() {
+Engine::Engine(std::shared_ptr<RandomGenerator> random) : random_(std::move(random)) {
   errors_.Guarded(u"Class_Initialize", [&] {
     arrays_.Clear();
     expressions_.Records.assign(1, CompiledExpression{});

@@ -131,11 +131,8 @@ class Engine final : public UserFunctionCalls {
   // A user function's call from the general loop (engine/stores/UserFunctions.cpp).
   void CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure) override;
 
-  ErrorState& Errors() { return errors_; }
-
  private:
   friend struct ::qvExpressionTestAccess;  // tests/TestAccess.h
-  void Initialize();
 
   // ---- fields, in the order of creation ----
   ErrorState errors_;
