@@ -8,6 +8,8 @@
 #include "engine/Messages.h"
 #include "engine/compile/Scanner.h"
 #include "engine/Engine.h"
+#include "engine/eval/Machine.h"
+#include "engine/stores/ItemPosition.h"
 
 namespace qv {
 
@@ -51,7 +53,7 @@ void Engine::AddUserFunc(std::u16string& Definition) {
     if (size_t(pos) <= text.size()) body = TrimSpaces(std::u16string_view(text).substr(size_t(pos - 1)));
 
     int16_t n = int16_t(NumUserFuncs() + 1);
-    errors_.Source = -n;
+    errors_.SetSource(-n);
     if (n > kMaxUserFuncs) return errors_.Set(8, std::u16string(msg::kTooManyUserFuncs));
     userFuncTexts_[size_t(n - 1)] = text;
     opcodes_.DefineUserFunc(n, name, int16_t(params.size()));
@@ -70,7 +72,7 @@ void Engine::ReplacingUserFunc(std::u16string& Definition) {
     const int16_t slot = UserFuncSlot(GetName(errors_, text, pos));
     if (slot == 0) {
       AddUserFunc(Definition);
-      if (errors_.Code == 0 || size_t(NumUserFuncs()) == before.size()) return;
+      if (errors_.Code() == 0 || size_t(NumUserFuncs()) == before.size()) return;
       const ErrorState failure = errors_;
       RebuildUserFuncs(before, 0, false);  // no code calls the slot just added
       errors_ = failure;
@@ -79,9 +81,9 @@ void Engine::ReplacingUserFunc(std::u16string& Definition) {
     std::vector<std::u16string> after = before;
     after[size_t(slot - 1)] = text;
     const ErrorState failure = RebuildUserFuncs(after, slot, true);
-    if (failure.Code != 0) RebuildUserFuncs(before, 0, true);
+    if (failure.Code() != 0) RebuildUserFuncs(before, 0, true);
     errors_ = failure;
-    errors_.Source = -slot;
+    errors_.SetSource(-slot);
   });
 }
 
@@ -126,32 +128,32 @@ ErrorState Engine::RebuildUserFuncs(const std::vector<std::u16string>& Texts, in
 // under the same indices, against the functions as they now are.
 void Engine::RecompileCallers() {
   const ErrorState kept = errors_;
-  const int32_t current = currentExpression_;
-  for (size_t i = 1; i < expressions_.size(); ++i) {
-    const CompiledExpression& record = expressions_[i];
+  const int32_t current = expressions_.Current;
+  for (size_t i = 1; i < expressions_.Records.size(); ++i) {
+    const CompiledExpression& record = expressions_.Records[i];
     const int32_t count = std::min<int32_t>(record.Count, int32_t(record.Opcodes.size()) - 1);
     bool calls = false;
     for (int32_t k = 1; k <= count && !calls; ++k)
       calls = OpcodeTable::Kind(record.Opcodes[size_t(k)]) == OpKind::UserFunction;
     if ((!calls && !record.Failure) || record.Text.empty()) continue;
-    currentExpression_ = int32_t(i);
+    expressions_.Current = int32_t(i);
     CompileExpression();
   }
   errors_ = kept;
-  currentExpression_ = current;
+  expressions_.Current = current;
 }
 
 // A body's failure named after its function. A suggestion the body's engine made goes last; and
 // under the strict profile, a name that is one of this engine's variables says why the body
 // cannot read it.
 std::u16string Engine::BodyFailure(const ErrorState& Body, const std::u16string& Name) const {
-  std::u16string_view text = Body.Description;
+  std::u16string_view text = Body.Description();
   const size_t hint = text.find(msg::kDidYouMean);
   std::u16string out(text.substr(0, hint));
   out.append(msg::kInUserFunction).append(Name).append(u"'");
   const size_t colon = out.find(u": ");
   const std::u16string_view named = std::u16string_view(text).substr(0, hint).substr(colon == std::u16string::npos ? 0 : colon + 2);
-  if (strict_ && Body.Code == 3 && variables_.Find(named)) return out.append(msg::kBodySeesParameters);
+  if (strict_ && Body.Code() == 3 && variables_.Store().Find(named)) return out.append(msg::kBodySeesParameters);
   return hint == std::u16string_view::npos ? out : out.append(text.substr(hint));
 }
 
@@ -160,19 +162,17 @@ std::u16string Engine::BodyFailure(const ErrorState& Body, const std::u16string&
 void Engine::DefineBody(int16_t Slot, const std::vector<std::u16string>& Params,
                               std::u16string& Body, const std::u16string& Name) {
   Engine& sub = UserFuncEngine(Slot);
-  sub.ResetCompiledExpressions();
+  sub.expressions_.ResetCompiledExpressions();
   sub.ResetVariables();
   for (const std::u16string& p : Params) {
     double initial = -1;
-    sub.Variable(Variant(p), initial);
+    sub.variables_.Variable(Variant(p), initial);
   }
   int16_t index = 0;
   sub.Compile(Body, index);
-  userFuncCompiled_[size_t(Slot - 1)] = sub.errors_.Code == 0;
-  if (sub.errors_.Code != 0) {
-    errors_.Code = sub.errors_.Code;
-    errors_.Description = BodyFailure(sub.errors_, Name);
-    errors_.Pos = sub.errors_.Pos;
+  userFuncCompiled_[size_t(Slot - 1)] = sub.errors_.Code() == 0;
+  if (sub.errors_.Code() != 0) {
+    errors_.SetAt(sub.errors_.Code(), BodyFailure(sub.errors_, Name), sub.errors_.Pos());
   }
 }
 
@@ -197,6 +197,46 @@ bool Engine::ReservedName(const std::u16string& Name, const std::u16string& Pref
 // The texts and the sub-engines stay for reuse; only the names and the count go.
 void Engine::ResetUserFuncs() {
   errors_.Guarded(u"ResetUserFuncs", [&] { opcodes_.ResetUserFuncs(); });
+}
+
+// A call of a user function: the arguments go, last first, into the sub-engine's
+// variables by position (a position the sub-engine lacks is skipped), then the sub-engine
+// evaluates its highest expression, the body. Without arguments the call pushes first, like PI.
+// Each call starts with the sub-engine's failure of an earlier call cleared, so one failure does
+// not leave the function broken (a body that failed to compile keeps its failure and gives
+// nothing). A failure inside the body stays the sub-engine's under the evaluation trap; with the
+// trap off it is recorded here, named after the function.
+void Engine::CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure) {
+  const int n = opcodes_.Args(Opcode);
+  const int slot = OpcodeTable::UserSlot(Opcode);
+  Engine& sub = UserFuncEngine(slot);
+  if (userFuncCompiled_[size_t(slot - 1)]) sub.ClearError();
+  if (n <= 0) M.Push();
+  for (int k = n; k >= 1; --k) {
+    const Variant* argument = k == n ? &M.acc : M.Below(n - 1 - k);
+    qvVariable* parameter = sub.variables_.Store().At(k);
+    if (argument && parameter) parameter->Value = *argument;
+  }
+  int32_t body = 0;
+  M.acc = sub.Value(body);
+  if (n > 1) M.Pop(n - 1);
+  if (!evaluationTrap_ && sub.errors_.Code() != 0) {
+    Failure.Set(sub.errors_.Code(), sub.errors_.Description() + std::u16string(msg::kInUserFunction) +
+                                      opcodes_.Name(Opcode) + u"'");
+  }
+}
+
+// Every sub-engine shares this engine's generator, so RND draws one sequence in the whole tree.
+Engine& Engine::UserFuncEngine(int Slot) {
+  std::unique_ptr<Engine>& engine = userFuncEngines_[size_t(Slot - 1)];
+  if (!engine) {
+    engine = std::make_unique<Engine>(random_);
+    engine->SetStrict(strict_);
+    engine->SetEvaluationTrap(evaluationTrap_);
+    engine->SetHighestTier(highestTier_);
+    engine->SetNativeAfter(nativeAfter_);
+  }
+  return *engine;
 }
 
 }  // namespace qv
