@@ -10,11 +10,12 @@ function(require text what)
   endif()
 endfunction()
 
-# Package names: the packages="..." lists and the apt-get install lines of the scripts.
-foreach(script test.sh test-aarch64.sh reliability.sh)
-  file(STRINGS ${SOURCE_DIR}/tools/${script} lines REGEX "(packages=|apt-get install)")
+# Package names: the packages="..." lists, the apt-get install lines and the need_packages calls
+# of the scripts.
+foreach(script test.sh test-aarch64.sh reliability.sh web.sh)
+  file(STRINGS ${SOURCE_DIR}/tools/${script} lines REGEX "(packages=|apt-get install|^ *(command -v [a-z]+ .*[|][|] )?need_packages [a-z])")
   foreach(line ${lines})
-    string(REGEX REPLACE "^.*(packages=\"|install -y( -qq)?)" "" names "${line}")
+    string(REGEX REPLACE "^.*(packages=\"|install -y( -qq)?|need_packages)" "" names "${line}")
     string(REGEX REPLACE "[\";].*$|\\$[a-z]+|&&.*$" "" names "${names}")
     string(REGEX MATCHALL "[a-z0-9][a-z0-9.+:-]+" names "${names}")
     foreach(name ${names})
