@@ -1,6 +1,10 @@
 // Creation and destruction of the engine, and its settings.
 #include "engine/Engine.h"
 
+#include "engine/compile/Compiler.h"
+#include "engine/compile/Listing.h"
+#include "engine/compile/Scanner.h"
+
 namespace qv {
 
 Engine::Engine() : random_(std::make_shared<RandomGenerator>()) { Initialize(); }
@@ -11,12 +15,11 @@ Engine::Engine(std::shared_ptr<RandomGenerator> random) : random_(std::move(rand
 // (built by its own constructor); the two switches; the empty variable store; no user functions.
 void Engine::Initialize() {
   errors_.Guarded(u"Class_Initialize", [&] {
-    arraysCount_ = 0;
-    arrays_.assign(1, ArrayEntry{});
-    expressions_.assign(1, CompiledExpression{});
+    arrays_.Clear();
+    expressions_.Records.assign(1, CompiledExpression{});
     evaluationTrap_ = true;
     createVariables_ = true;
-    variables_.Clear();
+    variables_.Store().Clear();
   });
 }
 
@@ -56,8 +59,62 @@ void Engine::SetNativeAfter(uint32_t Evaluations) {
     if (sub) sub->SetNativeAfter(Evaluations);
 }
 
-const CompiledExpression* Engine::Expression(int32_t Index) const {
-  return Index >= 0 && size_t(Index) < expressions_.size() ? &expressions_[size_t(Index)] : nullptr;
+// The listing of the current expression (the highest when none is current). A failure (an array
+// access has no name in the opcode table) reaches the caller as a qvRuntimeError: this is the one
+// procedure that does not catch its own.
+std::u16string Engine::RPNExpression() {
+  int32_t upper = int32_t(expressions_.Records.size()) - 1;
+  if (expressions_.Current < 1 || expressions_.Current > upper) expressions_.Current = upper;
+  errors_.SetSource(expressions_.Current);
+  const CompiledExpression& r = expressions_.Records[size_t(expressions_.Current)];
+  if (r.Text.empty() || errors_.Code() != 0) return {};
+  return Listing(r, opcodes_);
+}
+
+// Empties the variable store and the array store. Compiled code keeps the records it holds.
+// Emptying at once has the same effect as removing the first record count times, without the
+// cost of renumbering the positions after each removal.
+void Engine::ResetVariables() {
+  variables_.Store().Clear();
+  arrays_.Clear();
+}
+
+// Each step runs as an operation of its own, so a failing step leaves the later ones to run.
+void Engine::Reset() {
+  ClearError();
+  expressions_.ResetCompiledExpressions();
+  ResetUserFuncs();
+  ResetVariables();
+}
+
+// Compile: cut the comment, allot the index (the next one for an index below 1), store the text
+// and compile it. An index from 1 to the highest recompiles that record in place.
+void Engine::Compile(std::u16string& Text, int16_t& Index) {
+  errors_.Guarded(u"Compile", [&] {
+    std::u16string text = StripComments(errors_, Text);
+    if (text.empty()) text.assign(1, u'0');  // (a literal here trips a false -Wrestrict in GCC 12)
+    int32_t upper = int32_t(expressions_.Records.size()) - 1;
+    if (Index < 1) {
+      if (upper + 1 > INT16_MAX) RaiseRuntimeError(kErrOverflow);
+      Index = int16_t(upper + 1);
+    }
+    if (Index > upper) expressions_.Records.resize(size_t(Index) + 1);
+    expressions_.Current = Index;
+    expressions_.Records[size_t(Index)].Text = std::move(text);
+    CompileExpression();
+  });
+}
+
+// The compilation pass, then the program evaluation runs: made from whatever instructions the
+// pass left, so that a host that clears a compile error evaluates what was compiled, as the
+// instructions would run. Only a finished compilation gets the fast tiers.
+void Engine::CompileExpression() {
+  CompiledExpression& record = expressions_.Records[size_t(expressions_.Current)];
+  bool finished = false;
+  const CompileContext context{errors_, opcodes_, arrays_, variables_, expressions_.Current, createVariables_, strict_};
+  errors_.Guarded(u"CompileExpression", [&] { finished = CompilePass(context, record); });
+  errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished, nativeAfter_); });
+  record.Failure = finished || errors_.Code() == 0 ? nullptr : std::make_shared<const ErrorState>(errors_);
 }
 
 }  // namespace qv

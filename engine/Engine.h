@@ -1,14 +1,16 @@
 // The engine behind the public facade qvExpression: its components and the procedures that join
 // them. Each component is a small object of its own, handed by reference to the parts that need
 // it: the opcode table (engine/compile/OpcodeTable.h), the error state (ErrorState.h), the
-// variable store (engine/stores/VariableStore.h), the arrays, the user-function slots with their
-// sub-engines, and the table of compiled expressions, each holding an immutable compiled program
-// (engine/eval/Program.h) that evaluation runs through the ladder of tiers (engine/eval/Tiers.h).
+// variables (engine/stores/VariableTable.h), the arrays (engine/stores/ArrayStore.h), the
+// user-function slots with their sub-engines, and the table of compiled expressions, each holding
+// an immutable compiled program (engine/eval/Program.h) that evaluation runs through the ladder of
+// tiers (engine/eval/Tiers.h). The facade reaches the variables and the arrays directly.
 //
 // The procedures are implemented by subsystem:
 //   engine/compile/  opcode table, error state, scanner, compiler, listing
 //   engine/eval/     evaluator, tiers, operators, numeric and string functions, number formatting
-//   engine/stores/   variables, arrays, user-defined functions, expression store and resets
+//   engine/stores/   variables, arrays (components of their own), user-defined functions,
+//                    expression store and resets
 //
 // Words this code uses in one sense throughout:
 //   record     the stored form of one thing: a variable's qvVariable, an array's ArrayEntry, an
@@ -35,13 +37,15 @@
 #include "engine/Variant.h"
 #include "engine/compile/ErrorState.h"
 #include "engine/compile/OpcodeTable.h"
+#include "engine/eval/Outcome.h"
 #include "engine/eval/RandomGenerator.h"
 #include "engine/eval/Tiers.h"
 #include "engine/qvArrayValues.h"
 #include "engine/qvColumn.h"
 #include "engine/qvVariable.h"
-#include "engine/stores/ArrayEntry.h"
-#include "engine/stores/VariableStore.h"
+#include "engine/stores/ArrayStore.h"
+#include "engine/stores/ExpressionTable.h"
+#include "engine/stores/VariableTable.h"
 
 struct qvExpressionTestAccess;
 
@@ -59,7 +63,6 @@ class Engine {
 
   // ---- the members of the facade, one for one ----
   int16_t NumUserFuncs() const { return opcodes_.NumUserFuncs(); }
-  int16_t ArraysCount() const { return arraysCount_; }
   bool CreateVariables() const { return createVariables_; }
   void SetCreateVariables(bool On) { createVariables_ = On; }
   bool EvaluationTrap() const { return evaluationTrap_; }
@@ -80,21 +83,11 @@ class Engine {
   size_t ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
                       int32_t* Status, unsigned Threads);
 
-  void Variable(const Variant& VarName, double& Value);
-  double VariableValue(const Variant& VarName);
-  int32_t NumVariables();
-  int16_t VariablesCount();
-  std::u16string VariableName(const Variant& Index);
+  VariableTable& Variables() { return variables_; }
   void ResetVariables();
-  std::shared_ptr<qvVariable> BindVariable(const std::u16string& Name);
 
-  void DefineArray(std::u16string& Definition);
-  void SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayValues& Values);
-  void GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t& NumDims,
-                       std::vector<int16_t>& Bounds);
-  void ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t S2, int16_t S3, int16_t S4);
-  Variant GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, int16_t S4);
-  std::u16string ArrayName(const Variant& Slot);
+  ArrayStore& Arrays() { return arrays_; }
+  const ArrayStore& Arrays() const { return arrays_; }
 
   void UserFunc(std::u16string& Definition);
   std::u16string UserFuncText(const Variant& Index);
@@ -102,35 +95,17 @@ class Engine {
   void ResetUserFuncs();
   bool UndefineUserFunc(std::u16string_view Name);
 
-  int32_t NumExpressions();
-  std::u16string ExpressionText(const Variant& Index);
-  void ResetCompiledExpressions();
+  ExpressionTable& Expressions() { return expressions_; }
   void Reset();
 
   const OpcodeTable& Opcodes() const { return opcodes_; }
-  const CompiledExpression* Expression(int32_t Index) const;
-  int32_t HighestIndex() const { return int32_t(expressions_.size()) - 1; }
+  const CompiledExpression* Expression(int32_t Index) const { return expressions_.Expression(Index); }
+  int32_t HighestIndex() const { return expressions_.HighestIndex(); }
   void SeedRandom(uint64_t Seed) { random_->Seed(Seed); }
 
   // ---- the procedures the members share ----
-  // Compiler (engine/compile/Compiler.cpp)
+  // The pass over the current record (engine/compile/Compiler.h), then its program.
   void CompileExpression();
-  // Variables (engine/stores/Variables.cpp)
-  std::shared_ptr<qvVariable> xVariable(const Variant& Name, bool& Create);
-  int32_t AddVariable(std::shared_ptr<qvVariable>& Record);
-  // The position 1..Count that an index value names (halves to even), 0 when it lies outside;
-  // an index that is no number raises a type mismatch.
-  static int32_t ItemPosition(const Variant& Index, int32_t Count);
-  // Arrays (engine/stores/Arrays.cpp)
-  std::u16string ArrayNameWithDims(const Variant& Slot);
-  int16_t FindArray(std::u16string_view Name) const;  // slot 1..ArraysCount, or 0
-  int16_t ArraySlotFor(std::u16string_view Name);      // the name's slot, a new one when missing
-  // The offset in Entry.Values of the element at Subscripts (one per dimension, the first
-  // varying fastest), or -1 when it lies outside the bounds or outside the storage that exists.
-  static int64_t ElementOffset(const ArrayEntry& Entry, const std::array<int32_t, 4>& Subscripts);
-  // The compiler's view of arrays: an array reference -k takes as many values as array k has
-  // dimensions.
-  int16_t ArrayDims(int Slot) const;
   // User-defined functions (engine/stores/UserFunctions.cpp)
   void DefineBody(int16_t Slot, const std::vector<std::u16string>& Params, std::u16string& Body,
                   const std::u16string& Name);
@@ -144,59 +119,45 @@ class Engine {
   void RecompileCallers();
   void AddUserFunc(std::u16string& Definition);        // the next slot, as the compatible rules have it
   void ReplacingUserFunc(std::u16string& Definition);  // the strict profile's definition
-  // Under the strict profile: a bound the array store cannot hold, recorded (engine/stores/Arrays.cpp).
-  bool BoundsRefused(std::u16string_view Name, std::u16string_view Rest);
-  // Under the strict profile: the nearest known name to an undefined one, for its description
-  // (engine/compile/NearestName.h); empty when none is close.
-  std::u16string SuggestedName(std::u16string_view Typed) const;
   // Evaluator (engine/eval/Evaluator.cpp)
-  Variant Evaluate(const Program& Code, const Variant* const* Values);  // the general loop
-  // One instruction of the general loop: Failed when a sub-step failed.
-  Step Execute(Machine& M, const Instruction& Current, const Program& Code, const Variant* const* Values);
+  // Value past its steady state: the checks, the fast tiers, the general loop (Evaluator.cpp).
+  Variant OnLadder(const CompiledExpression& Record, int32_t Selected);
+  Variant OnGeneralLoop(const Program& Code);
+  // The general loop: the program on its inputs, giving the value and what it recorded, without
+  // touching the error state.
+  Outcome Evaluate(const Program& Code, const Variant* const* Values);
+  // One instruction of the general loop: Failed when a sub-step failed; failures go to Failure.
+  Step Execute(Machine& M, const Instruction& Current, const Program& Code, const Variant* const* Values,
+               ErrorState& Failure);
   int KeepArguments(const Machine& M, int16_t Op, std::array<Variant, 4>& Args) const;
-  void RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memory);
-  // Evaluation over columns (engine/eval/Columns.cpp)
-  struct ColumnRun;
-  size_t RunRows(const ColumnRun& Run, size_t First, size_t Last);
-  size_t RunNativeRows(const ColumnRun& Run, const NativeProgram& Native, double* Frame, std::vector<Variant>& Values,
-                       const Variant* const* Pointers, size_t First, size_t Last);
-  double GeneralRow(const Program& Code, const Variant* const* Values, int32_t& Status);
-  Step ArrayElement(Machine& M, int Slot);        // opcode -Slot: one element of array Slot
-  void CallUserFunc(Machine& M, int16_t Opcode);  // a user-function slot's opcode
-  Step Combinations(Machine& M, bool Ordered);    // NCR, and NPR when Ordered
-  bool Factorial(double X, double& Product);      // false, with the failure recorded, outside 0..169
-  // Records code 6 for an instruction that found its arguments outside its domain.
-  void RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right);
-  // The strict profile's check of an input (engine/eval/Inputs.cpp): a double that is NaN or
-  // infinite is recorded as Name's failure and fails the sub-step that read it.
-  Step CheckInput(std::u16string_view Name, const Variant& Value);
+  void RecordFailure(int16_t Op, const Variant* Args, int Count, bool Memory, ErrorState& Failure);
+  Step ArrayElement(Machine& M, int Slot, ErrorState& Failure);        // opcode -Slot: one element of array Slot
+  void CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure);  // a user-function slot's opcode
 
   ErrorState& Errors() { return errors_; }
 
  private:
-  friend class Compiler;                    // engine/compile/Compiler.cpp: one compilation pass
   friend struct ::qvExpressionTestAccess;  // tests/TestAccess.h
   void Initialize();
 
   // ---- fields, in the order of creation ----
   ErrorState errors_;
   OpcodeTable opcodes_;
-  int16_t arraysCount_ = 0;
   bool evaluationTrap_ = false;  // true at creation: continue on failure
   bool createVariables_ = false;
   bool strict_ = false;  // the strict profile, off at creation (qvExpression::SetStrict)
   Tier highestTier_ = kHighestTier;
   uint32_t nativeAfter_ = kNativeAfter;
-  VariableStore variables_;
+  VariableTable variables_{errors_};
   std::array<std::unique_ptr<Engine>, kMaxUserFuncs> userFuncEngines_;
   std::array<std::u16string, kMaxUserFuncs> userFuncTexts_;
   std::array<bool, kMaxUserFuncs> userFuncCompiled_{};  // the slot's body compiled without failure
-  std::vector<ArrayEntry> arrays_;  // slot 0 exists and never holds an array
-  std::vector<CompiledExpression> expressions_;  // index 0 exists and is never given out
-  int32_t currentExpression_ = 0;
+  ArrayStore arrays_{errors_, strict_};
+  ExpressionTable expressions_{errors_};
   std::shared_ptr<RandomGenerator> random_;
-  // Held by evaluations over columns while they read the engine or run a row on the general loop,
-  // so that several may run on one engine at once.
+  // Held by evaluations over columns while they read the engine's table, and around a row on the
+  // general loop whose program calls a user function or RND (they change the sub-engines and the
+  // generator), so that several may run on one engine at once.
   std::mutex generalLoop_;
 };
 

@@ -1,6 +1,6 @@
 #include "engine/Variant.h"
 
-#include "engine/compile/DecimalReader.h"
+#include "engine/DecimalReader.h"
 
 #include <charconv>
 #include <cmath>

@@ -7,7 +7,7 @@ qvExpression::qvExpression() : engine_(std::make_unique<qv::Engine>()) {}
 qvExpression::~qvExpression() = default;
 
 int16_t qvExpression::NumUserFuncs() const { return engine_->NumUserFuncs(); }
-int16_t qvExpression::ArraysCount() const { return engine_->ArraysCount(); }
+int16_t qvExpression::ArraysCount() const { return engine_->Arrays().ArraysCount(); }
 bool qvExpression::CreateVariables() const { return engine_->CreateVariables(); }
 void qvExpression::SetCreateVariables(bool On) { engine_->SetCreateVariables(On); }
 bool qvExpression::EvaluationTrap() const { return engine_->EvaluationTrap(); }
@@ -15,10 +15,10 @@ void qvExpression::SetEvaluationTrap(bool On) { engine_->SetEvaluationTrap(On); 
 bool qvExpression::Strict() const { return engine_->Strict(); }
 void qvExpression::SetStrict(bool On) { engine_->SetStrict(On); }
 
-int32_t qvExpression::ErrorCode() const { return engine_->Errors().Code; }
-std::u16string qvExpression::ErrorDescription() const { return engine_->Errors().Description; }
-int32_t qvExpression::ErrorPos() const { return engine_->Errors().Pos; }
-int32_t qvExpression::ErrorSource() const { return engine_->Errors().Source; }
+int32_t qvExpression::ErrorCode() const { return engine_->Errors().Code(); }
+std::u16string qvExpression::ErrorDescription() const { return engine_->Errors().Description(); }
+int32_t qvExpression::ErrorPos() const { return engine_->Errors().Pos(); }
+int32_t qvExpression::ErrorSource() const { return engine_->Errors().Source(); }
 void qvExpression::ClearError() { engine_->ClearError(); }
 
 void qvExpression::Compile(std::u16string& Text, int16_t& Index) { engine_->Compile(Text, Index); }
@@ -30,32 +30,32 @@ size_t qvExpression::ValueColumns(int32_t Index, const std::vector<qvColumn>& Co
   return engine_->ValueColumns(Index, Columns, Rows, Out, Status, Threads);
 }
 
-void qvExpression::Variable(const Variant& VarName, double& Value) { engine_->Variable(VarName, Value); }
-double qvExpression::VariableValue(const Variant& VarName) { return engine_->VariableValue(VarName); }
-int32_t qvExpression::NumVariables() { return engine_->NumVariables(); }
-int16_t qvExpression::VariablesCount() { return engine_->VariablesCount(); }
-std::u16string qvExpression::VariableName(const Variant& Index) { return engine_->VariableName(Index); }
+void qvExpression::Variable(const Variant& VarName, double& Value) { engine_->Variables().Variable(VarName, Value); }
+double qvExpression::VariableValue(const Variant& VarName) { return engine_->Variables().VariableValue(VarName); }
+int32_t qvExpression::NumVariables() { return engine_->Variables().NumVariables(); }
+int16_t qvExpression::VariablesCount() { return engine_->Variables().VariablesCount(); }
+std::u16string qvExpression::VariableName(const Variant& Index) { return engine_->Variables().VariableName(Index); }
 void qvExpression::ResetVariables() { engine_->ResetVariables(); }
 std::shared_ptr<qvVariable> qvExpression::BindVariable(const std::u16string& Name) {
-  return engine_->BindVariable(Name);
+  return engine_->Variables().BindVariable(Name);
 }
 
-void qvExpression::DefineArray(std::u16string& Definition) { engine_->DefineArray(Definition); }
+void qvExpression::DefineArray(std::u16string& Definition) { engine_->Arrays().DefineArray(Definition); }
 void qvExpression::SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayValues& Values) {
-  engine_->SetArrayValues(Name, NumDims, Values);
+  engine_->Arrays().SetArrayValues(Name, NumDims, Values);
 }
 void qvExpression::GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t& NumDims,
                                    std::vector<int16_t>& Bounds) {
-  engine_->GetArrayDetails(Name, Slot, NumDims, Bounds);
+  engine_->Arrays().GetArrayDetails(Name, Slot, NumDims, Bounds);
 }
 void qvExpression::ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t S2, int16_t S3,
                               int16_t S4) {
-  engine_->ArrayValue(Slot, Value, S1, S2, S3, S4);
+  engine_->Arrays().ArrayValue(Slot, Value, S1, S2, S3, S4);
 }
 Variant qvExpression::GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, int16_t S4) {
-  return engine_->GetArrayValue(Slot, S1, S2, S3, S4);
+  return engine_->Arrays().GetArrayValue(Slot, S1, S2, S3, S4);
 }
-std::u16string qvExpression::ArrayName(const Variant& Slot) { return engine_->ArrayName(Slot); }
+std::u16string qvExpression::ArrayName(const Variant& Slot) { return engine_->Arrays().ArrayName(Slot); }
 
 void qvExpression::UserFunc(std::u16string& Definition) { engine_->UserFunc(Definition); }
 std::u16string qvExpression::UserFuncText(const Variant& Index) { return engine_->UserFuncText(Index); }
@@ -65,9 +65,11 @@ bool qvExpression::ReservedName(const std::u16string& Name, const std::u16string
 void qvExpression::ResetUserFuncs() { engine_->ResetUserFuncs(); }
 bool qvExpression::UndefineUserFunc(std::u16string_view Name) { return engine_->UndefineUserFunc(Name); }
 
-int32_t qvExpression::NumExpressions() { return engine_->NumExpressions(); }
-std::u16string qvExpression::ExpressionText(const Variant& Index) { return engine_->ExpressionText(Index); }
-void qvExpression::ResetCompiledExpressions() { engine_->ResetCompiledExpressions(); }
+int32_t qvExpression::NumExpressions() { return engine_->Expressions().NumExpressions(); }
+std::u16string qvExpression::ExpressionText(const Variant& Index) {
+  return engine_->Expressions().ExpressionText(Index);
+}
+void qvExpression::ResetCompiledExpressions() { engine_->Expressions().ResetCompiledExpressions(); }
 void qvExpression::Reset() { engine_->Reset(); }
 
 const std::u16string& qvExpression::OpcodeName(int16_t Opcode) const { return engine_->Opcodes().Name(Opcode); }

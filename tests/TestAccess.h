@@ -9,23 +9,18 @@
 struct qvExpressionTestAccess {
   static qv::Engine& Inside(qvExpression& e) { return *e.engine_; }
   static qv::ErrorState& Errors(qvExpression& e) { return Inside(e).errors_; }
-  static std::vector<qv::ArrayEntry>& Arrays(qvExpression& e) { return Inside(e).arrays_; }
-  static void SetArraysCount(qvExpression& e, int16_t count) { Inside(e).arraysCount_ = count; }
-  static int32_t CurrentExpression(qvExpression& e) { return Inside(e).currentExpression_; }
+  static std::vector<qv::ArrayEntry>& Arrays(qvExpression& e) { return Inside(e).Arrays().Entries(); }
+  static void SetArraysCount(qvExpression& e, int16_t count) { Inside(e).Arrays().SetCount(count); }
+  static int32_t CurrentExpression(qvExpression& e) { return Inside(e).expressions_.Current; }
   // Stores a hand-built record as the next expression index (its program made as a failed
   // compilation's would be: the general loop only) and returns that index.
   static int32_t Store(qvExpression& e, CompiledExpression code) {
     code.Compiled = qv::BuildProgram(code, false);
-    Inside(e).expressions_.push_back(std::move(code));
-    return int32_t(Inside(e).expressions_.size()) - 1;
+    Inside(e).expressions_.Records.push_back(std::move(code));
+    return int32_t(Inside(e).expressions_.Records.size()) - 1;
   }
   // Adds an array entry as it stands, consistent or not, and returns its slot.
-  static int16_t StoreArray(qvExpression& e, qv::ArrayEntry entry) {
-    qv::Engine& in = Inside(e);
-    in.arrays_.resize(size_t(in.arraysCount_) + 1);
-    in.arrays_.push_back(std::move(entry));
-    return ++in.arraysCount_;
-  }
+  static int16_t StoreArray(qvExpression& e, qv::ArrayEntry entry) { return Inside(e).Arrays().Store(std::move(entry)); }
   // The fast tiers alone, up to Highest, on the program of an index: true with their result, false
   // when there is no all-double program or they decline.
   static bool Fast(qvExpression& e, int32_t index, qvTier highest, Variant& out) {
@@ -35,9 +30,11 @@ struct qvExpressionTestAccess {
     out = qv::DoubleProgramResult(*code.Fast, value);
     return true;
   }
-  // The general loop alone, on the program of an index.
+  // The general loop alone, on the program of an index, its failure recorded as Value records it.
   static Variant General(qvExpression& e, int32_t index) {
     const qv::Program& code = *e.Expression(index)->Compiled;
-    return Inside(e).Evaluate(code, code.FrameInputs.data());
+    qv::Outcome outcome = Inside(e).Evaluate(code, code.FrameInputs.data());
+    Errors(e).Record(outcome.Failure);
+    return std::move(outcome.Value);
   }
 };

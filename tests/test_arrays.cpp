@@ -5,9 +5,9 @@
 #include "tests/TestAccess.h"
 
 struct A {
-  static int16_t Find(qvExpression& e, std::u16string_view name) { return qvExpressionTestAccess::Inside(e).FindArray(name); }
+  static int16_t Find(qvExpression& e, std::u16string_view name) { return qvExpressionTestAccess::Inside(e).Arrays().FindArray(name); }
   static std::u16string WithDims(qvExpression& e, int32_t slot) {
-    return qvExpressionTestAccess::Inside(e).ArrayNameWithDims(Variant(slot));
+    return qvExpressionTestAccess::Inside(e).Arrays().ArrayNameWithDims(Variant(slot));
   }
   static size_t Storage(qvExpression& e, int16_t slot) { return qvExpressionTestAccess::Arrays(e)[size_t(slot)].Values.size(); }
   static void FillSlots(qvExpression& e, int16_t count) {

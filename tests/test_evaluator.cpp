@@ -69,7 +69,7 @@ TEST(Evaluator, SelectsTheHighestExpressionForZeroOutOfRangeAndNegativeIndices) 
 TEST(Evaluator, ARecordedFailureRefusesEveryLaterEvaluationUntilCleared) {
   qvExpression e;
   Evaluated(e, u"1");
-  Outcome o = Evaluated(e, u"2 + LN(-1)");
+  ::Outcome o = Evaluated(e, u"2 + LN(-1)");
   EXPECT_EQ(o.code, 6);
   EXPECT_EQ(o.description, u"LN(-1)");
   EXPECT_EQ(o.value.asWhole(), 1);  // the evaluation ran to its end: 2 + (-1)
@@ -86,7 +86,7 @@ TEST(Evaluator, ARecordedFailureRefusesEveryLaterEvaluationUntilCleared) {
 
 TEST(Evaluator, ContinuesAfterFailuresAndTheLastRecordStands) {
   EXPECT_EQ(Evaluated(u"1.5E308 * 10").value.asWhole(), 10);
-  Outcome o = Evaluated(u"SQR(-4)");
+  ::Outcome o = Evaluated(u"SQR(-4)");
   EXPECT_EQ(o.code, 0);
   EXPECT_EQ(o.value.asWhole(), -4);
   o = Evaluated(u"5 MOD 0");
@@ -150,7 +150,7 @@ TEST(Evaluator, ArrayReferencesCheckBoundsAsDoublesThenFetchRounded) {
   ASSERT_EQ(e.ErrorCode(), 0);
   e.ArrayValue(1, Variant(7.5), 2, 4);
   e.ArrayValue(1, Variant(1.25), 0, 0);
-  Outcome o = Evaluated(e, u"A(2.5, 3.5)");
+  ::Outcome o = Evaluated(e, u"A(2.5, 3.5)");
   EXPECT_EQ(o.value.kind(), K::Double);
   EXPECT_EQ(o.value.asDouble(), 7.5);
   o = Evaluated(e, u"A(3, 25)");
@@ -209,7 +209,7 @@ TEST(Evaluator, AUserFunctionRecoversAfterAFailureInItsBody) {
     e.SetEvaluationTrap(trap);
     std::u16string g = u"G(X) = 1 / X";
     e.UserFunc(g);
-    Outcome o = Evaluated(e, u"G(0)");
+    ::Outcome o = Evaluated(e, u"G(0)");
     EXPECT_EQ(o.code, trap ? 0 : 6);
     EXPECT_EQ(o.description, trap ? u"" : u"Div by zero in User Function 'G'");
     EXPECT_TRUE(trap ? o.value.asWhole() == 0 : o.value.isEmpty());

@@ -12,8 +12,8 @@ void Report(qvExpression& e, std::u16string_view proc, int32_t number) {
 void SetError(qvExpression& e, int32_t code, std::u16string d, int32_t pos, int32_t src) {
   qv::ErrorState& errors = qvExpressionTestAccess::Errors(e);
   errors.Set(code, std::move(d));
-  errors.Pos = pos;
-  errors.Source = src;
+  errors.SetPos(pos);
+  errors.SetSource(src);
 }
 }  // namespace
 

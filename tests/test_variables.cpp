@@ -6,7 +6,7 @@
 
 struct A {
   static std::shared_ptr<qvVariable> Find(qvExpression& e, const char16_t* name, bool create) {
-    return qvExpressionTestAccess::Inside(e).xVariable(Variant(name), create);
+    return qvExpressionTestAccess::Inside(e).Variables().xVariable(Variant(name), create);
   }
 };
 

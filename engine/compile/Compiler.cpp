@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/Engine.h"
+#include "engine/compile/Compiler.h"
+
 #include "engine/Messages.h"
 #include "engine/compile/NearestName.h"
 #include "engine/compile/Scanner.h"
@@ -12,13 +13,23 @@
 namespace qv {
 namespace {
 constexpr int kStackTop = 40;  // both stacks have entries 0 to 40; entry 0 is never written
+
+// Under the strict profile: the variable or array a misspelt name may have meant; empty when none
+// is close.
+std::u16string SuggestedName(std::u16string_view Typed, const VariableTable& Variables, const ArrayStore& Arrays) {
+  std::vector<std::u16string> known;
+  for (int32_t k = 1; k <= Variables.Store().Count(); ++k) known.push_back(Variables.Store().At(k)->Name);
+  for (int16_t slot = 1; slot <= Arrays.ArraysCount(); ++slot)
+    if (const ArrayEntry* entry = Arrays.Entry(slot)) known.push_back(entry->Name);
+  return NearestName(Typed, known);
+}
 }  // namespace
 
 // One compilation of the record R into which Compile stored the text.
 class Compiler {
  public:
-  Compiler(Engine& engine, CompiledExpression& record)
-      : e_(engine), errors_(engine.errors_), table_(engine.opcodes_), r_(record) {}
+  Compiler(const CompileContext& context, CompiledExpression& record)
+      : c_(context), errors_(context.Errors), table_(context.Opcodes), r_(record) {}
   bool Run();  // true when the end marker was reached without a failure
 
  private:
@@ -43,7 +54,7 @@ class Compiler {
   void Finish();
   void KeepFullArrays();
 
-  Engine& e_;
+  const CompileContext& c_;
   ErrorState& errors_;
   const OpcodeTable& table_;
   CompiledExpression& r_;
@@ -62,7 +73,7 @@ class Compiler {
 bool Compiler::Run() {
   r_.Compiled.reset();  // the previous code's program must not outlive it
   r_.Count = 0;
-  errors_.Source = e_.currentExpression_;
+  errors_.SetSource(c_.Source);
   // Room for every instruction the text can give (each comes from at least one character of it),
   // so that no array grows during the pass; instruction 0 is never used.
   const size_t room = std::min(r_.Text.size() + 2, size_t(kMaxInstructions) + 1);
@@ -72,8 +83,7 @@ bool Compiler::Run() {
   r_.Operands.reserve(room);
   r_.Opcodes.push_back(OpNone);
   r_.Operands.emplace_back();
-  errors_.Code = 0;
-  errors_.Description.clear();
+  errors_.Set(0, {});
   try {
     text_ = r_.Text;
     text_.push_back(u'\0');
@@ -82,7 +92,7 @@ bool Compiler::Run() {
     cursor_ = 1;
     for (;;) {
       SkipBlanks(errors_, text_, cursor_);
-      errors_.Pos = cursor_;
+      errors_.SetPos(cursor_);
       if ((expectOperator_ ? ReadOperator() : ReadOperand()) == Step::Stop) break;
     }
   } catch (...) {
@@ -148,11 +158,11 @@ Compiler::Step Compiler::ReadName() {
     if (CharAt(cursor_) == u'(' && CharAt(cursor_ + 1) == u')') cursor_ += 2;
     return Step::Go;
   }
-  int16_t callee = f != 0 ? f : int16_t(-e_.FindArray(upper));
+  int16_t callee = f != 0 ? f : int16_t(-c_.Arrays.FindArray(upper));
   if (callee != 0) {
     if (CharAt(cursor_) != u'(') {
       if (f != 0) return SyntaxError(msg::kMissingBrackets);
-      return SyntaxError(std::u16string(msg::kArrayExpected) + e_.ArrayNameWithDims(Variant(int32_t(-callee))));
+      return SyntaxError(std::u16string(msg::kArrayExpected) + c_.Arrays.ArrayNameWithDims(Variant(int32_t(-callee))));
     }
     Push(callee);
     Push(OpOpen);
@@ -164,12 +174,12 @@ Compiler::Step Compiler::ReadName() {
     return Fail(2, std::u16string(msg::kUnknownFunction) + u": " + name);
   // A name that starts with a letter never reads as a number, so a variable the store holds is
   // what the lookup-or-create operation would return; only a new name goes through it.
-  bool create = e_.createVariables_;
-  std::shared_ptr<qvVariable> var = e_.variables_.Find(name);
-  if (!var) var = e_.xVariable(Variant(name), create);
+  bool create = c_.CreateVariables;
+  std::shared_ptr<qvVariable> var = c_.Variables.Store().Find(name);
+  if (!var) var = c_.Variables.xVariable(Variant(name), create);
   if (!var) {
     std::u16string text = std::u16string(msg::kUndefinedVariable) + u": " + name;
-    if (e_.strict_) text += DidYouMean(e_.SuggestedName(name));
+    if (c_.Strict) text += DidYouMean(SuggestedName(name, c_.Variables, c_.Arrays));
     return Fail(3, std::move(text));
   }
   Append(OpLoad, {Variant(), std::move(var)});
@@ -240,7 +250,7 @@ void Compiler::Finish() {
   r_.Operands.resize(size_t(r_.Count) + 1);
   r_.Opcodes.shrink_to_fit();
   r_.Operands.shrink_to_fit();
-  errors_.Pos = 0;
+  errors_.SetPos(0);
 }
 
 // Push: the entry goes on the operator stack; an item that takes values opens a frame for them.
@@ -287,7 +297,7 @@ void Compiler::Append(int16_t op, Operand operand) {
 }
 
 // Argument roles; an array reference takes as many values as the array has dimensions.
-int16_t Compiler::ArgsOf(int16_t op) const { return op >= 0 ? table_.Args(op) : e_.ArrayDims(-op); }
+int16_t Compiler::ArgsOf(int16_t op) const { return op >= 0 ? table_.Args(op) : c_.Arrays.ArrayDims(-op); }
 
 // Priorities; a waiting array reference binds like a function (the priority of "ARRAY").
 uint8_t Compiler::PriorityOf(int16_t op) const {
@@ -311,48 +321,12 @@ Compiler::Step Compiler::SyntaxError(std::u16string_view detail) {
 // Names the entry just below the top of the operator stack: a function, an array, or nothing.
 Compiler::Step Compiler::WrongArguments() {
   int16_t below = opTop_ >= 1 ? ops_[size_t(opTop_ - 1)] : int16_t(OpNone);
-  std::u16string name = below < 0 ? e_.ArrayNameWithDims(Variant(int32_t(-below))) : table_.Name(below);
+  std::u16string name = below < 0 ? c_.Arrays.ArrayNameWithDims(Variant(int32_t(-below))) : table_.Name(below);
   return Fail(5, std::u16string(msg::kWrongArgCount) + name);
 }
 
-// ---- the engine's side ----
-
-// Compile: cut the comment, allot the index (the next one for an index below 1), store the text
-// and compile it. An index from 1 to the highest recompiles that record in place.
-void Engine::Compile(std::u16string& Text, int16_t& Index) {
-  errors_.Guarded(u"Compile", [&] {
-    std::u16string text = StripComments(errors_, Text);
-    if (text.empty()) text = u"0";
-    int32_t upper = int32_t(expressions_.size()) - 1;
-    if (Index < 1) {
-      if (upper + 1 > INT16_MAX) RaiseRuntimeError(kErrOverflow);
-      Index = int16_t(upper + 1);
-    }
-    if (Index > upper) expressions_.resize(size_t(Index) + 1);
-    currentExpression_ = Index;
-    expressions_[size_t(Index)].Text = std::move(text);
-    CompileExpression();
-  });
-}
-
-// The compilation pass, then the program evaluation runs: made from whatever instructions the
-// pass left, so that a host that clears a compile error evaluates what was compiled, as the
-// instructions would run. Only a finished compilation gets the fast tiers.
-// The variables and arrays a misspelt name may have meant.
-std::u16string Engine::SuggestedName(std::u16string_view Typed) const {
-  std::vector<std::u16string> known;
-  for (int32_t k = 1; k <= variables_.Count(); ++k) known.push_back(variables_.At(k)->Name);
-  for (int16_t slot = 1; slot <= arraysCount_ && size_t(slot) < arrays_.size(); ++slot)
-    known.push_back(arrays_[size_t(slot)].Name);
-  return NearestName(Typed, known);
-}
-
-void Engine::CompileExpression() {
-  CompiledExpression& record = expressions_[size_t(currentExpression_)];
-  bool finished = false;
-  errors_.Guarded(u"CompileExpression", [&] { finished = Compiler(*this, record).Run(); });
-  errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished, nativeAfter_); });
-  record.Failure = finished || errors_.Code == 0 ? nullptr : std::make_shared<const ErrorState>(errors_);
+bool CompilePass(const CompileContext& Context, CompiledExpression& Record) {
+  return Compiler(Context, Record).Run();
 }
 
 }  // namespace qv

@@ -8,15 +8,20 @@
 namespace qv {
 
 void ErrorState::Clear() {
-  Code = 0;
-  Description.clear();
-  Pos = 0;
-  Source = 0;
+  code_ = 0;
+  description_.clear();
+  pos_ = 0;
+  source_ = 0;
 }
 
 void ErrorState::Set(int32_t code, std::u16string description) {
-  Code = code;
-  Description = std::move(description);
+  code_ = code;
+  description_ = std::move(description);
+}
+
+void ErrorState::SetAt(int32_t code, std::u16string description, int32_t pos) {
+  Set(code, std::move(description));
+  pos_ = pos;
 }
 
 // "Error " N " has occured in " "qvCalcE, " procedure, CR LF, the failure's own text.

@@ -1,6 +1,7 @@
-// The postfix listing: the compiled code of the current expression as readable text, one item
-// per instruction, each after one blank.
-#include "engine/Engine.h"
+// The postfix listing (Listing.h).
+#include "engine/compile/Listing.h"
+
+#include "engine/RuntimeError.h"
 
 namespace qv {
 
@@ -19,14 +20,7 @@ std::u16string LoadItem(const Operand& operand) {
 }
 }  // namespace
 
-// A failure (an array access has no name in the opcode table) reaches the caller as a
-// qvRuntimeError: this is the one procedure that does not catch its own.
-std::u16string Engine::RPNExpression() {
-  int32_t upper = int32_t(expressions_.size()) - 1;
-  if (currentExpression_ < 1 || currentExpression_ > upper) currentExpression_ = upper;
-  errors_.Source = currentExpression_;
-  const CompiledExpression& r = expressions_[size_t(currentExpression_)];
-  if (r.Text.empty() || errors_.Code != 0) return {};
+std::u16string Listing(const CompiledExpression& r, const OpcodeTable& Opcodes) {
   std::u16string out;
   for (int32_t i = 1; i <= r.Count && size_t(i) < r.Opcodes.size(); ++i) {
     int16_t op = r.Opcodes[size_t(i)];
@@ -35,7 +29,7 @@ std::u16string Engine::RPNExpression() {
       out += LoadItem(r.Operands[size_t(i)]);
     } else {
       if (!OpcodeTable::Valid(op)) RaiseRuntimeError(kErrSubscript);
-      out += opcodes_.Name(op);
+      out += Opcodes.Name(op);
     }
   }
   return out;

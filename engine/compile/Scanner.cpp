@@ -7,7 +7,7 @@
 #include "engine/compile/Scanner.h"
 
 #include "engine/Messages.h"
-#include "engine/compile/DecimalReader.h"
+#include "engine/DecimalReader.h"
 
 namespace qv {
 namespace {

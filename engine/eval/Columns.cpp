@@ -4,8 +4,9 @@
 // and error state are not touched: each row's variable values live in a frame of the caller's.
 //
 // The fast tiers run the rows on the program alone, which any number of threads may share; rows
-// they decline run on the general loop, which needs the engine (its arrays, user functions,
-// generator and error state), one row at a time under the engine's lock.
+// they decline run on the general loop, which reads the engine's arrays and settings and gives
+// each row's outcome to the thread that ran it. Only a program that calls a user function or RND
+// (which change the sub-engines and the generator) runs its general rows under the engine's lock.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -42,10 +43,10 @@ bool RunsInRowOrder(const Program& code) {
   });
 }
 
-}  // namespace
-
 // What one call shares between its threads.
-struct Engine::ColumnRun {
+struct ColumnRun {
+  Engine& engine;     // its general loop, for the rows the fast tiers decline
+  std::mutex& generalLoop;  // the engine's lock
   const Program& code;
   std::vector<const double*> column;  // per program variable: its column, or null
   std::vector<Variant> kept;          // per program variable: the value a variable without a column keeps
@@ -53,63 +54,45 @@ struct Engine::ColumnRun {
   int32_t* status;
   Tier highest;
   bool strict;  // the fast tiers take only finite inputs, so that the general loop reports the others
+  bool shared;  // the program calls a user function or RND: its general rows take the engine's lock
 };
 
-size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
-                            int32_t* Status, unsigned Threads) {
-  if (Rows == 0 || !Out) return 0;
-  std::shared_ptr<const Program> program;
-  int32_t refused = 0;
-  std::vector<Variant> kept;
-  {
-    std::lock_guard<std::mutex> lock(generalLoop_);
-    const int32_t highest = int32_t(expressions_.size()) - 1;
-    const int32_t selected = Index == 0 ? highest : Index;
-    if (errors_.Code != 0) refused = errors_.Code;  // refused as Value refuses
-    else if (selected < 1 || selected > highest || expressions_[size_t(selected)].Text.empty() ||
-             !expressions_[size_t(selected)].Compiled)
-      refused = kNoExpressionCode;
-    else if (const auto& failure = expressions_[size_t(selected)].Failure)
-      refused = failure->Code;  // a failed compilation is never run
-    else program = expressions_[size_t(selected)].Compiled;
-    if (program)
-      for (const auto& record : program->Variables) kept.push_back(record->Value);
-  }
-  if (refused) {
-    std::fill(Out, Out + Rows, kNaN);
-    if (Status) std::fill(Status, Status + Rows, refused);
-    return 0;
-  }
-  // A call's rows count as evaluations towards the machine code, which a call of many rows thus
-  // generates here, once, before its threads start.
-  if (highestTier_ >= Tier::Native) MachineCode(*program, uint32_t(std::min<size_t>(Rows, UINT32_MAX)));
-  ColumnRun run{*program, std::vector<const double*>(program->Variables.size()), std::move(kept), Out,
-                Status, highestTier_, strict_};
-  for (size_t k = 0; k < program->Variables.size(); ++k)
-    for (const qvColumn& column : Columns)
-      if (column.Values && EqualNoCase(column.Name, program->Variables[k]->Name)) run.column[k] = column.Values;
+// One row on the general loop, with an outcome of its own: the engine's error state is not
+// touched. Returns the row's number and sets its status.
+double GeneralRow(const ColumnRun& Run, const Variant* const* Values, int32_t& Status) {
+  std::unique_lock<std::mutex> lock(Run.generalLoop, std::defer_lock);
+  if (Run.shared) lock.lock();
+  const Outcome outcome = Run.engine.Evaluate(Run.code, Values);
+  Status = outcome.Failure.Code();
+  return Status == 0 ? RowNumber(outcome.Value, Status) : kNaN;
+}
 
-  unsigned threads = Threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : Threads;
-  threads = unsigned(std::min<size_t>(threads, std::max<size_t>(1, Rows / kRowsPerThreadAtLeast)));
-  if (RunsInRowOrder(*program)) threads = 1;
-  if (threads <= 1) return RunRows(run, 0, Rows);
-  std::vector<size_t> good(threads, 0);
-  std::vector<std::thread> pool;
-  const size_t chunk = (Rows + threads - 1) / threads;
-  for (unsigned t = 1; t < threads; ++t) {
-    const size_t first = std::min(Rows, t * chunk), last = std::min(Rows, first + chunk);
-    pool.emplace_back([&, t, first, last] { good[t] = RunRows(run, first, last); });
+// Rows [First, Last) in the machine code's row loop; each row it declines runs on the general loop
+// (Frame holds the variables without a column; Values, which Pointers point to, the row's values
+// for the general loop).
+size_t RunNativeRows(const ColumnRun& Run, const NativeProgram& Native, double* Frame, std::vector<Variant>& Values,
+                     const Variant* const* Pointers, size_t First, size_t Last) {
+  size_t good = 0;
+  for (size_t r = First; r < Last; ++r) {
+    const size_t end = Run.strict ? FirstNonFiniteRow(Run.column, r, Last) : Last;
+    const size_t stop = end > r ? Native.RunRows(Run.column.data(), Frame, Run.out, r, end) : r;
+    if (Run.status) std::fill(Run.status + r, Run.status + stop, 0);
+    good += stop - r;
+    r = stop;
+    if (r == Last) break;
+    for (size_t k = 0; k < Values.size(); ++k)
+      if (Run.column[k]) Values[k] = Run.column[k][r];
+    int32_t status = 0;
+    Run.out[r] = GeneralRow(Run, Pointers, status);
+    if (Run.status) Run.status[r] = status;
+    good += status == 0;
   }
-  good[0] = RunRows(run, 0, std::min(Rows, chunk));
-  for (std::thread& thread : pool) thread.join();
-  size_t total = 0;
-  for (size_t g : good) total += g;
-  return total;
+  return good;
 }
 
 // Rows [First, Last): the fast tiers where the program has them and the row's values are doubles,
 // the general loop for every row they decline.
-size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
+size_t RunRows(const ColumnRun& Run, size_t First, size_t Last) {
   const Program& code = Run.code;
   const size_t n = code.Variables.size();
   std::vector<Variant> values = Run.kept;  // the row's variable values, for the general loop
@@ -147,7 +130,7 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
     }
     for (size_t k = 0; k < n; ++k)
       if (Run.column[k]) values[k] = Run.column[k][r];
-    value = GeneralRow(code, pointers.data(), status);
+    value = GeneralRow(Run, pointers.data(), status);
     Run.out[r] = value;
     if (Run.status) Run.status[r] = status;
     good += status == 0;
@@ -155,41 +138,59 @@ size_t Engine::RunRows(const ColumnRun& Run, size_t First, size_t Last) {
   return good;
 }
 
-// Rows [First, Last) in the machine code's row loop; each row it declines runs on the general loop
-// (Frame holds the variables without a column; Values, which Pointers point to, the row's values
-// for the general loop).
-size_t Engine::RunNativeRows(const ColumnRun& Run, const NativeProgram& Native, double* Frame,
-                             std::vector<Variant>& Values, const Variant* const* Pointers, size_t First,
-                             size_t Last) {
-  const Program& code = Run.code;
-  size_t good = 0;
-  for (size_t r = First; r < Last; ++r) {
-    const size_t end = Run.strict ? FirstNonFiniteRow(Run.column, r, Last) : Last;
-    const size_t stop = end > r ? Native.RunRows(Run.column.data(), Frame, Run.out, r, end) : r;
-    if (Run.status) std::fill(Run.status + r, Run.status + stop, 0);
-    good += stop - r;
-    r = stop;
-    if (r == Last) break;
-    for (size_t k = 0; k < Values.size(); ++k)
-      if (Run.column[k]) Values[k] = Run.column[k][r];
-    int32_t status = 0;
-    Run.out[r] = GeneralRow(code, Pointers, status);
-    if (Run.status) Run.status[r] = status;
-    good += status == 0;
-  }
-  return good;
-}
+}  // namespace
 
-// One row on the general loop, under the engine's lock, from a clear error state; the engine's
-// error state is put back as it was. Returns the row's number and sets its status.
-double Engine::GeneralRow(const Program& Code, const Variant* const* Values, int32_t& Status) {
-  std::lock_guard<std::mutex> lock(generalLoop_);
-  const ErrorState before = errors_;
-  errors_.Clear();
-  const Variant result = Evaluate(Code, Values);
-  Status = errors_.Code;
-  errors_ = before;
-  return Status == 0 ? RowNumber(result, Status) : kNaN;
+size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
+                            int32_t* Status, unsigned Threads) {
+  if (Rows == 0 || !Out) return 0;
+  std::shared_ptr<const Program> program;
+  int32_t refused = 0;
+  std::vector<Variant> kept;
+  {
+    std::lock_guard<std::mutex> lock(generalLoop_);
+    const int32_t highest = int32_t(expressions_.Records.size()) - 1;
+    const int32_t selected = Index == 0 ? highest : Index;
+    if (errors_.Code() != 0) refused = errors_.Code();  // refused as Value refuses
+    else if (selected < 1 || selected > highest || expressions_.Records[size_t(selected)].Text.empty() ||
+             !expressions_.Records[size_t(selected)].Compiled)
+      refused = kNoExpressionCode;
+    else if (const auto& failure = expressions_.Records[size_t(selected)].Failure)
+      refused = failure->Code();  // a failed compilation is never run
+    else program = expressions_.Records[size_t(selected)].Compiled;
+    if (program)
+      for (const auto& record : program->Variables) kept.push_back(record->Value);
+  }
+  if (refused) {
+    std::fill(Out, Out + Rows, kNaN);
+    if (Status) std::fill(Status, Status + Rows, refused);
+    return 0;
+  }
+  // A call's rows count as evaluations towards the machine code, which a call of many rows thus
+  // generates here, once, before its threads start.
+  if (highestTier_ >= Tier::Native) MachineCode(*program, uint32_t(std::min<size_t>(Rows, UINT32_MAX)));
+  const bool inOrder = RunsInRowOrder(*program);
+  ColumnRun run{*this, generalLoop_, *program, std::vector<const double*>(program->Variables.size()),
+                std::move(kept), Out, Status, highestTier_, strict_, inOrder};
+  for (size_t k = 0; k < program->Variables.size(); ++k)
+    for (const qvColumn& column : Columns)
+      if (column.Values && EqualNoCase(column.Name, program->Variables[k]->Name)) run.column[k] = column.Values;
+
+  unsigned threads = Threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : Threads;
+  threads = unsigned(std::min<size_t>(threads, std::max<size_t>(1, Rows / kRowsPerThreadAtLeast)));
+  if (inOrder) threads = 1;
+  if (threads <= 1) return RunRows(run, 0, Rows);
+  std::vector<size_t> good(threads, 0);
+  std::vector<std::thread> pool;
+  const size_t chunk = (Rows + threads - 1) / threads;
+  for (unsigned t = 1; t < threads; ++t) {
+    const size_t first = std::min(Rows, t * chunk), last = std::min(Rows, first + chunk);
+    pool.emplace_back([&, t, first, last] { good[t] = RunRows(run, first, last); });
+  }
+  good[0] = RunRows(run, 0, std::min(Rows, chunk));
+  for (std::thread& thread : pool) thread.join();
+  size_t total = 0;
+  for (size_t g : good) total += g;
+  return total;
 }
 
 }  // namespace qv

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "engine/Messages.h"
 #include "engine/compile/OpcodeTable.h"
 #include "engine/eval/Machine.h"
 #include "engine/eval/NumberFormat.h"
@@ -86,6 +87,23 @@ std::u16string WrittenOut(ErrorState& Errors, std::u16string_view Name, int16_t 
   text.append(Name).append(u"(");
   for (int k = 0; k < Count; ++k) text.append(k ? u", " : u"").append(Shown(Errors, Args[k]));
   return text.append(u")");
+}
+
+void RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right, ErrorState& Failure) {
+  if (Opcode == OpDivide || Opcode == OpIntDivide) {
+    Failure.Set(6, std::u16string(msg::kDivByZero));
+    return;
+  }
+  double x = 0, y = 0;
+  Right.toNumber(y);
+  std::u16string text;
+  if (Opcode == OpPower) {
+    if (Left) Left->toNumber(x);
+    text.append(u"(").append(FormatReal(Failure, x)).append(msg::kPowerOf).append(FormatReal(Failure, y));
+  } else {
+    text.append(kOpcodeRows[size_t(Opcode)].name).append(u"(").append(FormatReal(Failure, y)).append(u")");
+  }
+  Failure.Set(6, std::move(text));
 }
 
 }  // namespace qv

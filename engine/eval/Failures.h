@@ -23,4 +23,8 @@ int32_t FailureNumber(int16_t Op, const Variant* Args, int Count);
 std::u16string WrittenOut(ErrorState& Errors, std::u16string_view Name, int16_t Op, const Variant* Args,
                           int Count);
 
+// Records in Failure code 6 for an instruction that found its arguments outside its domain:
+// "Div by zero" for / and \; "(" L ") ^ " R for a power; NAME "(" x ")" for a function.
+void RecordDomain(int16_t Opcode, const Variant* Left, const Variant& Right, ErrorState& Failure);
+
 }  // namespace qv

@@ -1,6 +1,6 @@
 #include "engine/eval/Inputs.h"
 
-#include "engine/Engine.h"
+#include "engine/RuntimeError.h"
 #include "engine/eval/NumberFormat.h"
 
 namespace qv {
@@ -30,9 +30,9 @@ std::u16string ElementName(const ArrayEntry& Entry, const std::array<int32_t, 4>
 }
 
 // Recorded with the type-mismatch code: the value is of no kind that computes.
-Step Engine::CheckInput(std::u16string_view Name, const Variant& Value) {
+Step CheckInput(std::u16string_view Name, const Variant& Value, ErrorState& Failure) {
   if (IsFiniteInput(Value)) return Step::Ok;
-  errors_.Set(kErrTypeMismatch, NonFiniteText(Name, Value.asDouble()));
+  Failure.Set(kErrTypeMismatch, NonFiniteText(Name, Value.asDouble()));
   return Step::Failed;
 }
 

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "engine/Variant.h"
+#include "engine/compile/ErrorState.h"
+#include "engine/eval/DoubleSemantics.h"
 #include "engine/eval/Program.h"
 #include "engine/stores/ArrayEntry.h"
 
@@ -36,5 +38,9 @@ std::u16string NonFiniteText(std::u16string_view Name, double Value);
 
 // An element as an expression writes it: T(2, 3).
 std::u16string ElementName(const ArrayEntry& Entry, const std::array<int32_t, 4>& Subscripts);
+
+// The check of one input read under the strict profile: a double that is NaN or infinite is
+// recorded in Failure as Name's failure and fails the sub-step that read it.
+Step CheckInput(std::u16string_view Name, const Variant& Value, ErrorState& Failure);
 
 }  // namespace qv

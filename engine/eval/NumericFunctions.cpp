@@ -1,11 +1,10 @@
-// The built-in numeric functions, and the engine's Factorial with the NCR and NPR instructions
+// The built-in numeric functions, and Factorial with the NCR and NPR instructions
 // that build on it. Every result is finite: an exponential or a product beyond the range of a
 // double fails its sub-step.
 #include "engine/eval/NumericFunctions.h"
 
 #include <cmath>
 
-#include "engine/Engine.h"
 #include "engine/Messages.h"
 #include "engine/compile/OpcodeTable.h"
 #include "engine/eval/Machine.h"
@@ -74,13 +73,11 @@ Step Iif(const Variant* c, const Variant* a, Variant& acc) {
   return test == Test::Failed || (Holds(test) && !a) ? Step::Failed : Step::Ok;
 }
 
-// n! for x from 0 to 169; outside that range (NaN included) the failure is recorded, Product is 0
-// and the answer is false.
-bool Engine::Factorial(double X, double& Product) {
+bool Factorial(double X, double& Product, ErrorState& Failure) {
   Product = 0;
   if (FactorialValue(X, Product)) return true;
   std::u16string text(kOpcodeRows[OpFact].name);
-  errors_.Set(6, text.append(u"(").append(FormatReal(errors_, X)).append(u")"));
+  Failure.Set(6, text.append(u"(").append(FormatReal(Failure, X)).append(u")"));
   return false;
 }
 
@@ -88,20 +85,20 @@ bool Engine::Factorial(double X, double& Product) {
 // or a failure recorded earlier in this evaluation, replaces the description by the call written
 // out; the accumulator then keeps b. A value that does not read as a number leaves its reading at
 // 0, as a failed assignment would, and fails the instruction.
-Step Engine::Combinations(Machine& M, bool Ordered) {
+Step Combinations(Machine& M, bool Ordered, ErrorState& Failure) {
   const Variant* a = M.Below(0);
   double n = 0, r = 0;
   const bool readA = a && a->toNumber(n);
   const bool readB = M.acc.toNumber(r);
   double nf = 0, rf = 1, df = 1;
-  bool failed = !Factorial(n, nf) || errors_.Code != 0;
-  if (!Ordered && !failed) failed = !Factorial(r, rf);
-  if (!failed) failed = !Factorial(n - r, df);
+  bool failed = !Factorial(n, nf, Failure) || Failure.Code() != 0;
+  if (!Ordered && !failed) failed = !Factorial(r, rf, Failure);
+  if (!failed) failed = !Factorial(n - r, df, Failure);
   if (failed) {
     if (readA && readB) {
       std::u16string text(Ordered ? msg::kPermutations : msg::kCombinations);
-      text.append(FormatReal(errors_, n)).append(u",").append(FormatReal(errors_, r)).append(u")");
-      errors_.Description = std::move(text);
+      text.append(FormatReal(Failure, n)).append(u",").append(FormatReal(Failure, r)).append(u")");
+      Failure.Set(Failure.Code(), std::move(text));
     }
   } else {
     DoubleResult(nf / (rf * df), M.acc);

@@ -1,14 +1,13 @@
-// The array store: named arrays of doubles with one to four dimensions, each from 0 to its upper
-// bound, kept in slots 1..ArraysCount (slot 0 never holds an array). The slot is an array's
-// identity: compiled code refers to array k as opcode -k, so a redefinition keeps its slot.
+// The array store (ArrayStore.h).
 //
 //   definition = name "(" [bound] {"," [bound]} [")"] [anything]
 #include <algorithm>
 
 #include "engine/Messages.h"
-#include "engine/compile/DecimalReader.h"
+#include "engine/DecimalReader.h"
 #include "engine/compile/Scanner.h"
-#include "engine/Engine.h"
+#include "engine/stores/ArrayStore.h"
+#include "engine/stores/ItemPosition.h"
 
 namespace qv {
 
@@ -70,7 +69,7 @@ bool WithinUpperBounds(const ArrayEntry& entry, const std::array<int32_t, 4>& su
 // numbers from 0 to kMaxBound separated by commas, then ")". The compatible reading would take
 // 32768 as 0, give -1 an array without storage and take "S(3" for "S(3)"; these are refused
 // here (code 12), with the limit in the message. Too many bounds are left to that reading.
-bool Engine::BoundsRefused(std::u16string_view Name, std::u16string_view Rest) {
+bool ArrayStore::BoundsRefused(std::u16string_view Name, std::u16string_view Rest) {
   const std::u16string_view inside = TrimSpaces(Rest);
   if (Name.empty()) return errors_.Set(12, std::u16string(msg::kArrayNeedsName)), true;
   if (inside.empty() || inside.back() != u')')
@@ -93,26 +92,37 @@ bool Engine::BoundsRefused(std::u16string_view Name, std::u16string_view Rest) {
   return false;
 }
 
-int16_t Engine::ArrayDims(int Slot) const {
-  return Slot <= arraysCount_ && size_t(Slot) < arrays_.size() ? arrays_[size_t(Slot)].NumDims : 0;
+void ArrayStore::Clear() {
+  count_ = 0;
+  arrays_.resize(1);
 }
 
-int16_t Engine::FindArray(std::u16string_view Name) const {
-  for (int16_t slot = 1; slot <= arraysCount_ && size_t(slot) < arrays_.size(); ++slot)
+int16_t ArrayStore::Store(ArrayEntry Entry) {
+  arrays_.resize(size_t(count_) + 1);
+  arrays_.push_back(std::move(Entry));
+  return ++count_;
+}
+
+int16_t ArrayStore::ArrayDims(int Slot) const {
+  return Slot <= count_ && size_t(Slot) < arrays_.size() ? arrays_[size_t(Slot)].NumDims : 0;
+}
+
+int16_t ArrayStore::FindArray(std::u16string_view Name) const {
+  for (int16_t slot = 1; slot <= count_ && size_t(slot) < arrays_.size(); ++slot)
     if (EqualNoCase(arrays_[size_t(slot)].Name, Name)) return slot;
   return 0;
 }
 
 // A new name takes the next slot. The count is a 16-bit number: a 32768th array is refused as
 // an overflow rather than written over the last one.
-int16_t Engine::ArraySlotFor(std::u16string_view Name) {
+int16_t ArrayStore::ArraySlotFor(std::u16string_view Name) {
   if (int16_t slot = FindArray(Name)) return slot;
-  if (arraysCount_ == INT16_MAX) RaiseRuntimeError(kErrOverflow);
-  arrays_.resize(size_t(arraysCount_) + 2);  // keeps the earlier slots
-  return ++arraysCount_;
+  if (count_ == INT16_MAX) RaiseRuntimeError(kErrOverflow);
+  arrays_.resize(size_t(count_) + 2);  // keeps the earlier slots
+  return ++count_;
 }
 
-int64_t Engine::ElementOffset(const ArrayEntry& Entry, const std::array<int32_t, 4>& Subscripts) {
+int64_t ArrayStore::ElementOffset(const ArrayEntry& Entry, const std::array<int32_t, 4>& Subscripts) {
   if (!WithinUpperBounds(Entry, Subscripts)) return -1;
   int64_t offset = 0;
   for (int16_t k = Entry.NumDims; k >= 1; --k) {
@@ -127,7 +137,7 @@ int64_t Engine::ElementOffset(const ArrayEntry& Entry, const std::array<int32_t,
 // Malformed definitions set error 12. An array too large to store is refused as out of memory
 // and reported under "DefineArray" (failing silently would pass for a definition that worked);
 // the store is then unchanged. An empty name, as in "(3)", is accepted like any other.
-void Engine::DefineArray(std::u16string& Definition) {
+void ArrayStore::DefineArray(std::u16string& Definition) {
   errors_.Guarded(u"DefineArray", [&] {
     const std::u16string text = StripComments(errors_, Definition);
     const size_t bracket = text.find(u'(');
@@ -158,7 +168,7 @@ void Engine::DefineArray(std::u16string& Definition) {
 // passed. Bounds the block does not have keep their old entries; bounds beyond 16 bits give 0.
 // The elements are copied before anything changes, so exhausted memory (reported under
 // "SetArrayValues") leaves the store as it was.
-void Engine::SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayValues& Values) {
+void ArrayStore::SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayValues& Values) {
   errors_.Guarded(u"SetArrayValues", [&] {
     std::u16string name = Name.toText();
     if (NumDims >= 5) {
@@ -179,7 +189,7 @@ void Engine::SetArrayValues(const Variant& Name, uint8_t NumDims, const qvArrayV
 }
 
 // A name not stored gives slot 0 and leaves NumDims and Bounds as they were.
-void Engine::GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t& NumDims,
+void ArrayStore::GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t& NumDims,
                                    std::vector<int16_t>& Bounds) {
   errors_.Guarded(u"GetArrayDetails", [&] {
     Slot = 0;
@@ -195,10 +205,10 @@ void Engine::GetArrayDetails(const std::u16string& Name, int16_t& Slot, int16_t&
 // Writes one element. Slots out of range and subscripts above a bound do nothing; a negative
 // subscript, or one outside an array without matching storage, is a subscript failure, and a
 // value that is no number a type mismatch, both reported under "ArrayValue".
-void Engine::ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t S2,
+void ArrayStore::ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t S2,
                               int16_t S3, int16_t S4) {
   errors_.Guarded(u"ArrayValue", [&] {
-    if (Slot < 1 || Slot > arraysCount_) return;
+    if (Slot < 1 || Slot > count_) return;
     ArrayEntry& entry = arrays_[size_t(Slot)];
     const std::array<int32_t, 4> subscripts{S1, S2, S3, S4};
     if (!WithinUpperBounds(entry, subscripts)) return;
@@ -212,10 +222,10 @@ void Engine::ArrayValue(int16_t Slot, const Variant& Value, int16_t S1, int16_t 
 
 // Reads one element as a double; the 16-bit integer 0 when there is none. A negative subscript
 // (or one outside mismatched storage) is reported under "GetArrayValue".
-Variant Engine::GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, int16_t S4) {
+Variant ArrayStore::GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, int16_t S4) {
   Variant result(int16_t(0));
   errors_.Guarded(u"GetArrayValue", [&] {
-    if (Slot < 1 || Slot > arraysCount_) return;
+    if (Slot < 1 || Slot > count_) return;
     const ArrayEntry& entry = arrays_[size_t(Slot)];
     const std::array<int32_t, 4> subscripts{S1, S2, S3, S4};
     if (!WithinUpperBounds(entry, subscripts)) return;
@@ -226,19 +236,19 @@ Variant Engine::GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_t S3, 
   return result;
 }
 
-std::u16string Engine::ArrayName(const Variant& Slot) {
+std::u16string ArrayStore::ArrayName(const Variant& Slot) {
   std::u16string name;
   errors_.Guarded(u"ArrayName", [&] {
-    if (int32_t slot = ItemPosition(Slot, arraysCount_)) name = arrays_[size_t(slot)].Name;
+    if (int32_t slot = ItemPosition(Slot, count_)) name = arrays_[size_t(slot)].Name;
   });
   return name;
 }
 
 // Name(d1, d2, ...) with the upper bounds, for messages: Grid(3, 4).
-std::u16string Engine::ArrayNameWithDims(const Variant& Slot) {
+std::u16string ArrayStore::ArrayNameWithDims(const Variant& Slot) {
   std::u16string text;
   errors_.Guarded(u"ArrayNameWithDims$", [&] {
-    const int32_t slot = ItemPosition(Slot, arraysCount_);
+    const int32_t slot = ItemPosition(Slot, count_);
     if (slot == 0) return;
     const ArrayEntry& entry = arrays_[size_t(slot)];
     text = entry.Name + u"(";

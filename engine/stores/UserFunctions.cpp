@@ -8,6 +8,7 @@
 #include "engine/Messages.h"
 #include "engine/compile/Scanner.h"
 #include "engine/Engine.h"
+#include "engine/stores/ItemPosition.h"
 
 namespace qv {
 
@@ -51,7 +52,7 @@ void Engine::AddUserFunc(std::u16string& Definition) {
     if (size_t(pos) <= text.size()) body = TrimSpaces(std::u16string_view(text).substr(size_t(pos - 1)));
 
     int16_t n = int16_t(NumUserFuncs() + 1);
-    errors_.Source = -n;
+    errors_.SetSource(-n);
     if (n > kMaxUserFuncs) return errors_.Set(8, std::u16string(msg::kTooManyUserFuncs));
     userFuncTexts_[size_t(n - 1)] = text;
     opcodes_.DefineUserFunc(n, name, int16_t(params.size()));
@@ -70,7 +71,7 @@ void Engine::ReplacingUserFunc(std::u16string& Definition) {
     const int16_t slot = UserFuncSlot(GetName(errors_, text, pos));
     if (slot == 0) {
       AddUserFunc(Definition);
-      if (errors_.Code == 0 || size_t(NumUserFuncs()) == before.size()) return;
+      if (errors_.Code() == 0 || size_t(NumUserFuncs()) == before.size()) return;
       const ErrorState failure = errors_;
       RebuildUserFuncs(before, 0, false);  // no code calls the slot just added
       errors_ = failure;
@@ -79,9 +80,9 @@ void Engine::ReplacingUserFunc(std::u16string& Definition) {
     std::vector<std::u16string> after = before;
     after[size_t(slot - 1)] = text;
     const ErrorState failure = RebuildUserFuncs(after, slot, true);
-    if (failure.Code != 0) RebuildUserFuncs(before, 0, true);
+    if (failure.Code() != 0) RebuildUserFuncs(before, 0, true);
     errors_ = failure;
-    errors_.Source = -slot;
+    errors_.SetSource(-slot);
   });
 }
 
@@ -126,32 +127,32 @@ ErrorState Engine::RebuildUserFuncs(const std::vector<std::u16string>& Texts, in
 // under the same indices, against the functions as they now are.
 void Engine::RecompileCallers() {
   const ErrorState kept = errors_;
-  const int32_t current = currentExpression_;
-  for (size_t i = 1; i < expressions_.size(); ++i) {
-    const CompiledExpression& record = expressions_[i];
+  const int32_t current = expressions_.Current;
+  for (size_t i = 1; i < expressions_.Records.size(); ++i) {
+    const CompiledExpression& record = expressions_.Records[i];
     const int32_t count = std::min<int32_t>(record.Count, int32_t(record.Opcodes.size()) - 1);
     bool calls = false;
     for (int32_t k = 1; k <= count && !calls; ++k)
       calls = OpcodeTable::Kind(record.Opcodes[size_t(k)]) == OpKind::UserFunction;
     if ((!calls && !record.Failure) || record.Text.empty()) continue;
-    currentExpression_ = int32_t(i);
+    expressions_.Current = int32_t(i);
     CompileExpression();
   }
   errors_ = kept;
-  currentExpression_ = current;
+  expressions_.Current = current;
 }
 
 // A body's failure named after its function. A suggestion the body's engine made goes last; and
 // under the strict profile, a name that is one of this engine's variables says why the body
 // cannot read it.
 std::u16string Engine::BodyFailure(const ErrorState& Body, const std::u16string& Name) const {
-  std::u16string_view text = Body.Description;
+  std::u16string_view text = Body.Description();
   const size_t hint = text.find(msg::kDidYouMean);
   std::u16string out(text.substr(0, hint));
   out.append(msg::kInUserFunction).append(Name).append(u"'");
   const size_t colon = out.find(u": ");
   const std::u16string_view named = std::u16string_view(text).substr(0, hint).substr(colon == std::u16string::npos ? 0 : colon + 2);
-  if (strict_ && Body.Code == 3 && variables_.Find(named)) return out.append(msg::kBodySeesParameters);
+  if (strict_ && Body.Code() == 3 && variables_.Store().Find(named)) return out.append(msg::kBodySeesParameters);
   return hint == std::u16string_view::npos ? out : out.append(text.substr(hint));
 }
 
@@ -160,19 +161,17 @@ std::u16string Engine::BodyFailure(const ErrorState& Body, const std::u16string&
 void Engine::DefineBody(int16_t Slot, const std::vector<std::u16string>& Params,
                               std::u16string& Body, const std::u16string& Name) {
   Engine& sub = UserFuncEngine(Slot);
-  sub.ResetCompiledExpressions();
+  sub.expressions_.ResetCompiledExpressions();
   sub.ResetVariables();
   for (const std::u16string& p : Params) {
     double initial = -1;
-    sub.Variable(Variant(p), initial);
+    sub.variables_.Variable(Variant(p), initial);
   }
   int16_t index = 0;
   sub.Compile(Body, index);
-  userFuncCompiled_[size_t(Slot - 1)] = sub.errors_.Code == 0;
-  if (sub.errors_.Code != 0) {
-    errors_.Code = sub.errors_.Code;
-    errors_.Description = BodyFailure(sub.errors_, Name);
-    errors_.Pos = sub.errors_.Pos;
+  userFuncCompiled_[size_t(Slot - 1)] = sub.errors_.Code() == 0;
+  if (sub.errors_.Code() != 0) {
+    errors_.SetAt(sub.errors_.Code(), BodyFailure(sub.errors_, Name), sub.errors_.Pos());
   }
 }
 

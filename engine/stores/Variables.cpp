@@ -1,6 +1,7 @@
-// The variable store: named values shared by reference with the compiled code that loads them.
-// A name that reads as a number never reaches the store; it stands for that number.
-#include "engine/Engine.h"
+// The engine's variables (VariableTable.h), and the position an index value names.
+#include "engine/stores/VariableTable.h"
+
+#include "engine/stores/ItemPosition.h"
 
 namespace qv {
 
@@ -13,7 +14,7 @@ bool IsNumericName(std::u16string_view name, double& value) { return TextToNumbe
 
 }  // namespace
 
-int32_t Engine::ItemPosition(const Variant& Index, int32_t Count) {
+int32_t ItemPosition(const Variant& Index, int32_t Count) {
   double x = 0;
   if (!Index.toNumber(x)) RaiseRuntimeError(kErrTypeMismatch);
   if (!(x > 0 && x <= Count)) return 0;
@@ -24,30 +25,29 @@ int32_t Engine::ItemPosition(const Variant& Index, int32_t Count) {
 // Sets a variable, creating it when new. A numeric name only hands its number back in Value.
 // The only failure possible is exhausted memory; it is reported under "Variable", since a host
 // that was told nothing would take the assignment for done.
-void Engine::Variable(const Variant& VarName, double& Value) {
+void VariableTable::Variable(const Variant& VarName, double& Value) {
   errors_.Guarded(u"Variable", [&] {
     std::u16string name = NameText(VarName);
     if (double number = 0; IsNumericName(name, number)) {
       Value = number;
       return;
     }
-    if (auto record = variables_.Find(name)) {
+    if (auto record = store_.Find(name)) {
       record->Value.setDouble(Value);
       return;
     }
-    auto record = std::make_shared<qvVariable>(qvVariable{std::move(name), Variant(Value)});
-    AddVariable(record);
+    store_.Add(std::make_shared<qvVariable>(qvVariable{std::move(name), Variant(Value)}));
   });
 }
 
 // A missing name is the collection's failed lookup (invalid argument), reported under
 // "VariableValue" with the result 0; nothing is created.
-double Engine::VariableValue(const Variant& VarName) {
+double VariableTable::VariableValue(const Variant& VarName) {
   double result = 0;
   errors_.Guarded(u"VariableValue", [&] {
     const std::u16string name = NameText(VarName);
     if (IsNumericName(name, result)) return;
-    auto record = variables_.Find(name);
+    auto record = store_.Find(name);
     if (!record) RaiseRuntimeError(kErrInvalidArgument);
     if (!record->Value.toNumber(result)) {  // a parameter bound to a text that is no number
       result = 0;
@@ -57,10 +57,8 @@ double Engine::VariableValue(const Variant& VarName) {
   return result;
 }
 
-int32_t Engine::NumVariables() { return variables_.Count(); }
-
-int16_t Engine::VariablesCount() {
-  const int32_t count = variables_.Count();
+int16_t VariableTable::VariablesCount() {
+  const int32_t count = store_.Count();
   if (count > INT16_MAX) {
     errors_.Report(u"VariablesCount", qvRuntimeError(kErrOverflow));
     return 0;
@@ -69,45 +67,33 @@ int16_t Engine::VariablesCount() {
 }
 
 // The name at a position 1..count; the empty text for any other index, without an error.
-std::u16string Engine::VariableName(const Variant& Index) {
+std::u16string VariableTable::VariableName(const Variant& Index) {
   std::u16string name;
   errors_.Guarded(u"VariableName", [&] {
-    if (int32_t position = ItemPosition(Index, variables_.Count())) name = variables_.At(position)->Name;
+    if (int32_t position = ItemPosition(Index, store_.Count())) name = store_.At(position)->Name;
   });
   return name;
-}
-
-// Empties the variable store and the array store. Compiled code keeps the records it holds.
-// Emptying at once has the same effect as removing the first record count times, without the
-// cost of renumbering the positions after each removal.
-void Engine::ResetVariables() {
-  variables_.Clear();
-  arraysCount_ = 0;
-  arrays_.resize(1);  // slot 0 alone, which never holds an array
 }
 
 // The compiler's lookup. A numeric name is never created. A new variable takes the 16-bit
 // integer 0. Failures (exhausted memory) give no variable and record nothing: the compiler then
 // reports the name as undefined. An empty name is stored like any other; it cannot be written
 // in an expression, so only a host can create it.
-std::shared_ptr<qvVariable> Engine::xVariable(const Variant& Name, bool& Create) {
+std::shared_ptr<qvVariable> VariableTable::xVariable(const Variant& Name, bool& Create) {
   try {
     std::u16string name = NameText(Name);
-    if (double number = 0; IsNumericName(name, number)) return variables_.Find(name);
-    if (auto record = variables_.Find(name)) return record;
+    if (double number = 0; IsNumericName(name, number)) return store_.Find(name);
+    if (auto record = store_.Find(name)) return record;
     if (!Create) return nullptr;
     auto record = std::make_shared<qvVariable>(qvVariable{std::move(name), Variant(int16_t(0))});
-    AddVariable(record);
+    store_.Add(record);
     return record;
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
 
-// Replaces any record under the same key and appends this one; failures go to the caller.
-int32_t Engine::AddVariable(std::shared_ptr<qvVariable>& Record) { return variables_.Add(Record); }
-
-std::shared_ptr<qvVariable> Engine::BindVariable(const std::u16string& Name) {
+std::shared_ptr<qvVariable> VariableTable::BindVariable(const std::u16string& Name) {
   bool create = true;
   return xVariable(Variant(Name), create);
 }

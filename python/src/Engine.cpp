@@ -49,7 +49,7 @@ std::vector<std::u16string> Engine::CheckIndex(int32_t index) {
     const CompiledExpression* record = index >= 1 ? e.Expression(index) : nullptr;
     if (!record) return false;
     if (record->Failure) {
-      uncompiled = Failure{record->Failure->Code, record->Failure->Description, record->Failure->Pos, index};
+      uncompiled = Failure{record->Failure->Code(), record->Failure->Description(), record->Failure->Pos(), index};
     } else if (record->Compiled) {
       for (const auto& variable : record->Compiled->Variables) reads.push_back(variable->Name);
     }

@@ -1,6 +1,9 @@
-// Prints what an engine does with a stream of random expressions, one line each: the compile
-// outcome (code, position, description), then for each tier cap the value (kind and exact bits,
-// or the text), the recorded failure and its position, then what the plain callable gives.
+// Prints what an engine does with a stream of random calls, one line per expression: the rules
+// it runs under (strict profile, evaluation trap, the value of X), the compile outcome (code,
+// position, description), then for each tier cap the value (kind and exact bits, or the text),
+// the recorded failure and its position, what the plain callable gives, and a call over columns
+// (each row's bits and status). Now and then the user function G is defined afresh with a random
+// body, so definitions, calls of user functions and array elements are part of the sequence.
 // Built once against each of two builds of the engine (tools/compare-behaviour.sh), the two
 // outputs must be equal line for line: a refactoring changed nothing a caller can see.
 //
@@ -9,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -35,7 +40,7 @@ class Generator {
   std::string Atom() {
     static const char* const kAtoms[] = {"X", "Y", "Z", "N", "Big", "Tiny", "W", "0", "1", "2", "3",
                                          "0.5", "2.5", "-1", "1E300", "40000", "70000", "0.1", "PI",
-                                         "DEG", "\"ab\"", "\"3\""};
+                                         "DEG", "\"ab\"", "\"3\"", "T(N)", "T(X)", "T(2)"};
     return Of(kAtoms);
   }
 
@@ -58,6 +63,8 @@ class Generator {
         if (Pick(3) == 0) return std::string(Of(kBinary)) + "(" + Node(depth - 1) + ", " + Node(depth - 1) + ")";
         if (Pick(8) == 0)
           return "IIF(" + Node(depth - 1) + ", " + Node(depth - 1) + ", " + Node(depth - 1) + ")";
+        if (Pick(8) == 0) return "F(" + Node(depth - 1) + ", " + Node(depth - 1) + ")";
+        if (Pick(8) == 0) return "G(" + Node(depth - 1) + ")";
         return std::string(Of(kFunctions)) + "(" + Node(depth - 1) + ")";
       }
       case 5: return "NOT " + Node(depth - 1);
@@ -78,6 +85,9 @@ class Generator {
   }
 
   std::mt19937_64 rng_;
+
+ public:
+  size_t Choose(size_t n) { return Pick(n); }
 };
 
 std::string Narrow(const std::u16string& text) {
@@ -109,14 +119,40 @@ std::string Failure(qvExpression& e) {
          Narrow(e.ErrorDescription()) + "]";
 }
 
+// The user functions F and G and the array T(4), T(k) = k * 1.5 - 2.
+void Define(qvExpression& e, const std::string& body) {
+  e.ResetUserFuncs();
+  std::u16string f = u"F(P, Q) = P ^ 2 - Q * 3", g(body.begin(), body.end());
+  e.UserFunc(f);
+  g = u"G(X) = " + g;
+  e.UserFunc(g);
+}
+
 void Setup(qvExpression& e) {
   e.SetNativeAfter(0);
+  std::u16string array = u"T(4)";
+  e.DefineArray(array);
+  for (int16_t k = 0; k <= 4; ++k) e.ArrayValue(1, Variant(k * 1.5 - 2), k);
   const std::pair<const char16_t*, double> variables[] = {
       {u"X", 2.5}, {u"Y", -0.75}, {u"Z", 0}, {u"N", 3}, {u"Big", 1e300}, {u"Tiny", 1e-300}, {u"W", -1.5e-3}};
   for (auto [name, value] : variables) {
     double v = value;
     e.Variable(Variant(std::u16string(name)), v);
   }
+  Define(e, "X * 2");
+}
+
+// The expression over a column of X (the other variables keep their values), two threads.
+std::string Columns(qvExpression& e, int16_t index) {
+  static const double kX[] = {0, 1, -2.5, 3, 1e300, -0.0, 7, 2.5,
+                              std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()};
+  constexpr size_t kRows = std::size(kX);
+  double out[kRows];
+  int32_t status[kRows];
+  const size_t good = e.ValueColumns(index, {qvColumn{u"X", kX}}, kRows, out, status, 2);
+  std::string text = " | columns " + std::to_string(good);
+  for (size_t r = 0; r < kRows; ++r) text += " " + Describe(Variant(out[r])) + "/" + std::to_string(status[r]);
+  return text;
 }
 
 }  // namespace
@@ -130,11 +166,25 @@ int main(int argc, char** argv) {
   const long count = std::strtol(argv[2], nullptr, 10);
   qvExpression e;
   Setup(e);
+  static const double kXs[] = {2.5, -1, 0, std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::infinity()};
   for (long k = 0; k < count; ++k) {
     const std::string text = generator.Expression();
     e.ClearError();
+    const bool strict = generator.Choose(2) == 0, trap = generator.Choose(3) != 0;
+    e.SetStrict(strict);
+    e.SetEvaluationTrap(trap);
+    double x = kXs[generator.Choose(std::size(kXs))];
+    e.Variable(Variant(std::u16string(u"X")), x);
+    std::string line = std::string(strict ? "strict" : "compatible") + (trap ? " trap" : "") + " X=" +
+                       Describe(Variant(x)) + " | ";
+    if (generator.Choose(40) == 0) {  // G defined afresh: its definition's outcome is part of the line
+      Define(e, generator.Expression());
+      line += "G" + Failure(e) + " | ";
+      e.ClearError();
+    }
     const int16_t index = e.Compile(std::string_view(text));
-    std::string line = text + " |" + Failure(e);
+    line += text + " |" + Failure(e);
     if (e.ErrorCode() == 0) {
       for (qvTier tier : {qvTier::General, qvTier::AllDouble, qvTier::Native}) {
         e.SetHighestTier(tier);
@@ -146,6 +196,8 @@ int main(int argc, char** argv) {
       for (const std::u16string& name : formula.Inputs()) inputs.push_back(e.VariableValue(Variant(name)));
       double out = 0;
       line += formula.Runs() && formula(inputs.data(), out) ? " | formula " + Describe(Variant(out)) : " | formula declines";
+      e.ClearError();
+      line += Columns(e, index);
     }
     std::puts(line.c_str());
     e.ResetCompiledExpressions();

@@ -1,4 +1,4 @@
-#include "engine/compile/DecimalReader.h"
+#include "engine/DecimalReader.h"
 
 #include <charconv>
 #include <cstdint>

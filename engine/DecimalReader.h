@@ -1,6 +1,6 @@
-// Reading the decimal number at the start of a text, the form shared by numeric literals and by
-// array bounds: [sign] digits ["." digits] [("E"|"e"|"D"|"d") [sign] digits]. The decimal
-// separator is always ".", whatever the locale.
+// Reading the decimal number at the start of a text: [sign] digits ["." digits]
+// [("E"|"e"|"D"|"d") [sign] digits], the one form of numeric literals, array bounds and a text
+// the value converts to a number. The decimal separator is always ".", whatever the locale.
 #pragma once
 
 #include <cstddef>
