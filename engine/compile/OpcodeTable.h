@@ -160,7 +160,7 @@ inline constexpr std::array<OpcodeRow, kOpcodeCount> kOpcodeRows = [] {
   row(OpInstr, u"INSTR", F, 3, K::TextFunction, None, "position of t in s at or after start, ignoring case; 0 if absent");
   // A host function's call: no name of its own (the lookup never finds it), the function and the
   // number of arguments are in the instruction's operand.
-  row(OpHost, u"", F, 0, K::HostFunction, None, "a call of a function the host defined with DefineFunction");
+  row(OpHost, u"", F, 0, K::HostFunction, D::Host, "a call of a function the host defined with DefineFunction");
   return r;
 }();
 

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "engine/Utf8.h"
+#include "engine/eval/DoubleProgram.h"
 
 namespace qv {
 namespace {
@@ -17,6 +18,18 @@ std::u16string CallText(const HostFunction& F, const double* Args, int Count, st
 }
 
 }  // namespace
+
+bool CallHostValue(const DoubleHostCall& Call, const double* Reg, double& Result) noexcept {
+  std::array<double, kMaxHostArgs> args;
+  const size_t n = Call.Args.size();
+  for (size_t k = 0; k < n; ++k) args[k] = Reg[Call.Args[k]];
+  try {
+    Result = Call.Function->Function.Body(std::span<const double>(args.data(), n));
+  } catch (...) {
+    return false;
+  }
+  return std::isfinite(Result);
+}
 
 Step CallHost(Machine& M, const HostCall& Call, ErrorState& Failure) {
   const int n = Call.Args;

@@ -27,6 +27,12 @@ struct HostCall {
 // The most arguments one call may pass: what the evaluation stack holds.
 inline constexpr int kMaxHostArgs = kStackSlots;
 
+struct DoubleHostCall;
+
+// The all-double program's call: the arguments from the registers Reg; false when the function
+// throws or its result is not finite (the general loop then records the failure).
+bool CallHostValue(const DoubleHostCall& Call, const double* Reg, double& Result) noexcept;
+
 // Runs the call on the machine: the arguments are the top Args - 1 slots and the accumulator
 // (a call without arguments pushes first, like PI). An argument that does not read as a number
 // fails the sub-step; a function that throws or gives a result that is not finite records
