@@ -185,3 +185,8 @@ class qvExpression {
   friend struct qvExpressionTestAccess;  // tests/TestAccess.h: the components behind the facade
   std::unique_ptr<qv::Engine> engine_;
 };
+
+// Adds the extended functions through DefineFunction and DefineConstant (engine/ExtendedFunctions.cpp):
+// ROUND(x[, digits]) (the decimal a user sees, half away from zero), CEIL, FLOOR, ATN2(y, x),
+// LOG2, HYPOT(x, y) and the constant E. An engine has none of them until a host asks.
+void qvAddExtendedFunctions(qvExpression& Engine);

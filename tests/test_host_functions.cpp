@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -232,6 +233,44 @@ TEST(HostFunctions, ImpureFunctionsRunInRowOrder) {
     e.ValueColumns(index, {{u"x", xs.data()}}, xs.size(), out.data(), nullptr, 4);
     for (size_t r = 0; r < out.size(); ++r) ASSERT_EQ(out[r], double(r));
   }
+}
+
+// The extended functions, on the general loop and the all-double program alike; ROUND works on
+// the decimal a user sees, half away from zero.
+TEST(HostFunctions, ExtendedFunctions) {
+  const std::pair<const char16_t*, double> cases[] = {
+      {u"ROUND(2.5)", 3},          {u"round(-2.5)", -3},        {u"ROUND(2.345, 2)", 2.35},
+      {u"ROUND(1.005, 2)", 1.01},  {u"ROUND(1234.5, -2)", 1200}, {u"ROUND(0.4)", 0},
+      {u"ROUND(9.995, 2)", 10},    {u"ROUND(-0.05, 1)", -0.1},  {u"ROUND(123456789.5, -3)", 123457000},
+      {u"CEIL(-1.5)", -1},         {u"FLOOR(-1.5)", -2},        {u"ATN2(1, -1)", std::atan2(1.0, -1.0)},
+      {u"LOG2(1024)", 10},         {u"HYPOT(3, 4)", 5},         {u"E", std::numbers::e},
+  };
+  for (qvTier tier : {qvTier::General, qvTier::AllDouble}) {
+    qvExpression e;
+    qvAddExtendedFunctions(e);
+    e.SetHighestTier(tier);
+    for (const auto& [text, want] : cases) {
+      std::u16string t = text;
+      int16_t index = 0;
+      e.Compile(t, index);
+      int32_t i = index;
+      const Variant v = e.Value(i);
+      EXPECT_EQ(e.ErrorCode(), 0) << Narrow(t) << " " << Narrow(e.ErrorDescription());
+      EXPECT_EQ(v.asDouble(), want) << Narrow(t);
+    }
+    std::u16string bad = u"LOG2(0)";
+    int16_t index = 0;
+    e.SetEvaluationTrap(false);
+    e.Compile(bad, index);
+    int32_t i = index;
+    e.Value(i);
+    EXPECT_EQ(Narrow(e.ErrorDescription()), "LOG2(0): x must be above 0");
+  }
+  qvExpression plain;  // an engine leaves them out unless asked
+  std::u16string t = u"ROUND(2)";
+  int16_t index = 0;
+  plain.Compile(t, index);
+  EXPECT_EQ(plain.ErrorCode(), 2);
 }
 
 }  // namespace
