@@ -218,6 +218,10 @@ bool qvCalc::UndefineHostName(std::string_view Name) {
   return removed;
 }
 
+void qvCalc::AddExtendedFunctions() {
+  Guarded(u"AddExtendedFunctions", [&] { qvAddExtendedFunctions(Engine()); });
+}
+
 // ---- the error report ----
 
 // "Error " N " has occured in " Source, raised with the failure's own text to every sink; 94 is

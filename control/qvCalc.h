@@ -65,6 +65,7 @@ class qvCalc {
   void DefineFunction(std::string_view Name, qvFunction Function);
   void DefineConstant(std::string_view Name, double Value);
   bool UndefineHostName(std::string_view Name);
+  void AddExtendedFunctions();  // qvAddExtendedFunctions on the engine
   // For hosts that need more than a double (control/HostAccess.cpp). Result evaluates as Value
   // does and reports failures alike, but gives the engine's value unconverted: a text stays a
   // text, and nothing evaluated stays empty. ErrorPosition is ErrorPos without the narrowing to
