@@ -99,16 +99,28 @@ bool Session::Help(std::string_view name) {
       Out() << "  " << Padded(std::string(command.word) + " " + std::string(command.usage), 26) << command.help << '\n';
     Out() << "Functions (:help NAME explains one):\n";
     std::string line = " ";
-    for (const FunctionHelp& row : BuiltinFunctions()) {
-      if (line.size() + row.name.size() > 78) Out() << line << '\n', line = " ";
-      line.append(" ").append(row.name);
-    }
+    const auto list = [&](std::span<const FunctionHelp> rows) {
+      for (const FunctionHelp& row : rows) {
+        if (line.size() + row.name.size() > 78) Out() << line << '\n', line = " ";
+        line.append(" ").append(row.name);
+      }
+    };
+    list(BuiltinFunctions());
+    if (settings_.extended) list(ExtendedFunctions());
     Out() << line << '\n';
     return true;
   }
   const std::string word = name[0] == ':' ? std::string(name) : ":" + std::string(name);
+  const auto extended = [&]() -> const FunctionHelp* {
+    if (settings_.extended)
+      for (const FunctionHelp& row : ExtendedFunctions())
+        if (ToUtf8(qv::UpperCase(FromUtf8(name))) == row.name) return &row;
+    return nullptr;
+  };
   if (const FunctionHelp* row = FindBuiltin(name)) {
     Out() << row->usage << ": " << row->help << '\n';
+  } else if (const FunctionHelp* more = extended()) {
+    Out() << more->usage << ": " << more->help << '\n';
   } else if (int index = FunctionIndex(FromUtf8(name)); index >= 0) {
     Out() << ToUtf8(Definitions()[size_t(index)]) << ": a function of yours\n";
   } else if (const Session::Command* command = FindCommand(word)) {

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   size_t bytes = 0;
   if (options.csv && !ReadTable(*options.csv, table, bytes)) return kExitUsage;
 
-  Session session(std::cout, std::cerr, {options.rpn, options.lenient, ColourFor(STDERR_FILENO)});
+  Session session(std::cout, std::cerr, {options.rpn, options.lenient, ColourFor(STDERR_FILENO), options.extended});
   if (options.seed) session.Seed(*options.seed);
   bool ok = RunSetup(session, options);
   if (options.csv) {
