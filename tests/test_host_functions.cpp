@@ -131,6 +131,14 @@ TEST(HostFunctions, FailuresNameTheFunctionAndFollowTheTrap) {
       EXPECT_EQ(status, 6);
     }
   }
+  std::u16string text = u"picky(\"abc\")";
+  int16_t k = 0;
+  e.Compile(text, k);
+  int32_t at = k;
+  e.Value(at);
+  EXPECT_EQ(e.ErrorCode(), 13);
+  EXPECT_EQ(Narrow(e.ErrorDescription()), "Picky: Type mismatch");
+  e.ClearError();
   // Under the trap the failing call leaves its argument and the rest of the expression runs; the
   // failure is still recorded, as a built-in function's domain failure is.
   e.SetEvaluationTrap(true);

@@ -202,7 +202,7 @@ Step Engine::Execute(Machine& m, const Instruction& instruction, const Program& 
     case OpInstr: return Popped(m, 2, Instr(m.Below(1), m.Below(0), m.acc));
     case OpSgn: return UnaryFunction(op, m.acc);  // acc := -1, 0 or 1
     case OpHost:  // acc := f(args), pop; an instruction without its function has no effect
-      return instruction.Index < Code.Hosts.size() ? CallHost(m, Code.Hosts[instruction.Index], Failure) : Step::Ok;
+      return instruction.Index < Code.Hosts.size() ? CallHost(m, Code.Hosts[instruction.Index], !evaluationTrap_, Failure) : Step::Ok;
     default: break;
   }
   switch (OpcodeTable::Kind(op)) {

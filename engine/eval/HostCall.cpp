@@ -5,6 +5,7 @@
 #include <cmath>
 #include <exception>
 
+#include "engine/RuntimeError.h"
 #include "engine/Utf8.h"
 #include "engine/eval/DoubleProgram.h"
 
@@ -31,7 +32,7 @@ bool CallHostValue(const DoubleHostCall& Call, const double* Reg, double& Result
   return std::isfinite(Result);
 }
 
-Step CallHost(Machine& M, const HostCall& Call, ErrorState& Failure) {
+Step CallHost(Machine& M, const HostCall& Call, bool Record, ErrorState& Failure) {
   const int n = Call.Args;
   if (n <= 0) M.Push();
   std::array<double, kMaxHostArgs> args{};
@@ -41,8 +42,11 @@ Step CallHost(Machine& M, const HostCall& Call, ErrorState& Failure) {
     read = v && v->toNumber(args[size_t(k - 1)]);
   }
   if (n > 1) M.Pop(n - 1);
-  if (!read) return Step::Failed;
   const HostFunction& f = *Call.Function;
+  if (!read) {
+    if (Record) Failure.Set(kErrTypeMismatch, f.Name + u": " + RuntimeErrorText(kErrTypeMismatch));
+    return Step::Failed;
+  }
   const int count = n > 0 ? n : 0;
   std::u16string why;
   try {

@@ -35,8 +35,9 @@ bool CallHostValue(const DoubleHostCall& Call, const double* Reg, double& Result
 
 // Runs the call on the machine: the arguments are the top Args - 1 slots and the accumulator
 // (a call without arguments pushes first, like PI). An argument that does not read as a number
-// fails the sub-step; a function that throws or gives a result that is not finite records
+// fails the sub-step, recorded as "NAME: Type mismatch" (code 13) when Record (the evaluation
+// trap is off); a function that throws or gives a result that is not finite records
 // "NAME(a, b): message" (code 6) in Failure and leaves the accumulator as it was.
-Step CallHost(Machine& M, const HostCall& Call, ErrorState& Failure);
+Step CallHost(Machine& M, const HostCall& Call, bool Record, ErrorState& Failure);
 
 }  // namespace qv
