@@ -6,6 +6,9 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <span>
+#include <stdexcept>
 #include <memory>
 #include <string>
 #include <utility>
@@ -290,6 +293,63 @@ void qvcalc_set_strict(qvcalc* calc, int on) {
 int qvcalc_undefine_user_func(qvcalc* calc, const char* name) {
   if (!name) return 0;
   return OnHandle(calc, 0, [&] { return calc->control.UndefineUserFunc(Incoming(name)) ? 1 : 0; });
+}
+
+struct qvcalc_failure {
+  std::string message;
+  bool failed = false;
+};
+
+void qvcalc_fail(qvcalc_failure* failure, const char* message) {
+  if (!failure) return;
+  failure->failed = true;
+  failure->message = message ? message : "";
+}
+
+namespace {
+// 1 when a definition left no new failure in the error state.
+int Defined(qvcalc* calc, const std::function<void()>& define) {
+  const int16_t before = calc->control.ErrorCode();
+  const std::u16string said = calc->control.ErrorDescription();
+  define();
+  const int16_t after = calc->control.ErrorCode();
+  return after == 0 || (after == before && calc->control.ErrorDescription() == said) ? 1 : 0;
+}
+}  // namespace
+
+int qvcalc_define_function(qvcalc* calc, const char* name, int min_args, int max_args, int pure,
+                           qvcalc_function function, void* user_data) {
+  if (!name || !function) return 0;
+  return OnHandle(calc, 0, [&] {
+    qvFunction f;
+    f.MinArgs = min_args;
+    f.MaxArgs = max_args;
+    f.Pure = pure != 0;
+    f.Body = [function, user_data](std::span<const double> args) {
+      qvcalc_failure failure;
+      const double result = function(user_data, args.data(), int(args.size()), &failure);
+      if (failure.failed) throw std::runtime_error(failure.message);
+      return result;
+    };
+    return Defined(calc, [&] { calc->control.DefineFunction(name, std::move(f)); });
+  });
+}
+
+int qvcalc_define_constant(qvcalc* calc, const char* name, double value) {
+  if (!name) return 0;
+  return OnHandle(calc, 0, [&] { return Defined(calc, [&] { calc->control.DefineConstant(name, value); }); });
+}
+
+int qvcalc_undefine_host_name(qvcalc* calc, const char* name) {
+  if (!name) return 0;
+  return OnHandle(calc, 0, [&] { return calc->control.UndefineHostName(name) ? 1 : 0; });
+}
+
+void qvcalc_add_extended_functions(qvcalc* calc) {
+  OnHandle(calc, 0, [&] {
+    calc->control.AddExtendedFunctions();
+    return 0;
+  });
 }
 
 char* qvcalc_copy(const char* text) {

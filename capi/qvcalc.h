@@ -145,6 +145,39 @@ QVCALC_API void qvcalc_set_strict(qvcalc* calc, int on);
  * removed, 0 when none has that name (or for NULL). */
 QVCALC_API int qvcalc_undefine_user_func(qvcalc* calc, const char* name);
 
+/* Host functions and constants. A host function is called with its arguments (count of them) and
+ * the user_data given at its definition; it gives its result, or fails the call with
+ * qvcalc_fail(failure, message) (the value it then returns is not used). A failure, or a result
+ * that is not finite, is a run-time failure of the evaluation (error 6) whose description names
+ * the function and carries the message, for example "Clamp(5): above the limit". It is called
+ * with min_args to max_args arguments (max_args -1: any number from min_args on; at most 40).
+ * pure: 1 when the same arguments always give the same result, so that an evaluation over
+ * columns may call it from several threads at once; 0 makes such an evaluation run its rows in
+ * order on one thread. Names are compared without regard to case; a name that is a built-in
+ * function, an operator word, a user function, an array, a variable or a host constant is refused
+ * (error 10); defining a host function's name again replaces it. Expressions compiled before keep
+ * the function and the constants' values they were compiled with until compiled again. Each
+ * returns 1 when defined, 0 when refused (or for NULL).
+ *
+ *     static double clamp(void* limit, const double* args, int count, qvcalc_failure* failure) {
+ *       if (args[0] > *(double*)limit) qvcalc_fail(failure, "above the limit");
+ *       return args[0];
+ *     }
+ *     qvcalc_define_function(calc, "Clamp", 1, 1, 1, clamp, &limit);
+ *     qvcalc_define_constant(calc, "Limit", limit); */
+typedef struct qvcalc_failure qvcalc_failure;
+typedef double (*qvcalc_function)(void* user_data, const double* args, int count, qvcalc_failure* failure);
+QVCALC_API void qvcalc_fail(qvcalc_failure* failure, const char* message);
+QVCALC_API int qvcalc_define_function(qvcalc* calc, const char* name, int min_args, int max_args, int pure,
+                                      qvcalc_function function, void* user_data);
+/* A named constant: read-only (qvcalc_set_variable refuses it, error 10), its value compiled in. */
+QVCALC_API int qvcalc_define_constant(qvcalc* calc, const char* name, double value);
+/* Removes the host function or constant name; 1 when one was removed. */
+QVCALC_API int qvcalc_undefine_host_name(qvcalc* calc, const char* name);
+/* ROUND(x[, digits]), CEIL, FLOOR, ATN2(y, x), LOG2, HYPOT(x, y) and the constant E, which a
+ * handle leaves out unless asked. */
+QVCALC_API void qvcalc_add_extended_functions(qvcalc* calc);
+
 /* A copy of text that the caller owns and frees with qvcalc_free; NULL for NULL or when memory is
  * exhausted. qvcalc_free(NULL) does nothing. */
 QVCALC_API char* qvcalc_copy(const char* text);

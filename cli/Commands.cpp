@@ -112,6 +112,11 @@ bool Session::Help(std::string_view name) {
       if (line.size() + row.name.size() > 78) Out() << line << '\n', line = " ";
       line.append(" ").append(row.name);
     }
+    if (settings_.extended)
+      for (const FunctionHelp& row : ExtendedFunctions()) {
+        if (line.size() + row.name.size() > 78) Out() << line << '\n', line = " ";
+        line.append(" ").append(row.name);
+      }
     Out() << line << '\n' << "Operators, tightest first (:help MOD explains one):\n ";
     const std::span<const FunctionHelp> operators = Operators();
     for (auto row = operators.begin(); row != operators.end(); ++row)
@@ -122,8 +127,16 @@ bool Session::Help(std::string_view name) {
   }
   const std::string word = name[0] == ':' ? std::string(name) : ":" + std::string(name);
   if (ShowOperator(name)) return true;
+  const auto extended = [&]() -> const FunctionHelp* {
+    if (settings_.extended)
+      for (const FunctionHelp& row : ExtendedFunctions())
+        if (ToUtf8(qv::UpperCase(FromUtf8(name))) == row.name) return &row;
+    return nullptr;
+  };
   if (const FunctionHelp* row = FindBuiltin(name)) {
     Out() << row->usage << ": " << row->help << '\n';
+  } else if (const FunctionHelp* more = extended()) {
+    Out() << more->usage << ": " << more->help << '\n';
   } else if (int index = FunctionIndex(FromUtf8(name)); index >= 0) {
     Out() << ToUtf8(Definitions()[size_t(index)]) << ": a function of yours\n";
   } else if (const Session::Command* command = FindCommand(word)) {

@@ -120,6 +120,19 @@ std::span<const FunctionHelp> BuiltinFunctions() { return Rows(); }
 
 std::span<const FunctionHelp> Operators() { return OperatorRows(); }
 
+std::span<const FunctionHelp> ExtendedFunctions() {
+  static const FunctionHelp kRows[] = {
+      {"ROUND", "ROUND(x[, digits])", "x rounded to digits decimals (0 if left out), half away from zero, as written: ROUND(1.005, 2) is 1.01", "round"},
+      {"CEIL", "CEIL(x)", "smallest whole number not below x", "ceiling"},
+      {"FLOOR", "FLOOR(x)", "largest whole number not above x", ""},
+      {"ATN2", "ATN2(y, x)", "angle of the point (x, y) in radians, between -pi and pi", "atan2 arctan2"},
+      {"LOG2", "LOG2(x)", "base-2 logarithm, x > 0", ""},
+      {"HYPOT", "HYPOT(x, y)", "length of the hypotenuse, SQR(x^2 + y^2) without overflow", ""},
+      {"E", "E", "2.71828182845905, the base of the natural logarithm", ""},
+  };
+  return kRows;
+}
+
 const FunctionHelp* FindBuiltin(std::string_view name) {
   for (const FunctionHelp& row : Rows())
     if (SameName(row.name, name)) return &row;

@@ -18,6 +18,8 @@ std::span<const FunctionHelp> BuiltinFunctions();
 // The operators, tightest first, in the same form (usage "x ^ y"), from the engine's table; "-"
 // has two rows, negation and subtraction.
 std::span<const FunctionHelp> Operators();
+// The extended functions and the constant E, which the calculator adds unless --no-extended.
+std::span<const FunctionHelp> ExtendedFunctions();
 // The row of a built-in name, compared without regard to letter case; null when there is none.
 const FunctionHelp* FindBuiltin(std::string_view name);
 // The row one of whose aliases is name (without regard to case); null when none.

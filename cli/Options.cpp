@@ -46,6 +46,7 @@ bool ParseOne(int argc, const char* const* argv, int& i, Options& out, std::stri
   if (arg == "--version") return out.version = true;
   if (arg == "--rpn") return out.rpn = true;
   if (arg == "--lenient") return out.lenient = true;
+  if (arg == "--no-extended") return !(out.extended = false);
   if (arg == "-v") {
     if (!next(value)) return false;
     if (Assignment parts; !SplitAssignment(value, parts))
@@ -117,6 +118,8 @@ void PrintUsage(std::ostream& out) {
          "  -F FILE        read definitions and assignments from FILE first (# comments)\n"
          "  --lenient      the engine's compatible rules: a failing step (SQR(-4), an overflow)\n"
          "                 leaves the value it started from, and a name never set reads 0\n"
+         "  --no-extended  leave out the extended functions ROUND, CEIL, FLOOR, ATN2, LOG2, HYPOT\n"
+         "                 and the constant E\n"
          "  --rpn          print the postfix listing of each expression before its result\n"
          "  --seed N       seed the random numbers of RND, for repeatable results\n"
          "  --csv FILE     evaluate each EXPR over the rows of the CSV file FILE (- for standard\n"

@@ -17,6 +17,7 @@ struct Options {
   std::vector<std::string> expressions;
   bool rpn = false;
   bool lenient = false;
+  bool extended = true;  // --no-extended: without ROUND, CEIL, FLOOR, ATN2, LOG2, HYPOT and E
   std::optional<uint64_t> seed;
   std::optional<std::string> csv;  // --csv FILE: the table to evaluate the expressions over ("-": standard input)
   unsigned threads = 0;            // threads of the column call; 0: one per core

@@ -23,6 +23,7 @@ constexpr int32_t kMaxStoredExpressions = 32000;
 Session::Session(std::ostream& out, std::ostream& err, const SessionSettings& settings)
     : out_(out), err_(err), settings_(settings) {
   engine_.SetStrict(!settings.lenient);
+  if (settings.extended) qvAddExtendedFunctions(engine_);
 }
 
 bool Session::TakePrinted() { return std::exchange(printed_, false); }

@@ -21,6 +21,7 @@ struct SessionSettings {
   bool showRpn = false;  // print the postfix listing before each result
   bool lenient = false;  // the engine's compatible rules: failing steps pass, new names read 0
   bool colour = false;   // colour the error messages
+  bool extended = true;  // the extended functions (qvAddExtendedFunctions)
 };
 
 class Session {

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   if (options.help) return PrintUsage(std::cout), 0;
   if (options.version) return std::cout << "qvcalc " << QVCALC_VERSION << '\n', 0;
 
-  Session session(std::cout, std::cerr, {options.rpn, options.lenient, ColourFor(STDERR_FILENO)});
+  Session session(std::cout, std::cerr, {options.rpn, options.lenient, ColourFor(STDERR_FILENO), options.extended});
   if (options.seed) session.Seed(*options.seed);
   bool ok = RunSetup(session, options);
   if (options.csv) {

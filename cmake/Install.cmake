@@ -16,7 +16,7 @@ set(QV_DEVELOPMENT COMPONENT development)
 # The headers a consumer includes, and what they include; the engine's internals stay out.
 set(QV_PUBLIC_HEADERS
     engine/qvExpression.h engine/qvVariable.h engine/qvArrayValues.h engine/qvColumn.h
-    engine/qvFormula.h engine/qvTier.h engine/Variant.h engine/RuntimeError.h
+    engine/qvFormula.h engine/qvTier.h engine/qvFunction.h engine/Variant.h engine/RuntimeError.h
     control/qvCalc.h control/Dispatch.h capi/qvcalc.h)
 foreach(header ${QV_PUBLIC_HEADERS})
   get_filename_component(folder ${header} DIRECTORY)

@@ -200,6 +200,28 @@ bool qvCalc::UndefineUserFunc(std::u16string_view Name) {
   return removed;
 }
 
+void qvCalc::DefineFunction(std::string_view Name, int Arity, std::function<double(std::span<const double>)> Body) {
+  Guarded(u"DefineFunction", [&] { Engine().DefineFunction(Name, Arity, std::move(Body)); });
+}
+
+void qvCalc::DefineFunction(std::string_view Name, qvFunction Function) {
+  Guarded(u"DefineFunction", [&] { Engine().DefineFunction(Name, std::move(Function)); });
+}
+
+void qvCalc::DefineConstant(std::string_view Name, double Value) {
+  Guarded(u"DefineConstant", [&] { Engine().DefineConstant(Name, Value); });
+}
+
+bool qvCalc::UndefineHostName(std::string_view Name) {
+  bool removed = false;
+  Guarded(u"UndefineHostName", [&] { removed = Engine().UndefineHostName(Name); });
+  return removed;
+}
+
+void qvCalc::AddExtendedFunctions() {
+  Guarded(u"AddExtendedFunctions", [&] { qvAddExtendedFunctions(Engine()); });
+}
+
 // ---- the error report ----
 
 // "Error " N " has occured in " Source, raised with the failure's own text to every sink; 94 is

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -59,6 +60,12 @@ class qvCalc {
   void SetStrict(bool On);
   // Removes the user function Name (qvExpression::UndefineUserFunc); false when there is none.
   bool UndefineUserFunc(std::u16string_view Name);
+  // The host's functions and constants (qvExpression::DefineFunction and DefineConstant).
+  void DefineFunction(std::string_view Name, int Arity, std::function<double(std::span<const double>)> Body);
+  void DefineFunction(std::string_view Name, qvFunction Function);
+  void DefineConstant(std::string_view Name, double Value);
+  bool UndefineHostName(std::string_view Name);
+  void AddExtendedFunctions();  // qvAddExtendedFunctions on the engine
   // For hosts that need more than a double (control/HostAccess.cpp). Result evaluates as Value
   // does and reports failures alike, but gives the engine's value unconverted: a text stays a
   // text, and nothing evaluated stays empty. ErrorPosition is ErrorPos without the narrowing to

@@ -11,16 +11,18 @@
 
 #include "engine/Variant.h"
 #include "engine/compile/ErrorState.h"
+#include "engine/eval/HostCall.h"
 #include "engine/eval/Program.h"
 #include "engine/qvVariable.h"
 
 namespace qv {
 // The operand of one instruction. A load carries either a constant or the variable record
-// itself (shared with the variable store); every other instruction carries neither, which
-// nothing reads as a value.
+// itself (shared with the variable store); a host function's call carries the function and its
+// number of arguments; every other instruction carries none, which nothing reads as a value.
 struct Operand {
   Variant Constant;
   std::shared_ptr<qvVariable> Var;
+  HostCall Host = {};
 };
 
 // While an expression compiles, both arrays have indices 0 to 300.

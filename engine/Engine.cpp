@@ -177,7 +177,8 @@ void Engine::Compile(std::u16string& Text, int16_t& Index) {
 void Engine::CompileExpression() {
   CompiledExpression& record = expressions_.Records[size_t(expressions_.Current)];
   bool finished = false;
-  const CompileContext context{errors_, opcodes_, arrays_, variables_, expressions_.Current, createVariables_, strict_};
+  const CompileContext context{errors_, opcodes_, arrays_, variables_, expressions_.Current, createVariables_, strict_,
+                                 &hosts_};
   errors_.Guarded(u"CompileExpression", [&] { finished = CompilePass(context, record); });
   errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished, nativeAfter_); });
   record.Failure = finished || errors_.Code() == 0 ? nullptr : std::make_shared<const ErrorState>(errors_);

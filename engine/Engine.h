@@ -46,6 +46,7 @@
 #include "engine/qvColumn.h"
 #include "engine/qvVariable.h"
 #include "engine/stores/ArrayStore.h"
+#include "engine/stores/HostFunctions.h"
 #include "engine/stores/ExpressionTable.h"
 #include "engine/stores/VariableTable.h"
 
@@ -100,6 +101,15 @@ class Engine final : public UserFunctionCalls {
   ExpressionTable& Expressions() { return expressions_; }
   void Reset();
 
+  // The host's functions and constants (engine/stores/HostDefinitions.cpp). A name taken by
+  // anything else is refused with a failure in the error state.
+  void DefineFunction(std::u16string_view Name, qvFunction Function);
+  void DefineConstant(std::u16string_view Name, double Value);
+  bool UndefineHostName(std::u16string_view Name);
+  // True, with the failure recorded, when Name is a constant (which an assignment cannot change).
+  bool RefusedAsConstant(const Variant& Name);
+  bool HostNameFree(std::u16string_view Name, std::u16string_view Prefix, bool Function);
+
   const OpcodeTable& Opcodes() const { return opcodes_; }
   const CompiledExpression* Expression(int32_t Index) const { return expressions_.Expression(Index); }
   int32_t HighestIndex() const { return expressions_.HighestIndex(); }
@@ -147,6 +157,7 @@ class Engine final : public UserFunctionCalls {
   std::array<std::u16string, kMaxUserFuncs> userFuncTexts_;
   std::array<bool, kMaxUserFuncs> userFuncCompiled_{};  // the slot's body compiled without failure
   ArrayStore arrays_{errors_, strict_};
+  HostFunctions hosts_;
   ExpressionTable expressions_{errors_};
   std::shared_ptr<RandomGenerator> random_;
   // Held by evaluations over columns while they read the engine's table, and around a row on the

@@ -2,6 +2,7 @@
 #include "engine/qvExpression.h"
 
 #include "engine/Engine.h"
+#include "engine/Utf8.h"
 
 qvExpression::qvExpression() : engine_(std::make_unique<qv::Engine>()) {}
 qvExpression::~qvExpression() = default;
@@ -30,7 +31,10 @@ size_t qvExpression::ValueColumns(int32_t Index, const std::vector<qvColumn>& Co
   return engine_->ValueColumns(Index, Columns, Rows, Out, Status, Threads);
 }
 
-void qvExpression::Variable(const Variant& VarName, double& Value) { engine_->Variables().Variable(VarName, Value); }
+void qvExpression::Variable(const Variant& VarName, double& Value) {
+  if (engine_->RefusedAsConstant(VarName)) return;
+  engine_->Variables().Variable(VarName, Value);
+}
 double qvExpression::VariableValue(const Variant& VarName) { return engine_->Variables().VariableValue(VarName); }
 int32_t qvExpression::NumVariables() { return engine_->Variables().NumVariables(); }
 int16_t qvExpression::VariablesCount() { return engine_->Variables().VariablesCount(); }
@@ -62,6 +66,21 @@ std::u16string qvExpression::UserFuncText(const Variant& Index) { return engine_
 bool qvExpression::ReservedName(const std::u16string& Name, const std::u16string& Prefix) {
   return engine_->ReservedName(Name, Prefix);
 }
+void qvExpression::DefineFunction(std::string_view Name, int Arity,
+                                  std::function<double(std::span<const double>)> Body) {
+  qvFunction f;
+  f.MinArgs = Arity < 0 ? 0 : Arity;
+  f.MaxArgs = Arity < 0 ? -1 : Arity;
+  f.Body = std::move(Body);
+  DefineFunction(Name, std::move(f));
+}
+void qvExpression::DefineFunction(std::string_view Name, qvFunction Function) {
+  engine_->DefineFunction(FromUtf8(Name), std::move(Function));
+}
+void qvExpression::DefineConstant(std::string_view Name, double Value) {
+  engine_->DefineConstant(FromUtf8(Name), Value);
+}
+bool qvExpression::UndefineHostName(std::string_view Name) { return engine_->UndefineHostName(FromUtf8(Name)); }
 void qvExpression::ResetUserFuncs() { engine_->ResetUserFuncs(); }
 bool qvExpression::UndefineUserFunc(std::u16string_view Name) { return engine_->UndefineUserFunc(Name); }
 

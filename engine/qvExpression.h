@@ -10,7 +10,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <functional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/RuntimeError.h"
@@ -18,6 +21,7 @@
 #include "engine/qvArrayValues.h"
 #include "engine/qvColumn.h"
 #include "engine/qvFormula.h"
+#include "engine/qvFunction.h"
 #include "engine/qvTier.h"
 #include "engine/qvVariable.h"
 
@@ -117,6 +121,22 @@ class qvExpression {
   // does the same.
   bool UndefineUserFunc(std::u16string_view Name);
 
+  // ---- the host's functions and constants (engine/stores/HostDefinitions.cpp) ----
+  // Adds a function of numbers to the language under Name (UTF-8, any case), called as
+  // NAME(a, b, ...) in every tier. Arity: the number of arguments, -1 for any number. The body
+  // fails a call by throwing (the description carries what() says) or by giving a result that is
+  // not finite; such a failure is recorded like a built-in function's domain failure (code 6).
+  // A name that is a built-in function, an operator word, a user function, an array, a variable
+  // or a host constant is refused (code 10, in the error state). Defining a host function's
+  // name again replaces it. Code compiled before keeps the function it was compiled against, and
+  // the value of a constant it was compiled with, until compiled again.
+  void DefineFunction(std::string_view Name, int Arity, std::function<double(std::span<const double>)> Body);
+  void DefineFunction(std::string_view Name, qvFunction Function);
+  // A named constant, read-only (Variable refuses to assign it), folded into compiled code.
+  void DefineConstant(std::string_view Name, double Value);
+  // Removes the host function or constant Name; false when there is none.
+  bool UndefineHostName(std::string_view Name);
+
   // ---- expression store and resets (engine/stores/ExpressionStore.cpp) ----
   int32_t NumExpressions();
   std::u16string ExpressionText(const Variant& Index);
@@ -165,3 +185,8 @@ class qvExpression {
   friend struct qvExpressionTestAccess;  // tests/TestAccess.h: the components behind the facade
   std::unique_ptr<qv::Engine> engine_;
 };
+
+// Adds the extended functions through DefineFunction and DefineConstant (engine/ExtendedFunctions.cpp):
+// ROUND(x[, digits]) (the decimal a user sees, half away from zero), CEIL, FLOOR, ATN2(y, x),
+// LOG2, HYPOT(x, y) and the constant E. An engine has none of them until a host asks.
+void qvAddExtendedFunctions(qvExpression& Engine);

@@ -175,6 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   engine.SetStrict(size % 2 == 1);  // half the inputs: definitions replace, fail whole, bounds checked
   engine.SeedRandom(1);
   engine.SetNativeAfter(0);  // machine code for every expression, to compare with the other tiers
+  fuzz::DefineHostFunctions(engine);
   std::vector<double> args{1.5, -2, 3, 0, 40000, 2.5};
   for (std::string_view line : fuzz::SplitLines(data, size, 32)) Step(engine, line, args);
   CallEverything(engine, args);

@@ -35,6 +35,7 @@ qvExpression& DefinedEngine(bool strict) {
     auto* e = new qvExpression;  // lives as long as the process; never destroyed
     e->SetStrict(strict);
     e->SetNativeAfter(0);        // machine code for every expression, to compare with the other tiers
+    fuzz::DefineHostFunctions(*e);
     for (std::u16string func : {u"Area(W, H) = W * H", u"Half(X) = X / 2 ' halves",
                                 u"Txt(S, N) = LEFT(S, N) & MID(S, N, 2)", u"Two() = 2", u"Ln2(X) = LN(X) * 2"}) {
       e->UserFunc(func);

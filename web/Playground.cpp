@@ -38,10 +38,12 @@ val Outcome(qvExpression& engine, bool withPosition) {
 
 class Playground {
  public:
-  // A fresh engine: nothing defined, the profile chosen.
+  // A fresh engine: nothing defined but the extended functions (as in the calculator), the
+  // profile chosen.
   void Start(bool strict) {
     engine_ = std::make_unique<qvExpression>();
     engine_->SetStrict(strict);
+    qvAddExtendedFunctions(*engine_);
   }
 
   // NAME = the value of Expression, as the calculator's -v NAME=EXPR; null or the failure.
@@ -162,7 +164,7 @@ class Playground {
 };
 
 // The language reference: the operators from the opcode table, then the built-in functions as
-// the calculator's ":help" lists them; each {kind, name, usage, help}.
+// the calculator's ":help" lists them, the extended ones last; each {kind, name, usage, help}.
 val Reference() {
   val rows = val::array();
   for (const qv::OpcodeRow& row : qv::kOpcodeRows) {
@@ -175,14 +177,18 @@ val Reference() {
     item.set("help", std::string(row.help.substr(row.help.find(':') == std::string_view::npos ? 0 : row.help.find(':') + 2)));
     rows.call<void>("push", item);
   }
-  for (const FunctionHelp& function : BuiltinFunctions()) {
-    val item = val::object();
-    item.set("kind", std::string("function"));
-    item.set("name", std::string(function.name));
-    item.set("usage", std::string(function.usage));
-    item.set("help", std::string(function.help));
-    rows.call<void>("push", item);
-  }
+  const auto functions = [&](std::span<const FunctionHelp> list) {
+    for (const FunctionHelp& function : list) {
+      val item = val::object();
+      item.set("kind", std::string("function"));
+      item.set("name", std::string(function.name));
+      item.set("usage", std::string(function.usage));
+      item.set("help", std::string(function.help));
+      rows.call<void>("push", item);
+    }
+  };
+  functions(BuiltinFunctions());
+  functions(ExtendedFunctions());
   return rows;
 }
 

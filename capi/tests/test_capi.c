@@ -138,6 +138,40 @@ static void lifecycle(qvcalc* calc, struct events* seen, int cookie) {
 
 /* Beyond the control: texts kept side by side, results as text, the evaluation that starts from a
  * clear state, bound variables, the trap setting and positions past 16 bits. */
+/* A host function with user data that may fail, one of any number of arguments, a constant. */
+static double clamp(void* limit, const double* args, int count, qvcalc_failure* failure) {
+  (void)count;
+  if (args[0] > *(const double*)limit) qvcalc_fail(failure, "above the limit");
+  return args[0];
+}
+static double count_args(void* unused, const double* args, int count, qvcalc_failure* failure) {
+  (void)unused, (void)args, (void)failure;
+  return count;
+}
+
+static void host_functions(void) {
+  qvcalc* calc = qvcalc_create();
+  double limit = 10;
+  CHECK(qvcalc_define_function(calc, "Clamp", 1, 1, 1, clamp, &limit) == 1);
+  CHECK(qvcalc_define_function(calc, "count", 0, -1, 1, count_args, NULL) == 1);
+  CHECK(qvcalc_define_constant(calc, "Limit", 4) == 1);
+  CHECK(qvcalc_define_function(calc, "sin", 1, 1, 1, clamp, &limit) == 0 && qvcalc_error_code(calc) == 10);
+  qvcalc_clear_error(calc);
+  qvcalc_compile(calc, "clamp(limit) + COUNT(1, 2, 3) + count()");
+  CHECK(qvcalc_value(calc) == 7);
+  qvcalc_set_evaluation_trap(calc, 0);
+  qvcalc_compile(calc, "clamp(limit * 5)");
+  CHECK(qvcalc_value(calc) == 0 && qvcalc_error_code(calc) == 6);
+  CHECK(strcmp(qvcalc_error_description(calc), "Clamp(20): above the limit") == 0);
+  qvcalc_clear_error(calc);
+  qvcalc_add_extended_functions(calc);
+  qvcalc_compile(calc, "ROUND(1.005, 2) + E * 0");
+  CHECK(qvcalc_value(calc) == 1.01);
+  CHECK(qvcalc_undefine_host_name(calc, "clamp") == 1 && qvcalc_undefine_host_name(calc, "clamp") == 0);
+  CHECK(qvcalc_define_function(NULL, "f", 1, 1, 1, clamp, NULL) == 0 && qvcalc_define_constant(NULL, "c", 1) == 0);
+  qvcalc_destroy(calc);
+}
+
 static void host_extensions(qvcalc* calc) {
   qvcalc_reset(calc);
   qvcalc_compile(calc, "\"x\" & 1");
@@ -330,6 +364,7 @@ int main(void) {
   errors_and_events(calc, &seen);
   utf8_names(calc);
   host_extensions(calc);
+  host_functions();
   columns(calc);
   lifecycle(calc, &seen, cookie);
   qvcalc_destroy(calc);

@@ -13,6 +13,9 @@
 namespace qv {
 namespace {
 constexpr int kStackTop = 40;  // both stacks have entries 0 to 40; entry 0 is never written
+// On the operator stack a host function's call waiting for its arguments is kHostEntry + k, k
+// its index in the compiler's list of the functions called.
+constexpr int16_t kHostEntry = 20000;
 
 // Under the strict profile: the variable or array a misspelt name may have meant; empty when none
 // is close.
@@ -39,6 +42,9 @@ class Compiler {
   Step ReadOperand();
   Step ReadOperator();
   Step ReadName();
+  Step ReadHostName(const std::u16string& upper);
+  bool IsHost(int16_t op) const { return op >= kHostEntry; }
+  const HostFunction& HostOf(int16_t op) const { return *hosts_[size_t(op - kHostEntry)]; }
   Step Reduce(int16_t arriving);
   Step Close(int16_t op);
   void Push(int16_t op);
@@ -64,6 +70,8 @@ class Compiler {
   std::array<int16_t, kStackTop + 1> args_{};
   int16_t opTop_ = 0;
   int16_t argTop_ = 0;
+  std::vector<std::shared_ptr<const HostFunction>> hosts_;  // the host functions called so far
+  std::array<int16_t, kStackTop + 1> hostArgs_{};  // a closed host call's argument count, by stack entry
   int32_t values_ = 0;  // values the emitted code leaves on the evaluation stack
   bool expectOperator_ = false;
   bool finished_ = false;  // the end marker was reached without a failure
@@ -147,6 +155,7 @@ Compiler::Step Compiler::ReadName() {
   std::u16string name = GetName(errors_, text_, cursor_);
   std::u16string upper = UpperCase(name);
   int16_t f = table_.FunctionNamed(upper);
+  if (f == 0 && c_.Hosts && (c_.Hosts->Constant(upper) || c_.Hosts->Function(upper))) return ReadHostName(upper);
   if (f == OpNot) {
     Push(OpNot);
     return Step::Go;
@@ -185,6 +194,37 @@ Compiler::Step Compiler::ReadName() {
   Append(OpLoad, {Variant(), std::move(var)});
   ++values_;
   expectOperator_ = true;
+  return Step::Go;
+}
+
+// A host constant compiles to a load of its value; a host function's call waits on the operator
+// stack like a built-in function's (with a frame as wide as its most arguments), or, without
+// arguments, is emitted at once like PI.
+Compiler::Step Compiler::ReadHostName(const std::u16string& upper) {
+  if (std::optional<double> value = c_.Hosts->Constant(upper)) {
+    Append(OpLoad, {Variant(*value), nullptr});
+    ++values_;
+    expectOperator_ = true;
+    return Step::Go;
+  }
+  std::shared_ptr<const HostFunction> f = c_.Hosts->Function(upper);
+  if (!f) return Step::Go;
+  const qvFunction& fn = f->Function;
+  const bool empty = CharAt(cursor_) == u'(' && CharAt(cursor_ + 1) == u')';
+  if (fn.MinArgs <= 0 && (fn.MaxArgs == 0 || empty || CharAt(cursor_) != u'(')) {
+    if (empty) cursor_ += 2;
+    Append(OpHost, {Variant(), nullptr, HostCall{std::move(f), 0}});
+    ++values_;
+    expectOperator_ = true;
+    return Step::Go;
+  }
+  if (CharAt(cursor_) != u'(') return SyntaxError(msg::kMissingBrackets);
+  if (hosts_.size() >= size_t(kStackTop) * 4) RaiseRuntimeError(kErrSubscript);
+  hosts_.push_back(std::move(f));
+  Push(int16_t(kHostEntry + int16_t(hosts_.size() - 1)));
+  Push(OpOpen);
+  ++cursor_;
+  --argTop_;
   return Step::Go;
 }
 
@@ -231,7 +271,15 @@ Compiler::Step Compiler::Close(int16_t op) {
       return Step::Stop;
     case OpClose:
       if (Top() != OpOpen) return SyntaxError();
-      if (Frame() != 0) return WrongArguments();
+      if (opTop_ >= 2 && IsHost(ops_[size_t(opTop_ - 1)])) {
+        // The frame counted down from the most arguments: what is left tells how many came.
+        const HostFunction& f = HostOf(ops_[size_t(opTop_ - 1)]);
+        const int given = ArgsOf(ops_[size_t(opTop_ - 1)]) - Frame();
+        if (given < f.Function.MinArgs) return WrongArguments();
+        hostArgs_[size_t(opTop_ - 1)] = int16_t(given);
+      } else if (Frame() != 0) {
+        return WrongArguments();
+      }
       --opTop_;
       --argTop_;
       return Step::Go;
@@ -270,6 +318,12 @@ void Compiler::Push(int16_t op) {
 
 // Emitting an operator lowers the value count by what it consumes.
 void Compiler::Emit(int16_t op) {
+  if (IsHost(op)) {
+    const int16_t given = hostArgs_[size_t(opTop_)];
+    Append(OpHost, {Variant(), nullptr, HostCall{hosts_[size_t(op - kHostEntry)], given}});
+    values_ -= given - 1;
+    return;
+  }
   Append(op);
   int16_t n = ArgsOf(op);
   if (n > 0) values_ -= n - 1;
@@ -297,11 +351,18 @@ void Compiler::Append(int16_t op, Operand operand) {
 }
 
 // Argument roles; an array reference takes as many values as the array has dimensions.
-int16_t Compiler::ArgsOf(int16_t op) const { return op >= 0 ? table_.Args(op) : c_.Arrays.ArrayDims(-op); }
+// A host function's frame is as wide as its most arguments (the stack's depth for any number).
+int16_t Compiler::ArgsOf(int16_t op) const {
+  if (IsHost(op)) {
+    const int most = HostOf(op).Function.MaxArgs;
+    return int16_t(most < 0 || most > kMaxHostArgs ? kMaxHostArgs : std::max(most, 1));
+  }
+  return op >= 0 ? table_.Args(op) : c_.Arrays.ArrayDims(-op);
+}
 
 // Priorities; a waiting array reference binds like a function (the priority of "ARRAY").
 uint8_t Compiler::PriorityOf(int16_t op) const {
-  return table_.Priority(op < 0 ? int16_t(OpArray) : op);
+  return table_.Priority(op < 0 ? int16_t(OpArray) : IsHost(op) ? int16_t(OpHost) : op);
 }
 
 int16_t& Compiler::Frame() {
@@ -321,7 +382,9 @@ Compiler::Step Compiler::SyntaxError(std::u16string_view detail) {
 // Names the entry just below the top of the operator stack: a function, an array, or nothing.
 Compiler::Step Compiler::WrongArguments() {
   int16_t below = opTop_ >= 1 ? ops_[size_t(opTop_ - 1)] : int16_t(OpNone);
-  std::u16string name = below < 0 ? c_.Arrays.ArrayNameWithDims(Variant(int32_t(-below))) : table_.Name(below);
+  std::u16string name = below < 0   ? c_.Arrays.ArrayNameWithDims(Variant(int32_t(-below)))
+                        : IsHost(below) ? HostOf(below).Name
+                                        : table_.Name(below);
   return Fail(5, std::u16string(msg::kWrongArgCount) + name);
 }
 

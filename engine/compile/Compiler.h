@@ -9,6 +9,7 @@
 #include "engine/compile/ErrorState.h"
 #include "engine/compile/OpcodeTable.h"
 #include "engine/stores/ArrayStore.h"
+#include "engine/stores/HostFunctions.h"
 #include "engine/stores/VariableTable.h"
 
 namespace qv {
@@ -21,6 +22,7 @@ struct CompileContext {
   int32_t Source;              // the record's index, as the error state's source
   bool CreateVariables;
   bool Strict;                 // an undefined name's failure suggests the nearest known name
+  const HostFunctions* Hosts = nullptr;  // the host's functions and constants, looked up before arrays
 };
 
 // Compiles Record.Text into Record's instructions; true when the end was reached without a

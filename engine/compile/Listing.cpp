@@ -27,6 +27,8 @@ std::u16string Listing(const CompiledExpression& r, const OpcodeTable& Opcodes) 
     out.push_back(u' ');
     if (op == OpLoad) {
       out += LoadItem(r.Operands[size_t(i)]);
+    } else if (op == OpHost && size_t(i) < r.Operands.size() && r.Operands[size_t(i)].Host.Function) {
+      out += r.Operands[size_t(i)].Host.Function->Name;
     } else {
       if (!OpcodeTable::Valid(op)) RaiseRuntimeError(kErrSubscript);
       out += Opcodes.Name(op);

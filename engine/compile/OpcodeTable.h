@@ -34,10 +34,10 @@ enum Opcode : int16_t {
   OpUser1 = 56, OpUser2, OpUser3, OpUser4, OpUser5, OpUser6, OpUser7, OpUser8, OpUser9, OpUser10,
   OpUser11, OpUser12, OpUser13, OpUser14, OpUser15, OpUser16, OpUser17, OpUser18, OpUser19, OpUser20,
   OpLen = 76, OpAsc = 77, OpSpace = 78, OpString = 79, OpLeft = 80, OpRight = 81, OpMid = 82,
-  OpInstr = 83,
+  OpInstr = 83, OpHost = 84,
 };
 
-inline constexpr int kOpcodeCount = OpInstr + 1;  // the last enumerator is the last row
+inline constexpr int kOpcodeCount = OpHost + 1;  // the last enumerator is the last row
 inline constexpr int kMaxUserFuncs = OpUser20 - OpUser1 + 1;
 inline constexpr uint8_t kBarrier = 255;
 inline constexpr uint8_t kFunctionPriority = 30;
@@ -55,6 +55,7 @@ enum class OpKind : uint8_t {
   ArrayRow,      // the name ARRAY, reserved; compiled code never computes with it
   UserFunction,  // the twenty user-function slots
   TextFunction,  // LEN ... INSTR
+  HostFunction,  // a call of a function the host defined: its operand holds the function
 };
 
 // Step: the operation of the all-double program that computes the opcode (its arguments are the
@@ -157,6 +158,9 @@ inline constexpr std::array<OpcodeRow, kOpcodeCount> kOpcodeRows = [] {
   row(OpRight, u"RIGHT", F, 2, K::TextFunction, None, "the last n characters of s");
   row(OpMid, u"MID", F, 3, K::TextFunction, None, "length characters of s from position start (from 1)");
   row(OpInstr, u"INSTR", F, 3, K::TextFunction, None, "position of t in s at or after start, ignoring case; 0 if absent");
+  // A host function's call: no name of its own (the lookup never finds it), the function and the
+  // number of arguments are in the instruction's operand.
+  row(OpHost, u"", F, 0, K::HostFunction, D::Host, "a call of a function the host defined with DefineFunction");
   return r;
 }();
 
@@ -189,8 +193,9 @@ constexpr size_t CountRowsWhere(Keep keep) {
 }
 // Operators, the end marker, "," and ")": what may stand where an operator is expected.
 constexpr bool IsOperatorLike(OpKind k) { return k == OpKind::Closer || k == OpKind::Operator || k == OpKind::WordOperator; }
-// Everything with a call form: constants, functions, ARRAY and the user-function slots.
-constexpr bool IsCallable(OpKind k) { return k >= OpKind::Constant; }
+// Everything with a call form: constants, functions, ARRAY and the user-function slots (a host
+// function's call is found by the host's table, not by name here).
+constexpr bool IsCallable(OpKind k) { return k >= OpKind::Constant && k != OpKind::HostFunction; }
 inline constexpr auto kOperatorLikeOps = RowsWhere<CountRowsWhere(IsOperatorLike)>(IsOperatorLike);
 inline constexpr auto kCallableOps = RowsWhere<CountRowsWhere(IsCallable)>(IsCallable);
 

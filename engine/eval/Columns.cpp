@@ -36,9 +36,10 @@ double RowNumber(const Variant& result, int32_t& status) {
 }
 
 // Whether rows must run one after another in row order on one thread: RND draws from the
-// engine's generator (so does a user function's body, which may call it).
+// engine's generator (so does a user function's body, which may call it), and a host function
+// that is not pure may count its calls or keep state of its own.
 bool RunsInRowOrder(const Program& code) {
-  return std::any_of(code.Code.begin(), code.Code.end(), [](const Instruction& i) {
+  return code.Impure || std::any_of(code.Code.begin(), code.Code.end(), [](const Instruction& i) {
     return i.Op == OpRnd || OpcodeTable::Kind(i.Op) == OpKind::UserFunction;
   });
 }

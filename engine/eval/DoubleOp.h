@@ -15,6 +15,7 @@ enum class DoubleOp : uint8_t {
   Negate, Not, Sgn, Fact,
   Sqr, Sin, Cos, Exp,  // the commonest functions, computed in the step itself
   Function,            // any other function of RealValue: ABS, INT, FIX, LOG, LN ... ATANH
+  Host,                // a host function's call: DoubleProgram::Hosts[A] names it and its arguments
 };
 
 // The number of operands a step reads; a step's unused operand fields repeat its first.
@@ -30,6 +31,8 @@ constexpr int OperandCount(DoubleOp Op) noexcept {
       return 2;
     case DoubleOp::Iif:
       return 3;
+    case DoubleOp::Host:
+      return 0;  // any number, listed with the call (DoubleProgram::Hosts)
   }
   return 0;  // not a DoubleOp: reads nothing
 }

@@ -39,6 +39,15 @@ struct DoubleStep {
   int16_t Opcode;  // the function's opcode, for Function
 };
 
+struct HostFunction;
+
+// A host function's call: the function (which the compiled program holds) and the registers of
+// its arguments, in order.
+struct DoubleHostCall {
+  const HostFunction* Function;
+  std::vector<uint8_t> Args;
+};
+
 struct DoubleProgram {
   static constexpr int kMaxRegisters = 256;
 
@@ -48,6 +57,7 @@ struct DoubleProgram {
   uint16_t Variables = 0;
   std::vector<Variant> Constants;  // doubles, held as values so that Value gathers them as inputs
   std::vector<DoubleStep> Steps;
+  std::vector<DoubleHostCall> Hosts;  // by the Host steps' A
   uint8_t Result = 0;
   Variant::Kind ResultKind = Variant::Kind::Double;  // Double, Int16 or Int32
 

@@ -47,6 +47,7 @@ class Builder {
   bool Replay(const Instruction& instruction);
   bool Push(Value v);
   bool Apply(int16_t op, int args);
+  bool ApplyHost(const HostCall& call);
   static Shape ResultShape(int16_t op, const Value* in);
   void AddConstant(double value);  // while the registers are laid out
   size_t FindConstant(double value) const;
@@ -79,6 +80,8 @@ bool Builder::Registers() {
   for (const Instruction& instruction : code_.Code) {
     const int16_t op = instruction.Op;
     if (Arguments(op) < 0) return false;
+    // An impure function's call may not run again on the general loop after a decline.
+    if (op == OpHost && (code_.Impure || instruction.Index >= code_.Hosts.size())) return false;
     if (op == OpLoad && !instruction.Variable) {
       const Variant& c = code_.Constants[instruction.Index];
       if (!c.isNumber()) return false;  // texts and empty are the general loop's
@@ -109,6 +112,7 @@ int Builder::ConstantRegister(double value) const { return int(p_.Variables + Fi
 bool Builder::Replay(const Instruction& instruction) {
   const int16_t op = instruction.Op;
   if (op == OpPi || op == OpDeg) return Push({ConstantRegister(op == OpPi ? kPi : DegreeConstant()), Shape::Double});
+  if (op == OpHost) return ApplyHost(code_.Hosts[instruction.Index]);
   if (op != OpLoad) return Apply(op, Arguments(op));
   if (instruction.Variable) return Push({int(instruction.Index), Shape::Double});
   const Variant& c = code_.Constants[instruction.Index];
@@ -144,6 +148,30 @@ bool Builder::Apply(int16_t op, int args) {
   return true;
 }
 
+// A host function's call: its arguments are the top Args positions (none: it pushes, like PI),
+// any numbers; its result is a double in the first of them.
+bool Builder::ApplyHost(const HostCall& call) {
+  const size_t n = size_t(std::max<int16_t>(call.Args, 0));
+  if (stack_.size() < n + 1 || p_.Hosts.size() > 255) return false;
+  if (n == 0 && stack_.size() > size_t(kStackSlots)) return false;
+  const size_t first = stack_.size() - n;
+  DoubleHostCall host{call.Function.get(), {}};
+  for (size_t k = first; k < stack_.size(); ++k) {
+    if (stack_[k].shape == Shape::Empty) return false;
+    host.Args.push_back(uint8_t(stack_[k].reg));
+  }
+  DoubleStep step{};
+  step.Op = DoubleOp::Host;
+  step.Target = uint8_t(temps_ + int(first));
+  step.A = step.B = step.C = uint8_t(p_.Hosts.size());
+  step.Opcode = OpHost;
+  p_.Hosts.push_back(std::move(host));
+  p_.Steps.push_back(step);
+  stack_.resize(first);
+  stack_.push_back({temps_ + int(first), Shape::Double});
+  return true;
+}
+
 // The kind of an instruction's result from its arguments' kinds, or Empty where it depends on
 // more than that (whole-number arithmetic widens by value) or the arguments are not numbers.
 Shape Builder::ResultShape(int16_t op, const Value* in) {
@@ -165,7 +193,7 @@ Shape Builder::ResultShape(int16_t op, const Value* in) {
     case DoubleOp::Xor: case DoubleOp::Not: case DoubleOp::Sgn:
       return Shape::Int16;  // comparisons and logic: 1 or 0
     case DoubleOp::Divide: case DoubleOp::Power: case DoubleOp::Fact: case DoubleOp::Sqr:
-    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp:
+    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Host:
       return Shape::Double;
   }
   return Shape::Empty;  // not a DoubleOp

@@ -6,6 +6,7 @@
 
 #include "engine/eval/DoubleProgram.h"
 #include "engine/eval/DoubleSemantics.h"
+#include "engine/eval/HostCall.h"
 
 namespace qv {
 
@@ -62,6 +63,9 @@ QV_ALWAYS_INLINE bool RunDoubleProgram(const DoubleProgram& Program, double* reg
         break;
       case DoubleOp::Function:
         if (RealValue(s.Opcode, a, r) != Step::Ok) return false;
+        break;
+      case DoubleOp::Host:  // a failing call is the general loop's to record
+        if (!CallHostValue(Program.Hosts[s.A], reg, r)) return false;
         break;
     }
     if (!IsFiniteResult(r)) return false;

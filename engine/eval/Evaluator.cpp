@@ -165,6 +165,8 @@ Step GeneralLoop::Execute(Machine& m, const Instruction& instruction, const Prog
     case OpMid: return Popped(m, 2, Mid(m.Below(1), m.Below(0), m.acc));
     case OpInstr: return Popped(m, 2, Instr(m.Below(1), m.Below(0), m.acc));
     case OpSgn: return UnaryFunction(op, m.acc);  // acc := -1, 0 or 1
+    case OpHost:  // acc := f(args), pop; an instruction without its function has no effect
+      return instruction.Index < Code.Hosts.size() ? CallHost(m, Code.Hosts[instruction.Index], !c_.Trap, Failure) : Step::Ok;
     default: break;
   }
   switch (OpcodeTable::Kind(op)) {
@@ -193,7 +195,7 @@ int GeneralLoop::KeepArguments(const Machine& M, int16_t Op, std::array<Variant,
   if (Op < 0) n = c_.Arrays.ArrayDims(-Op);
   else if (kind == OpKind::Operator || kind == OpKind::WordOperator) n = 2;
   else if (kind == OpKind::Unary) n = 1;
-  else if (kind != OpKind::UserFunction) n = std::max<int>(c_.Opcodes.Args(Op), 0);
+  else if (kind != OpKind::UserFunction && kind != OpKind::HostFunction) n = std::max<int>(c_.Opcodes.Args(Op), 0);
   n = std::min(n, int(Args.size()));
   for (int k = 0; k < n; ++k) {
     const Variant* v = k == n - 1 ? &M.acc : M.Below(n - 2 - k);

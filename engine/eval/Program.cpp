@@ -52,6 +52,14 @@ std::shared_ptr<const Program> BuildProgram(const CompiledExpression& Record, bo
         instruction.Index = uint16_t(code->Constants.size() - 1);
       }
     }
+    if (instruction.Op == OpHost) {  // an index past Hosts for a call without its function
+      const HostCall& call = Record.Operands[size_t(i)].Host;
+      instruction.Index = uint16_t(code->Hosts.size());
+      if (call.Function) {
+        code->Impure = code->Impure || !call.Function->Function.Pure;
+        code->Hosts.push_back(call);
+      }
+    }
     code->Code.push_back(instruction);
   }
   if (Finished) code->Fast = DeriveDoubleProgram(*code);

@@ -15,6 +15,7 @@
 
 #include "engine/Variant.h"
 #include "engine/eval/DoubleProgram.h"
+#include "engine/eval/HostCall.h"
 #include "engine/qvVariable.h"
 
 struct CompiledExpression;
@@ -26,6 +27,7 @@ class NativeProgram;
 struct Instruction {
   int16_t Op;        // an opcode, or -k for an element of array k
   bool Variable;     // a load of Variables[Index]; otherwise a load reads Constants[Index]
+                     // (a host function's call: Hosts[Index])
   uint16_t Index;
 };
 
@@ -75,6 +77,8 @@ struct Program {
   // constants, so that Value gathers the whole frame in one loop.
   std::vector<const Variant*> FrameInputs;
   std::vector<Variant> Constants;
+  std::vector<HostCall> Hosts;  // the host functions' calls, by instruction Index
+  bool Impure = false;          // calls a host function that is not pure: rows in order, on one thread
   std::optional<DoubleProgram> Fast;  // the all-double form, or none
   uint32_t NativeAfter = kNativeAfter;
   mutable NativeSlot Native;  // the machine code of Fast, once made

@@ -45,6 +45,7 @@ auto EmitStep(Isa& e, const DoubleProgram& program, const DoubleStep& s, bool te
       return n == 2 ? e.Square(s) : n != 0 ? e.WholePowerOf(s, n) : e.Call(s);
     }
     case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
+    case DoubleOp::Host:  // not reached: Supported leaves host calls to the all-double program
       return e.Call(s);
     // The steps whose result may leave the range of a double. MIN and MAX give the second
     // operand on a tie or a NaN, as the program does.

@@ -16,6 +16,8 @@ bool Supported(DoubleOp Op) {
     case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Fact: case DoubleOp::Sqr:
     case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
       return true;
+    case DoubleOp::Host:  // runs on the all-double program: the machine code is not generated
+      return false;
   }
   return false;
 }
@@ -59,6 +61,7 @@ OneOperandHelper HelperOf(DoubleOp Op) {
     case DoubleOp::Less: case DoubleOp::GreaterEqual: case DoubleOp::Greater: case DoubleOp::And:
     case DoubleOp::Or: case DoubleOp::Xor: case DoubleOp::Min: case DoubleOp::Max: case DoubleOp::Iif:
     case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Sqr: case DoubleOp::Function:
+    case DoubleOp::Host:
       break;
   }
   return nullptr;  // computed inline, or by a helper of another signature
@@ -68,6 +71,7 @@ bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S) {
   switch (S.Op) {
     case DoubleOp::Power: return WholeExponent(Program, S) == 0;
     case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
+    case DoubleOp::Host:
       return true;
     case DoubleOp::Add: case DoubleOp::Subtract: case DoubleOp::Multiply: case DoubleOp::Divide:
     case DoubleOp::Equal: case DoubleOp::NotEqual: case DoubleOp::LessEqual: case DoubleOp::Less:

@@ -41,7 +41,16 @@ py::object ToPython(const Variant& value);
 
 class Engine {
  public:
-  explicit Engine(bool strict = true) { engine_.SetStrict(strict); }
+  // extended: the extended functions (ROUND, CEIL, FLOOR, ATN2, LOG2, HYPOT, E).
+  explicit Engine(bool strict = true, bool extended = false) {
+    engine_.SetStrict(strict);
+    if (extended) AddExtended();
+  }
+  // Host functions and constants (python/src/HostFunctions.cpp). A Python function is called
+  // once a row with the interpreter lock held only for the call; its exception fails the row.
+  void DefineFunction(const std::string& name, const py::function& fn, int args, bool pure);
+  void DefineConstant(const std::string& name, double value);
+  void AddExtended();
   int32_t Compile(const std::u16string& text);
   py::object Value(int32_t index);
   void SetVariable(const std::u16string& name, double value);
@@ -97,6 +106,9 @@ class Engine {
 
   std::mutex mutex_;
   qvExpression engine_;
+  // The host definitions in order, as pickling carries them: ("extended",), ("constant", name,
+  // value) or ("function", name, callable, args, pure).
+  std::vector<py::tuple> hostDefinitions_;
 };
 
 }  // namespace qvpy

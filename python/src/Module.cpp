@@ -21,8 +21,17 @@ PYBIND11_MODULE(_core, m) {
   py::class_<Engine>(m, "Engine", R"(An expression engine: compiled expressions, variables, arrays and
 user-defined functions. Its members release the interpreter lock while they work; one engine
 serves one call at a time.)")
-      .def(py::init<bool>(), py::kw_only(), "strict"_a = true,
-           "Engine(*, strict=True): strict=False gives the engine's compatible rules.")
+      .def(py::init<bool, bool>(), py::kw_only(), "strict"_a = true, "extended"_a = true,
+           "Engine(*, strict=True, extended=True): strict=False gives the engine's compatible rules;\n"
+           "extended=False leaves out ROUND, CEIL, FLOOR, ATN2, LOG2, HYPOT and E.")
+      .def("define_function", &Engine::DefineFunction, "name"_a, "fn"_a, py::kw_only(), "args"_a = -1,
+           "pure"_a = true,
+           "define_function(name, fn, *, args=-1, pure=True): fn(*numbers) -> float callable in\n"
+           "expressions as NAME(...); args: the number of arguments (-1: any). An exception in fn\n"
+           "fails the evaluation (qvcalc.Error, with its message). pure=False keeps evaluate's rows\n"
+           "in order on one thread.")
+      .def("define_constant", &Engine::DefineConstant, "name"_a, "value"_a,
+           "define_constant(name, value): a read-only named number.")
       .def("compile", &Engine::Compile, "text"_a,
            "Compiles an expression and returns its index; qvcalc.Error on failure.")
       .def("value", &Engine::Value, "index"_a,
@@ -57,7 +66,7 @@ ValueError, and a NaN or infinite input fails its row (code 13). Returns a float
 the rows' error codes (0 = none). threads=0 takes one thread a core.)")
       .def(py::pickle([](Engine& engine) { return engine.State(); },
                       [](const py::tuple& state) {
-                        auto engine = std::make_unique<Engine>(false);
+                        auto engine = std::make_unique<Engine>(false, false);
                         engine->Restore(state);
                         return engine;
                       }));

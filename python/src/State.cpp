@@ -13,7 +13,7 @@ namespace qvpy {
 namespace {
 
 // Version 2 adds the profile; a state of version 1 (the trap only) restores the compatible one.
-constexpr int kStateVersion = 2;
+constexpr int kStateVersion = 3;
 
 struct ArrayCopy {
   std::u16string Name;
@@ -112,16 +112,28 @@ py::tuple Engine::State() {
   for (const ArrayCopy& a : s.Arrays)
     arrays.append(py::make_tuple(a.Name, py::tuple(py::cast(a.Bounds)),
                                  py::array_t<double>(py::ssize_t(a.Values.size()), a.Values.data())));
+  py::list hosts;
+  for (const py::tuple& definition : hostDefinitions_) hosts.append(definition);
   return py::make_tuple(kStateVersion, s.Trap, variables, py::cast(s.Functions), arrays,
-                        py::cast(s.Expressions), s.Strict);
+                        py::cast(s.Expressions), s.Strict, hosts);
 }
 
 void Engine::Restore(const py::tuple& state) {
   const int version = state.size() >= 1 ? state[0].cast<int>() : 0;
-  if (!((version == 1 && state.size() == 6) || (version == kStateVersion && state.size() == 7)))
+  if (!((version == 1 && state.size() == 6) || (version == 2 && state.size() == 7) ||
+        (version == kStateVersion && state.size() == 8)))
     throw py::value_error("not the pickled state of a qvcalc.Engine");
   Snapshot s;
-  s.Strict = version == kStateVersion && state[6].cast<bool>();
+  s.Strict = version >= 2 && state[6].cast<bool>();
+  // The host's definitions first: the expressions compiled below may call them.
+  if (version == kStateVersion)
+    for (py::handle item : state[7]) {
+      py::tuple d = py::reinterpret_borrow<py::tuple>(item);
+      const std::string what = d[0].cast<std::string>();
+      if (what == "extended") AddExtended();
+      else if (what == "constant") DefineConstant(d[1].cast<std::string>(), d[2].cast<double>());
+      else DefineFunction(d[1].cast<std::string>(), d[2].cast<py::function>(), d[3].cast<int>(), d[4].cast<bool>());
+    }
   s.Trap = state[1].cast<bool>();
   for (py::handle item : state[2]) {
     py::tuple pair = py::reinterpret_borrow<py::tuple>(item);

@@ -22,7 +22,7 @@ endmacro()
 set(runtime_files "^bin/qvcalc$" "^lib/(.*/)?libqvcalc[.]so[.][0-9.]+$" "^share/man/man1/qvcalc[.]1[.]gz$"
                   "^share/bash-completion/completions/qvcalc$" "^share/doc/qvcalc/copyright$")
 set(development_files "^include/qvcalc/qvcalc_version[.]h$"
-    "^include/qvcalc/engine/(qvExpression|qvVariable|qvArrayValues|qvColumn|qvFormula|qvTier|Variant|RuntimeError)[.]h$"
+    "^include/qvcalc/engine/(qvExpression|qvVariable|qvArrayValues|qvColumn|qvFormula|qvTier|qvFunction|Variant|RuntimeError)[.]h$"
     "^include/qvcalc/control/(qvCalc|Dispatch)[.]h$" "^include/qvcalc/capi/qvcalc[.]h$"
     "^lib/(.*/)?libqvcalc_core[.]a$" "^lib/(.*/)?libqvcalc[.]so$" "^lib/(.*/)?cmake/qvcalc/qvcalc[A-Za-z-]*[.]cmake$"
     "^lib/(.*/)?pkgconfig/qvcalc(-cpp)?[.]pc$" "^share/doc/qvcalc-dev/copyright$")

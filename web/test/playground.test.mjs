@@ -207,6 +207,7 @@ const table = [
   "MIN(2,-3)+MAX(4,5)", "IIF(2>1,10,20)", "1/0", "SQR(-4)", "(-8)^(1/3)", "(-2)^3", "LEN(\"hello\")",
   "MID(\"abcdef\",2,3)+\"!\"", "\"a\"+1", "3 AND 5", "NOT 0", "1=1", "2<>2", "1+", "SQR(", "foo*2", "A*B+C",
   "A/B", "INT(-2.5)+FIX(-2.5)", "SGN(-0.0)", "ABS(B-A)^A", "ACOSH(0.5)", "ASINH(1e10)", "1.5e308*10",
+  "ROUND(2.345, 2)+ROUND(-2.5)", "ROUND(1.005, 2)", "CEIL(C)-FLOOR(-C)", "ATN2(B, A)", "LOG2(1024)", "HYPOT(A, B)", "E", "LOG2(0)",
 ];
 
 check("a table of formulas: the page's values are the calculator's", async (browser, base) => {
