@@ -36,4 +36,15 @@ inline to_chars_result to_chars(char* first, char* last, double value, chars_for
   return {first + n, errc{}};
 }
 
+// Scientific notation with the fewest digits that read back as the same double (the shortest
+// form, which ROUND asks for): the first precision whose text reads back exactly.
+inline to_chars_result to_chars(char* first, char* last, double value, chars_format format) {
+  for (int precision = 0; precision < 17; ++precision) {
+    char text[40];
+    snprintf(text, sizeof text, "%.*e", precision, value);
+    if (strtod(text, nullptr) == value) return to_chars(first, last, value, format, precision);
+  }
+  return to_chars(first, last, value, format, 16);
+}
+
 }  // namespace std
