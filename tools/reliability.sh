@@ -23,11 +23,11 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 echo "== ASan + UBSan: the whole suite"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=ON
 cmake --build build-asan -j "$jobs"
-# Three tests hand the sanitized libraries to programs built without the sanitizer runtime (the
+# Four tests hand the sanitized libraries to programs built without the sanitizer runtime (the
 # consumer project built against an installed tree or an unpacked package, the Python interpreter
-# loading the C interface): not run here.
+# loading the C interface, the README's examples): not run here.
 ctest --test-dir build-asan --output-on-failure -j "$jobs" \
-  -E '^(install\.consumer|install\.package|capi\.python)$'
+  -E '^(install\.consumer|install\.package|capi\.python|readme\.examples)$'
 
 echo "== TSan: engines and controls on many threads"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TSAN=ON
