@@ -1,5 +1,5 @@
-// The engine: creation and destruction, its settings, compiling, Value, the listing, the call over
-// columns and the resets; the user functions' members are in engine/stores/UserFunctions.cpp.
+// The engine: creation, its settings, compiling, Value, the listing, the call over columns and
+// the resets; and the sub-engine through which the user functions' store runs a body.
 #include "engine/Engine.h"
 
 #include "engine/compile/Compiler.h"
@@ -9,55 +9,56 @@
 #include "engine/eval/Inputs.h"
 
 namespace qv {
+namespace {
 
-Engine::Engine() : Engine(std::make_shared<RandomGenerator>()) {}
+// A user function's body: an engine of its own whose first variables are the parameters and
+// whose expression 1 is the body.
+class SubEngine final : public FunctionBody {
+ public:
+  explicit SubEngine(std::shared_ptr<RandomGenerator> Random) : engine_(std::move(Random)) {}
+
+  void Apply(const EngineSettings& Settings) override { engine_.SetSettings(Settings); }
+  void Define(const std::vector<std::u16string>& Params, std::u16string& Body) override {
+    engine_.Expressions().ResetCompiledExpressions();
+    engine_.ResetVariables();
+    for (const std::u16string& p : Params) {
+      double initial = -1;
+      engine_.Variables().Variable(Variant(p), initial);
+    }
+    int16_t index = 0;
+    engine_.Compile(Body, index);
+  }
+  ErrorState& Errors() override { return engine_.Errors(); }
+  qvVariable* Parameter(int Position) override { return engine_.Variables().Store().At(Position); }
+  Variant Evaluate() override {
+    int32_t body = 0;
+    return engine_.Value(body);
+  }
+
+ private:
+  Engine engine_;
+};
+
+}  // namespace
 
 // Creation, in this order: no arrays; one empty expression record (index 0); the opcode table
-// (built by its own constructor); the two switches; the empty variable store; no user functions.
-Engine::Engine(std::shared_ptr<RandomGenerator> random) : random_(std::move(random)) {
+// (built by its own constructor); the settings; the empty variable store; no user functions.
+Engine::Engine(std::shared_ptr<RandomGenerator> Random)
+    : random_(std::move(Random)),
+      userFunctions_(FunctionOwner{errors_, opcodes_, settings_, variables_, expressions_,
+                                   [this] { CompileExpression(); },
+                                   [this] { return std::make_unique<SubEngine>(random_); }}) {
   errors_.Guarded(u"Class_Initialize", [&] {
     arrays_.Clear();
     expressions_.Records.assign(1, CompiledExpression{});
-    evaluationTrap_ = true;
-    createVariables_ = true;
     variables_.Store().Clear();
   });
 }
 
-// The sub-engines of the defined functions go first, then everything else with the object
-// (sub-engines of slots no longer counted included: unique_ptr releases them all).
-Engine::~Engine() {
-  for (int k = 1; k <= NumUserFuncs() && k <= kMaxUserFuncs; ++k) userFuncEngines_[size_t(k - 1)].reset();
-}
-
-// Sub-engines follow the engine's settings, those made later included (UserFuncEngine).
-void Engine::SetEvaluationTrap(bool On) {
-  evaluationTrap_ = On;
-  for (auto& sub : userFuncEngines_)
-    if (sub) sub->SetEvaluationTrap(On);
-}
-
-// The strict profile switches the trap and variable creation with it; its own rules (inputs that
-// must be finite, suggestions, definitions that replace or leave nothing, checked array bounds)
-// read strict_ where they apply.
-void Engine::SetStrict(bool On) {
-  strict_ = On;
-  createVariables_ = !On;
-  SetEvaluationTrap(!On);
-  for (auto& sub : userFuncEngines_)
-    if (sub) sub->SetStrict(On);
-}
-
-void Engine::SetHighestTier(Tier Highest) {
-  highestTier_ = Highest > kHighestTier ? kHighestTier : Highest;
-  for (auto& sub : userFuncEngines_)
-    if (sub) sub->SetHighestTier(highestTier_);
-}
-
-void Engine::SetNativeAfter(uint32_t Evaluations) {
-  nativeAfter_ = Evaluations;
-  for (auto& sub : userFuncEngines_)
-    if (sub) sub->SetNativeAfter(Evaluations);
+void Engine::SetSettings(const EngineSettings& Changed) {
+  settings_ = Changed;
+  if (settings_.HighestTier > kHighestTier) settings_.HighestTier = kHighestTier;
+  userFunctions_.FollowSettings();
 }
 
 // The listing of the current expression (the highest when none is current). A failure (an array
@@ -82,9 +83,9 @@ void Engine::ResetVariables() {
 
 // Each step runs as an operation of its own, so a failing step leaves the later ones to run.
 void Engine::Reset() {
-  ClearError();
+  errors_.Clear();
   expressions_.ResetCompiledExpressions();
-  ResetUserFuncs();
+  userFunctions_.ResetUserFuncs();
   ResetVariables();
 }
 
@@ -106,8 +107,8 @@ Variant Engine::Value(int32_t& Index) {
   // and (under the strict profile) every input is finite. Machine code exists only for a
   // compilation that finished, so the record has no failure to repeat.
   const Program* code = record.Compiled.get();
-  const NativeProgram* native = code && highestTier_ >= Tier::Native ? code->Native.Made() : nullptr;
-  if (native && errors_.Code() == 0 && !record.Text.empty() && (!strict_ || InputsFinite(*code))) {
+  const NativeProgram* native = code && settings_.HighestTier >= Tier::Native ? code->Native.Made() : nullptr;
+  if (native && errors_.Code() == 0 && !record.Text.empty() && (!settings_.Strict || InputsFinite(*code))) {
     double frame[DoubleProgram::kMaxRegisters], value;
     if (native->RunOnRecords(frame, value)) return DoubleProgramResult(*code->Fast, value);
     return OnGeneralLoop(*code);  // the all-double program declines exactly where the machine code does
@@ -127,29 +128,27 @@ Variant Engine::Value(int32_t& Index) {
   }
   const Program& code = *Record.Compiled;
   double frame[DoubleProgram::kMaxRegisters], value;
-  if (code.Fast && highestTier_ >= Tier::AllDouble && (!strict_ || InputsFinite(code)) &&
-      RunFastOnRecords(code, highestTier_, frame, value))
+  if (code.Fast && settings_.HighestTier >= Tier::AllDouble && (!settings_.Strict || InputsFinite(code)) &&
+      RunFastOnRecords(code, settings_.HighestTier, frame, value))
     return DoubleProgramResult(*code.Fast, value);
   return OnGeneralLoop(code);
 }
 
 // The general loop on the program's own inputs, its outcome recorded in the error state.
 [[gnu::noinline]] Variant Engine::OnGeneralLoop(const Program& Code) {
-  Outcome outcome = Evaluate(Code, Code.FrameInputs.data());
+  Outcome outcome = Evaluate(Loop(), Code, Code.FrameInputs.data());
   errors_.Record(outcome.Failure);
   return std::move(outcome.Value);
 }
 
 // What the general loop reads of this engine: its arrays, generator, user functions and switches.
-LoopContext Engine::Loop() { return LoopContext{opcodes_, arrays_, *random_, *this, evaluationTrap_, strict_}; }
-
-Outcome Engine::Evaluate(const Program& Code, const Variant* const* Values) {
-  return qv::Evaluate(Loop(), Code, Values);
+LoopContext Engine::Loop() {
+  return LoopContext{opcodes_, arrays_, *random_, userFunctions_, settings_.EvaluationTrap, settings_.Strict};
 }
 
 size_t Engine::ValueColumns(int32_t Index, const std::vector<qvColumn>& Columns, size_t Rows, double* Out,
                             int32_t* Status, unsigned Threads) {
-  const ColumnSource source{expressions_, errors_, Loop(), generalLoop_, highestTier_};
+  const ColumnSource source{expressions_, errors_, Loop(), generalLoop_, settings_.HighestTier};
   return qv::ValueColumns(source, Index, Columns, Rows, Out, Status, Threads);
 }
 
@@ -177,10 +176,11 @@ void Engine::Compile(std::u16string& Text, int16_t& Index) {
 void Engine::CompileExpression() {
   CompiledExpression& record = expressions_.Records[size_t(expressions_.Current)];
   bool finished = false;
-  const CompileContext context{errors_, opcodes_, arrays_, variables_, expressions_.Current, createVariables_, strict_,
-                                 &hosts_};
+  const CompileContext context{errors_, opcodes_, arrays_, variables_, expressions_.Current,
+                               settings_.CreateVariables, settings_.Strict, &hosts_.Table()};
   errors_.Guarded(u"CompileExpression", [&] { finished = CompilePass(context, record); });
-  errors_.Guarded(u"CompileExpression", [&] { record.Compiled = BuildProgram(record, finished, nativeAfter_); });
+  errors_.Guarded(u"CompileExpression",
+                  [&] { record.Compiled = BuildProgram(record, finished, settings_.NativeAfter); });
   record.Failure = finished || errors_.Code() == 0 ? nullptr : std::make_shared<const ErrorState>(errors_);
 }
 

@@ -1,26 +1,39 @@
-// The facade: each public member hands its call to the engine behind it.
+// The facade: each public member hands its call to the engine behind it or to one of the
+// engine's components.
 #include "engine/qvExpression.h"
 
 #include "engine/Engine.h"
 #include "engine/Utf8.h"
 
+namespace {
+
+// One setting changed, the others kept.
+template <class T>
+void Adjust(qv::Engine& Engine, T qv::EngineSettings::*Setting, T Value) {
+  qv::EngineSettings settings = Engine.Settings();
+  settings.*Setting = Value;
+  Engine.SetSettings(settings);
+}
+
+}  // namespace
+
 qvExpression::qvExpression() : engine_(std::make_unique<qv::Engine>()) {}
 qvExpression::~qvExpression() = default;
 
-int16_t qvExpression::NumUserFuncs() const { return engine_->NumUserFuncs(); }
+int16_t qvExpression::NumUserFuncs() const { return engine_->UserFunctions().NumUserFuncs(); }
 int16_t qvExpression::ArraysCount() const { return engine_->Arrays().ArraysCount(); }
-bool qvExpression::CreateVariables() const { return engine_->CreateVariables(); }
-void qvExpression::SetCreateVariables(bool On) { engine_->SetCreateVariables(On); }
-bool qvExpression::EvaluationTrap() const { return engine_->EvaluationTrap(); }
-void qvExpression::SetEvaluationTrap(bool On) { engine_->SetEvaluationTrap(On); }
-bool qvExpression::Strict() const { return engine_->Strict(); }
-void qvExpression::SetStrict(bool On) { engine_->SetStrict(On); }
+bool qvExpression::CreateVariables() const { return engine_->Settings().CreateVariables; }
+void qvExpression::SetCreateVariables(bool On) { Adjust(*engine_, &qv::EngineSettings::CreateVariables, On); }
+bool qvExpression::EvaluationTrap() const { return engine_->Settings().EvaluationTrap; }
+void qvExpression::SetEvaluationTrap(bool On) { Adjust(*engine_, &qv::EngineSettings::EvaluationTrap, On); }
+bool qvExpression::Strict() const { return engine_->Settings().Strict; }
+void qvExpression::SetStrict(bool On) { engine_->SetSettings(engine_->Settings().WithStrict(On)); }
 
 int32_t qvExpression::ErrorCode() const { return engine_->Errors().Code(); }
 std::u16string qvExpression::ErrorDescription() const { return engine_->Errors().Description(); }
 int32_t qvExpression::ErrorPos() const { return engine_->Errors().Pos(); }
 int32_t qvExpression::ErrorSource() const { return engine_->Errors().Source(); }
-void qvExpression::ClearError() { engine_->ClearError(); }
+void qvExpression::ClearError() { engine_->Errors().Clear(); }
 
 void qvExpression::Compile(std::u16string& Text, int16_t& Index) { engine_->Compile(Text, Index); }
 std::u16string qvExpression::RPNExpression() { return engine_->RPNExpression(); }
@@ -32,7 +45,7 @@ size_t qvExpression::ValueColumns(int32_t Index, const std::vector<qvColumn>& Co
 }
 
 void qvExpression::Variable(const Variant& VarName, double& Value) {
-  if (engine_->RefusedAsConstant(VarName)) return;
+  if (engine_->Hosts().RefusedAsConstant(VarName)) return;
   engine_->Variables().Variable(VarName, Value);
 }
 double qvExpression::VariableValue(const Variant& VarName) { return engine_->Variables().VariableValue(VarName); }
@@ -61,10 +74,10 @@ Variant qvExpression::GetArrayValue(int16_t Slot, int16_t S1, int16_t S2, int16_
 }
 std::u16string qvExpression::ArrayName(const Variant& Slot) { return engine_->Arrays().ArrayName(Slot); }
 
-void qvExpression::UserFunc(std::u16string& Definition) { engine_->UserFunc(Definition); }
-std::u16string qvExpression::UserFuncText(const Variant& Index) { return engine_->UserFuncText(Index); }
+void qvExpression::UserFunc(std::u16string& Definition) { engine_->UserFunctions().UserFunc(Definition); }
+std::u16string qvExpression::UserFuncText(const Variant& Index) { return engine_->UserFunctions().UserFuncText(Index); }
 bool qvExpression::ReservedName(const std::u16string& Name, const std::u16string& Prefix) {
-  return engine_->ReservedName(Name, Prefix);
+  return engine_->UserFunctions().ReservedName(Name, Prefix);
 }
 void qvExpression::DefineFunction(std::string_view Name, int Arity,
                                   std::function<double(std::span<const double>)> Body) {
@@ -75,14 +88,18 @@ void qvExpression::DefineFunction(std::string_view Name, int Arity,
   DefineFunction(Name, std::move(f));
 }
 void qvExpression::DefineFunction(std::string_view Name, qvFunction Function) {
-  engine_->DefineFunction(FromUtf8(Name), std::move(Function));
+  engine_->Hosts().DefineFunction(FromUtf8(Name), std::move(Function));
 }
 void qvExpression::DefineConstant(std::string_view Name, double Value) {
-  engine_->DefineConstant(FromUtf8(Name), Value);
+  engine_->Hosts().DefineConstant(FromUtf8(Name), Value);
 }
-bool qvExpression::UndefineHostName(std::string_view Name) { return engine_->UndefineHostName(FromUtf8(Name)); }
-void qvExpression::ResetUserFuncs() { engine_->ResetUserFuncs(); }
-bool qvExpression::UndefineUserFunc(std::u16string_view Name) { return engine_->UndefineUserFunc(Name); }
+bool qvExpression::UndefineHostName(std::string_view Name) {
+  return engine_->Hosts().UndefineHostName(FromUtf8(Name));
+}
+void qvExpression::ResetUserFuncs() { engine_->UserFunctions().ResetUserFuncs(); }
+bool qvExpression::UndefineUserFunc(std::u16string_view Name) {
+  return engine_->UserFunctions().UndefineUserFunc(Name);
+}
 
 int32_t qvExpression::NumExpressions() { return engine_->Expressions().NumExpressions(); }
 std::u16string qvExpression::ExpressionText(const Variant& Index) {
@@ -94,9 +111,13 @@ void qvExpression::Reset() { engine_->Reset(); }
 const std::u16string& qvExpression::OpcodeName(int16_t Opcode) const { return engine_->Opcodes().Name(Opcode); }
 uint8_t qvExpression::OpcodePriority(int16_t Opcode) const { return engine_->Opcodes().Priority(Opcode); }
 int16_t qvExpression::OpcodeArgs(int16_t Opcode) const { return engine_->Opcodes().Args(Opcode); }
-const CompiledExpression* qvExpression::Expression(int32_t Index) const { return engine_->Expression(Index); }
+const CompiledExpression* qvExpression::Expression(int32_t Index) const {
+  return engine_->Expressions().Expression(Index);
+}
 void qvExpression::SeedRandom(uint64_t Seed) { engine_->SeedRandom(Seed); }
-qvTier qvExpression::HighestTier() const { return engine_->HighestTier(); }
-void qvExpression::SetHighestTier(qvTier Highest) { engine_->SetHighestTier(Highest); }
-uint32_t qvExpression::NativeAfter() const { return engine_->NativeAfter(); }
-void qvExpression::SetNativeAfter(uint32_t Evaluations) { engine_->SetNativeAfter(Evaluations); }
+qvTier qvExpression::HighestTier() const { return engine_->Settings().HighestTier; }
+void qvExpression::SetHighestTier(qvTier Highest) { Adjust(*engine_, &qv::EngineSettings::HighestTier, Highest); }
+uint32_t qvExpression::NativeAfter() const { return engine_->Settings().NativeAfter; }
+void qvExpression::SetNativeAfter(uint32_t Evaluations) {
+  Adjust(*engine_, &qv::EngineSettings::NativeAfter, Evaluations);
+}

@@ -109,7 +109,7 @@ class qvExpression {
                         int16_t S4 = 0);
   std::u16string ArrayName(const Variant& Slot);
 
-  // ---- user-defined functions (engine/stores/UserFunctions.cpp) ----
+  // ---- user-defined functions (engine/stores/UserFunctionStore.cpp) ----
   void UserFunc(std::u16string& Definition);
   std::u16string UserFuncText(const Variant& Index);
   bool ReservedName(const std::u16string& Name, const std::u16string& Prefix);

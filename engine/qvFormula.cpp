@@ -44,7 +44,8 @@ bool qvFormula::RunBeforeMachineCode(const double* Values, double& Out) const no
 }
 
 qvFormula qvExpression::Formula(int32_t Index) const {
-  const CompiledExpression* record = engine_->Expression(Index == 0 ? engine_->HighestIndex() : Index);
+  const qv::ExpressionTable& table = engine_->Expressions();
+  const CompiledExpression* record = table.Expression(Index == 0 ? table.HighestIndex() : Index);
   const bool runs = record && !record->Text.empty() && !record->Failure;
-  return qvFormula(runs ? record->Compiled : nullptr, engine_->Strict());
+  return qvFormula(runs ? record->Compiled : nullptr, engine_->Settings().Strict);
 }

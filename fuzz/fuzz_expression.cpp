@@ -19,8 +19,9 @@
 // behind: a failure recorded while a body was evaluated.
 struct qvExpressionTestAccess {
   static void ClearUserFuncErrors(qvExpression& engine) {
-    for (auto& sub : engine.engine_->userFuncEngines_)
-      if (sub) sub->ClearError();
+    const qv::UserFunctionStore& functions = engine.engine_->UserFunctions();
+    for (int slot = 1; slot <= qv::kMaxUserFuncs; ++slot)
+      if (qv::FunctionBody* body = functions.Body(slot)) body->Errors().Clear();
   }
 };
 

@@ -8,16 +8,17 @@
 
 struct qvExpressionTestAccess {
   static qv::Engine& Inside(qvExpression& e) { return *e.engine_; }
-  static qv::ErrorState& Errors(qvExpression& e) { return Inside(e).errors_; }
+  static qv::ErrorState& Errors(qvExpression& e) { return Inside(e).Errors(); }
   static std::vector<qv::ArrayEntry>& Arrays(qvExpression& e) { return Inside(e).Arrays().Entries(); }
   static void SetArraysCount(qvExpression& e, int16_t count) { Inside(e).Arrays().SetCount(count); }
-  static int32_t CurrentExpression(qvExpression& e) { return Inside(e).expressions_.Current; }
+  static int32_t CurrentExpression(qvExpression& e) { return Inside(e).Expressions().Current; }
   // Stores a hand-built record as the next expression index (its program made as a failed
   // compilation's would be: the general loop only) and returns that index.
   static int32_t Store(qvExpression& e, CompiledExpression code) {
     code.Compiled = qv::BuildProgram(code, false);
-    Inside(e).expressions_.Records.push_back(std::move(code));
-    return int32_t(Inside(e).expressions_.Records.size()) - 1;
+    std::vector<CompiledExpression>& records = Inside(e).Expressions().Records;
+    records.push_back(std::move(code));
+    return int32_t(records.size()) - 1;
   }
   // Adds an array entry as it stands, consistent or not, and returns its slot.
   static int16_t StoreArray(qvExpression& e, qv::ArrayEntry entry) { return Inside(e).Arrays().Store(std::move(entry)); }
@@ -33,7 +34,7 @@ struct qvExpressionTestAccess {
   // The general loop alone, on the program of an index, its failure recorded as Value records it.
   static Variant General(qvExpression& e, int32_t index) {
     const qv::Program& code = *e.Expression(index)->Compiled;
-    qv::Outcome outcome = Inside(e).Evaluate(code, code.FrameInputs.data());
+    qv::Outcome outcome = qv::Evaluate(Inside(e).Loop(), code, code.FrameInputs.data());
     Errors(e).Record(outcome.Failure);
     return std::move(outcome.Value);
   }

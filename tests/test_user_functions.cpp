@@ -171,3 +171,42 @@ TEST(UserFunctions, DefinitionsEndingEarlyNeverReadPastTheText) {
     EXPECT_NE(e.ErrorCode(), 0);
   }
 }
+
+// A body runs on an engine of its own, which takes the engine's settings whenever they change,
+// whether it was defined before or after: the trap and the tier cap as they are, and variable
+// creation by the profile (a compatible body creates the names it reads, whatever the host's
+// switch; a strict one refuses them).
+TEST(UserFunctions, BodiesFollowTheSettingsMadeBeforeOrAfterTheirDefinition) {
+  struct Case {
+    bool strict, create, trap;
+    int32_t unknownNameCode;  // defining G(X) = X * V
+    bool failureRecorded;     // calling L(-1)
+  };
+  const Case cases[] = {{false, true, true, 0, false},
+                        {false, false, false, 0, true},
+                        {true, false, false, 3, true},
+                        {true, true, true, 3, false}};
+  for (const Case& c : cases)
+    for (bool definedFirst : {false, true})
+      for (qvTier tier : {qvTier::General, qvTier::Native}) {
+        SCOPED_TRACE(testing::Message() << c.strict << c.create << c.trap << definedFirst << int(tier));
+        qvExpression e;
+        if (definedFirst) Define(e, u"L(X) = LN(X) + 1");
+        e.SetStrict(c.strict);
+        e.SetCreateVariables(c.create);
+        e.SetEvaluationTrap(c.trap);
+        e.SetHighestTier(tier);
+        e.SetNativeAfter(0);
+        if (!definedFirst) Define(e, u"L(X) = LN(X) + 1");
+        ASSERT_EQ(e.ErrorCode(), 0);
+        Define(e, u"G(X) = X * V");
+        EXPECT_EQ(e.ErrorCode(), c.unknownNameCode);
+        e.ClearError();
+        EXPECT_EQ(Eval(e, u"L(1) * 2").asDouble(), 2);
+        Eval(e, u"L(-1)");
+        EXPECT_EQ(e.ErrorCode() != 0, c.failureRecorded) << e.ErrorCode();
+        if (c.failureRecorded) {
+          EXPECT_TRUE(e.ErrorDescription().ends_with(u" in User Function 'L'"));
+        }
+      }
+}

@@ -1,10 +1,11 @@
-// The engine's side of the host's functions and constants: the checks of a definition, then the
-// table (HostFunctions.h). A definition never changes code compiled before: a program holds the
+// The host's functions and constants: the checks of a definition, then the table
+// (HostFunctions.h). A definition never changes code compiled before: a program holds the
 // function record it was compiled against, and a constant's value is in its code. Compiling the
 // text again picks up the current definition.
+#include "engine/stores/HostDefinitions.h"
+
 #include <algorithm>
 
-#include "engine/Engine.h"
 #include "engine/compile/Characters.h"
 
 namespace qv {
@@ -27,7 +28,7 @@ bool WellFormed(std::u16string_view Name) {
 // Whether Name may become a host function (Function) or constant: a well-formed name that no
 // built-in, operator word, user function, array or variable has, nor a host definition of the
 // other sort. A refusal is recorded as "Prefix NAME: why" (code 10, as for reserved names).
-bool Engine::HostNameFree(std::u16string_view Name, std::u16string_view Prefix, bool Function) {
+bool HostDefinitions::NameFree(std::u16string_view Name, std::u16string_view Prefix, bool Function) {
   const std::u16string upper = UpperCase(Name);
   std::u16string_view why;
   if (!WellFormed(Name)) why = u"not a name (a letter, then letters, digits or _)";
@@ -36,15 +37,15 @@ bool Engine::HostNameFree(std::u16string_view Name, std::u16string_view Prefix, 
   else if (IsWordOperator(upper)) why = u"the name of an operator";
   else if (arrays_.FindArray(upper) != 0) why = u"the name of an array";
   else if (variables_.Store().Find(std::u16string(Name))) why = u"the name of a variable";
-  else if (Function && hosts_.Constant(upper)) why = u"the name of a constant";
-  else if (!Function && hosts_.Function(upper)) why = u"the name of a host function";
+  else if (Function && table_.Constant(upper)) why = u"the name of a constant";
+  else if (!Function && table_.Function(upper)) why = u"the name of a host function";
   if (why.empty()) return true;
   errors_.Set(10, std::u16string(Prefix) + u" " + std::u16string(Name) + u": " + std::u16string(why));
   return false;
 }
 
-void Engine::DefineFunction(std::u16string_view Name, qvFunction Function) {
-  if (!HostNameFree(Name, u"DefineFunction", true)) return;
+void HostDefinitions::DefineFunction(std::u16string_view Name, qvFunction Function) {
+  if (!NameFree(Name, u"DefineFunction", true)) return;
   const bool counts = Function.MinArgs >= 0 && Function.MinArgs <= kMaxHostArgs &&
                       (Function.MaxArgs == -1 || Function.MaxArgs >= Function.MinArgs);
   if (!counts || !Function.Body) {
@@ -52,17 +53,15 @@ void Engine::DefineFunction(std::u16string_view Name, qvFunction Function) {
                         (Function.Body ? u": invalid argument counts" : u": no body"));
     return;
   }
-  hosts_.DefineFunction(Name, std::move(Function));
+  table_.DefineFunction(Name, std::move(Function));
 }
 
-void Engine::DefineConstant(std::u16string_view Name, double Value) {
-  if (HostNameFree(Name, u"DefineConstant", false)) hosts_.DefineConstant(Name, Value);
+void HostDefinitions::DefineConstant(std::u16string_view Name, double Value) {
+  if (NameFree(Name, u"DefineConstant", false)) table_.DefineConstant(Name, Value);
 }
 
-bool Engine::UndefineHostName(std::u16string_view Name) { return hosts_.Remove(Name); }
-
-bool Engine::RefusedAsConstant(const Variant& Name) {
-  if (!Name.isText() || !hosts_.Constant(UpperCase(Name.asText())).has_value()) return false;
+bool HostDefinitions::RefusedAsConstant(const Variant& Name) {
+  if (!Name.isText() || !table_.Constant(UpperCase(Name.asText())).has_value()) return false;
   errors_.Set(10, u"Variable " + Name.asText() + u": a constant cannot be assigned");
   return true;
 }

@@ -1,27 +1,34 @@
-// User-defined functions: twenty slots, each a row of the opcode table and a private
-// sub-engine whose first variables are the parameters and whose expression 1 is the body.
+// User-defined functions: their definitions, slots, sub-engines and calls.
 //
 //   definition = name "(" [parameter {"," parameter}] ")" "=" body
+#include "engine/stores/UserFunctionStore.h"
+
 #include <algorithm>
-#include <vector>
 
 #include "engine/Messages.h"
 #include "engine/compile/Scanner.h"
-#include "engine/Engine.h"
 #include "engine/eval/Machine.h"
 #include "engine/stores/ItemPosition.h"
 
 namespace qv {
 
+UserFunctionStore::UserFunctionStore(FunctionOwner Owner)
+    : errors_(Owner.Errors),
+      opcodes_(Owner.Opcodes),
+      settings_(Owner.Settings),
+      variables_(Owner.Variables),
+      expressions_(Owner.Expressions),
+      compileCurrent_(std::move(Owner.CompileCurrent)),
+      newBody_(std::move(Owner.NewBody)) {}
 
-void Engine::UserFunc(std::u16string& Definition) {
-  if (strict_) return ReplacingUserFunc(Definition);
+void UserFunctionStore::UserFunc(std::u16string& Definition) {
+  if (settings_.Strict) return ReplacingUserFunc(Definition);
   AddUserFunc(Definition);
 }
 
 // The next slot for Definition. A failure of memory here is reported rather than dropped: the
 // caller must not take an unfinished definition for a finished one.
-void Engine::AddUserFunc(std::u16string& Definition) {
+void UserFunctionStore::AddUserFunc(std::u16string& Definition) {
   errors_.Guarded(u"UserFunc", [&] {
     std::u16string text = StripComments(errors_, Definition);
     if (text.empty()) return;
@@ -55,7 +62,7 @@ void Engine::AddUserFunc(std::u16string& Definition) {
     int16_t n = int16_t(NumUserFuncs() + 1);
     errors_.SetSource(-n);
     if (n > kMaxUserFuncs) return errors_.Set(8, std::u16string(msg::kTooManyUserFuncs));
-    userFuncTexts_[size_t(n - 1)] = text;
+    texts_[size_t(n - 1)] = text;
     opcodes_.DefineUserFunc(n, name, int16_t(params.size()));
     DefineBody(n, params, body, name);
   });
@@ -64,9 +71,9 @@ void Engine::AddUserFunc(std::u16string& Definition) {
 // Under the strict profile a definition takes effect whole or not at all: one of a name defined
 // already replaces that function in its slot, and one that fails is taken out again, leaving
 // the functions as they were, with the definition's failure recorded.
-void Engine::ReplacingUserFunc(std::u16string& Definition) {
+void UserFunctionStore::ReplacingUserFunc(std::u16string& Definition) {
   errors_.Guarded(u"UserFunc", [&] {
-    const std::vector<std::u16string> before(userFuncTexts_.begin(), userFuncTexts_.begin() + NumUserFuncs());
+    const std::vector<std::u16string> before(texts_.begin(), texts_.begin() + NumUserFuncs());
     std::u16string text = StripComments(errors_, Definition);
     int32_t pos = 1;
     const int16_t slot = UserFuncSlot(GetName(errors_, text, pos));
@@ -87,12 +94,12 @@ void Engine::ReplacingUserFunc(std::u16string& Definition) {
   });
 }
 
-bool Engine::UndefineUserFunc(std::u16string_view Name) {
+bool UserFunctionStore::UndefineUserFunc(std::u16string_view Name) {
   bool removed = false;
   errors_.Guarded(u"UndefineUserFunc", [&] {
     const int16_t slot = UserFuncSlot(Name);
     if (slot == 0) return;
-    std::vector<std::u16string> after(userFuncTexts_.begin(), userFuncTexts_.begin() + NumUserFuncs());
+    std::vector<std::u16string> after(texts_.begin(), texts_.begin() + NumUserFuncs());
     after.erase(after.begin() + (slot - 1));
     RebuildUserFuncs(after, 0, true);
     removed = true;
@@ -100,7 +107,7 @@ bool Engine::UndefineUserFunc(std::u16string_view Name) {
   return removed;
 }
 
-int16_t Engine::UserFuncSlot(std::u16string_view Name) const {
+int16_t UserFunctionStore::UserFuncSlot(std::u16string_view Name) const {
   for (int16_t slot = 1; slot <= NumUserFuncs(); ++slot)
     if (EqualNoCase(opcodes_.Name(OpcodeTable::UserOpcode(slot)), Name)) return slot;
   return 0;
@@ -108,7 +115,8 @@ int16_t Engine::UserFuncSlot(std::u16string_view Name) const {
 
 // The error state is left as it was; the failure of slot Watched's definition (code 0 for none)
 // is returned.
-ErrorState Engine::RebuildUserFuncs(const std::vector<std::u16string>& Texts, int16_t Watched, bool Recompile) {
+ErrorState UserFunctionStore::RebuildUserFuncs(const std::vector<std::u16string>& Texts, int16_t Watched,
+                                               bool Recompile) {
   const ErrorState kept = errors_;
   ErrorState watched;
   opcodes_.ResetUserFuncs();
@@ -126,7 +134,7 @@ ErrorState Engine::RebuildUserFuncs(const std::vector<std::u16string>& Texts, in
 // Compiled code names a user function by its slot; the expressions that call one, and those
 // that failed to compile (perhaps for want of a function), are compiled again from their texts,
 // under the same indices, against the functions as they now are.
-void Engine::RecompileCallers() {
+void UserFunctionStore::RecompileCallers() {
   const ErrorState kept = errors_;
   const int32_t current = expressions_.Current;
   for (size_t i = 1; i < expressions_.Records.size(); ++i) {
@@ -137,7 +145,7 @@ void Engine::RecompileCallers() {
       calls = OpcodeTable::Kind(record.Opcodes[size_t(k)]) == OpKind::UserFunction;
     if ((!calls && !record.Failure) || record.Text.empty()) continue;
     expressions_.Current = int32_t(i);
-    CompileExpression();
+    compileCurrent_();
   }
   errors_ = kept;
   expressions_.Current = current;
@@ -146,47 +154,39 @@ void Engine::RecompileCallers() {
 // A body's failure named after its function. A suggestion the body's engine made goes last; and
 // under the strict profile, a name that is one of this engine's variables says why the body
 // cannot read it.
-std::u16string Engine::BodyFailure(const ErrorState& Body, const std::u16string& Name) const {
+std::u16string UserFunctionStore::BodyFailure(const ErrorState& Body, const std::u16string& Name) const {
   std::u16string_view text = Body.Description();
   const size_t hint = text.find(msg::kDidYouMean);
   std::u16string out(text.substr(0, hint));
   out.append(msg::kInUserFunction).append(Name).append(u"'");
   const size_t colon = out.find(u": ");
   const std::u16string_view named = std::u16string_view(text).substr(0, hint).substr(colon == std::u16string::npos ? 0 : colon + 2);
-  if (strict_ && Body.Code() == 3 && variables_.Store().Find(named)) return out.append(msg::kBodySeesParameters);
+  if (settings_.Strict && Body.Code() == 3 && variables_.Store().Find(named))
+    return out.append(msg::kBodySeesParameters);
   return hint == std::u16string_view::npos ? out : out.append(text.substr(hint));
 }
 
-// Resets the slot's sub-engine, binds the parameters as its first variables (value -1) and
-// compiles the body as its expression 1; a body that fails passes its error up, named.
-void Engine::DefineBody(int16_t Slot, const std::vector<std::u16string>& Params,
-                              std::u16string& Body, const std::u16string& Name) {
-  Engine& sub = UserFuncEngine(Slot);
-  sub.expressions_.ResetCompiledExpressions();
-  sub.ResetVariables();
-  for (const std::u16string& p : Params) {
-    double initial = -1;
-    sub.variables_.Variable(Variant(p), initial);
-  }
-  int16_t index = 0;
-  sub.Compile(Body, index);
-  userFuncCompiled_[size_t(Slot - 1)] = sub.errors_.Code() == 0;
-  if (sub.errors_.Code() != 0) {
-    errors_.SetAt(sub.errors_.Code(), BodyFailure(sub.errors_, Name), sub.errors_.Pos());
-  }
+// The slot's sub-engine compiles the body; a body that fails passes its error up, named.
+void UserFunctionStore::DefineBody(int16_t Slot, const std::vector<std::u16string>& Params, std::u16string& Body,
+                                   const std::u16string& Name) {
+  FunctionBody& body = MadeBody(Slot);
+  body.Define(Params, Body);
+  const ErrorState& failure = body.Errors();
+  compiled_[size_t(Slot - 1)] = failure.Code() == 0;
+  if (failure.Code() != 0) errors_.SetAt(failure.Code(), BodyFailure(failure, Name), failure.Pos());
 }
 
-std::u16string Engine::UserFuncText(const Variant& Index) {
+std::u16string UserFunctionStore::UserFuncText(const Variant& Index) {
   std::u16string text;
   errors_.Guarded(u"UserFuncText", [&] {
-    if (int32_t i = ItemPosition(Index, NumUserFuncs())) text = userFuncTexts_[size_t(i - 1)];
+    if (int32_t i = ItemPosition(Index, NumUserFuncs())) text = texts_[size_t(i - 1)];
   });
   return text;
 }
 
 // A name is reserved when it names a function row (user functions and their placeholders
 // included) or is "NOT"; the error then says which kind of name it is.
-bool Engine::ReservedName(const std::u16string& Name, const std::u16string& Prefix) {
+bool UserFunctionStore::ReservedName(const std::u16string& Name, const std::u16string& Prefix) {
   int16_t op = opcodes_.FunctionNamed(UpperCase(Name));
   if (op == 0) return false;
   std::u16string_view why = OpcodeTable::Kind(op) == OpKind::UserFunction ? msg::kReservedUserFunc : msg::kReservedName;
@@ -195,7 +195,7 @@ bool Engine::ReservedName(const std::u16string& Name, const std::u16string& Pref
 }
 
 // The texts and the sub-engines stay for reuse; only the names and the count go.
-void Engine::ResetUserFuncs() {
+void UserFunctionStore::ResetUserFuncs() {
   errors_.Guarded(u"ResetUserFuncs", [&] { opcodes_.ResetUserFuncs(); });
 }
 
@@ -206,37 +206,48 @@ void Engine::ResetUserFuncs() {
 // not leave the function broken (a body that failed to compile keeps its failure and gives
 // nothing). A failure inside the body stays the sub-engine's under the evaluation trap; with the
 // trap off it is recorded here, named after the function.
-void Engine::CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure) {
+void UserFunctionStore::CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Failure) {
   const int n = opcodes_.Args(Opcode);
   const int slot = OpcodeTable::UserSlot(Opcode);
-  Engine& sub = UserFuncEngine(slot);
-  if (userFuncCompiled_[size_t(slot - 1)]) sub.ClearError();
+  FunctionBody& body = MadeBody(slot);
+  if (compiled_[size_t(slot - 1)]) body.Errors().Clear();
   if (n <= 0) M.Push();
   for (int k = n; k >= 1; --k) {
     const Variant* argument = k == n ? &M.acc : M.Below(n - 1 - k);
-    qvVariable* parameter = sub.variables_.Store().At(k);
+    qvVariable* parameter = body.Parameter(k);
     if (argument && parameter) parameter->Value = *argument;
   }
-  int32_t body = 0;
-  M.acc = sub.Value(body);
+  M.acc = body.Evaluate();
   if (n > 1) M.Pop(n - 1);
-  if (!evaluationTrap_ && sub.errors_.Code() != 0) {
-    Failure.Set(sub.errors_.Code(), sub.errors_.Description() + std::u16string(msg::kInUserFunction) +
-                                      opcodes_.Name(Opcode) + u"'");
+  const ErrorState& inside = body.Errors();
+  if (!settings_.EvaluationTrap && inside.Code() != 0) {
+    Failure.Set(inside.Code(),
+                inside.Description() + std::u16string(msg::kInUserFunction) + opcodes_.Name(Opcode) + u"'");
   }
 }
 
-// Every sub-engine shares this engine's generator, so RND draws one sequence in the whole tree.
-Engine& Engine::UserFuncEngine(int Slot) {
-  std::unique_ptr<Engine>& engine = userFuncEngines_[size_t(Slot - 1)];
-  if (!engine) {
-    engine = std::make_unique<Engine>(random_);
-    engine->SetStrict(strict_);
-    engine->SetEvaluationTrap(evaluationTrap_);
-    engine->SetHighestTier(highestTier_);
-    engine->SetNativeAfter(nativeAfter_);
+// A sub-engine follows the engine's settings, but creates the variables its body names whenever
+// the strict profile is off, whatever the engine's own switch.
+EngineSettings UserFunctionStore::BodySettings() const {
+  EngineSettings own = settings_;
+  own.CreateVariables = !settings_.Strict;
+  return own;
+}
+
+void UserFunctionStore::FollowSettings() {
+  for (auto& body : bodies_)
+    if (body) body->Apply(BodySettings());
+}
+
+// The engine makes the sub-engine (sharing its generator, so RND draws one sequence in the whole
+// tree); the sub-engine takes the settings before its first use.
+FunctionBody& UserFunctionStore::MadeBody(int Slot) {
+  std::unique_ptr<FunctionBody>& body = bodies_[size_t(Slot - 1)];
+  if (!body) {
+    body = newBody_();
+    body->Apply(BodySettings());
   }
-  return *engine;
+  return *body;
 }
 
 }  // namespace qv
