@@ -104,6 +104,7 @@ class Engine final : public UserFunctionCalls {
   // The host's functions and constants (engine/stores/HostDefinitions.cpp). A name taken by
   // anything else is refused with a failure in the error state.
   void DefineFunction(std::u16string_view Name, qvFunction Function);
+  void DefineFunction(std::u16string_view Name, qvTextFunction Function);
   void DefineConstant(std::u16string_view Name, double Value);
   bool UndefineHostName(std::u16string_view Name);
   // True, with the failure recorded, when Name is a constant (which an assignment cannot change).

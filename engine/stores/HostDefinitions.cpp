@@ -43,16 +43,29 @@ bool Engine::HostNameFree(std::u16string_view Name, std::u16string_view Prefix, 
   return false;
 }
 
+namespace {
+
+// Why a function with these argument counts and body cannot be defined; empty when it can.
+std::u16string_view Unfit(int MinArgs, int MaxArgs, bool HasBody) {
+  const bool counts = MinArgs >= 0 && MinArgs <= kMaxHostArgs && (MaxArgs == -1 || MaxArgs >= MinArgs);
+  if (!HasBody) return u": no body";
+  return counts ? u"" : u": invalid argument counts";
+}
+
+}  // namespace
+
 void Engine::DefineFunction(std::u16string_view Name, qvFunction Function) {
   if (!HostNameFree(Name, u"DefineFunction", true)) return;
-  const bool counts = Function.MinArgs >= 0 && Function.MinArgs <= kMaxHostArgs &&
-                      (Function.MaxArgs == -1 || Function.MaxArgs >= Function.MinArgs);
-  if (!counts || !Function.Body) {
-    errors_.Set(10, u"DefineFunction " + std::u16string(Name) +
-                        (Function.Body ? u": invalid argument counts" : u": no body"));
-    return;
-  }
+  const std::u16string_view why = Unfit(Function.MinArgs, Function.MaxArgs, Function.Body || Function.Block);
+  if (!why.empty()) return errors_.Set(10, u"DefineFunction " + std::u16string(Name) + std::u16string(why));
   hosts_.DefineFunction(Name, std::move(Function));
+}
+
+void Engine::DefineFunction(std::u16string_view Name, qvTextFunction Function) {
+  if (!HostNameFree(Name, u"DefineFunction", true)) return;
+  const std::u16string_view why = Unfit(Function.MinArgs, Function.MaxArgs, bool(Function.Body));
+  if (!why.empty()) return errors_.Set(10, u"DefineFunction " + std::u16string(Name) + std::u16string(why));
+  hosts_.DefineTextFunction(Name, std::move(Function));
 }
 
 void Engine::DefineConstant(std::u16string_view Name, double Value) {

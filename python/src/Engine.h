@@ -48,7 +48,9 @@ class Engine {
   }
   // Host functions and constants (python/src/HostFunctions.cpp). A Python function is called
   // once a row with the interpreter lock held only for the call; its exception fails the row.
-  void DefineFunction(const std::string& name, const py::function& fn, int args, bool pure);
+  // A vectorized one takes float64 arrays and returns one: a column call calls it once a block
+  // of rows, Value with arrays of one element.
+  void DefineFunction(const std::string& name, const py::function& fn, int args, bool pure, bool vectorized);
   void DefineConstant(const std::string& name, double value);
   void AddExtended();
   int32_t Compile(const std::u16string& text);
@@ -107,7 +109,7 @@ class Engine {
   std::mutex mutex_;
   qvExpression engine_;
   // The host definitions in order, as pickling carries them: ("extended",), ("constant", name,
-  // value) or ("function", name, callable, args, pure).
+  // value) or ("function", name, callable, args, pure, vectorized).
   std::vector<py::tuple> hostDefinitions_;
 };
 
