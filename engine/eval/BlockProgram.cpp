@@ -75,15 +75,20 @@ BlockProgram::BlockProgram(const DoubleProgram& Fast, const double* Frame, size_
   }
 }
 
-void BlockProgram::Run(const double* const* Columns, size_t Rows, uint8_t* Live) {
+void BlockProgram::Run(const double* const* Columns, size_t Rows, uint8_t* Live, double* Out) {
   for (size_t k = 0; k < fast_.Variables; ++k)
     if (Columns[k]) reg_[k] = const_cast<double*>(Columns[k]);  // inputs are only read
+  // The result's register is the caller's output, which then needs no copy; the steps that use
+  // it for their own values before the last overwrites it are no different.
+  const bool input = fast_.Result < fast_.InputCount();
+  if (!input) reg_[fast_.Result] = Out;
   for (size_t i = 0; i < fast_.Steps.size(); ++i) {
     const DoubleStep& s = fast_.Steps[i];
     if (HasBlock(fast_, s)) CallBlock(s, Rows, Live);
     else if (s.Op == DoubleOp::Add || s.Op == DoubleOp::Subtract || s.Op == DoubleOp::Multiply) Arithmetic(s, Rows, Live);
     else RowByRow(s, single_[i], Rows, Live);
   }
+  if (input) std::copy(reg_[fast_.Result], reg_[fast_.Result] + Rows, Out);
 }
 
 // The commonest steps in loops of their own: each row computes what RunDoubleProgram computes
@@ -135,16 +140,18 @@ void BlockProgram::CallRows(const HostFunction& Function, size_t First, size_t L
   CallRows(Function, middle, Last, Live);
 }
 
-// One call for the live rows: on the registers themselves when every row is live, else on their
-// arguments gathered argument by argument, the results put back. A result that is not finite
-// declines its row.
+// One call for the live rows: on the registers themselves when every row is live and the result
+// goes to a register no argument reads (F(F(x)) writes where it reads: a call that fails half
+// way would spoil the arguments of its retries), else on their arguments gathered argument by
+// argument, the results put back. A result that is not finite declines its row.
 void BlockProgram::CallBlock(const DoubleStep& Step, size_t Rows, uint8_t* Live) {
   const DoubleHostCall& call = fast_.Hosts[Step.A];
   const size_t count = std::min<size_t>(call.Args.size(), kMaxHostArgs);
   double* t = reg_[Step.Target];
   argBase_.resize(count);
   rows_.clear();  // empty: the rows are all the block's
-  if (AllLive(Live, Rows)) {
+  const bool aliased = std::find(call.Args.begin(), call.Args.end(), Step.Target) != call.Args.end();
+  if (!aliased && AllLive(Live, Rows)) {
     for (size_t k = 0; k < count; ++k) argBase_[k] = reg_[call.Args[k]];
     outBase_ = t;
     CallRows(*call.Function, 0, Rows, Live);

@@ -30,10 +30,9 @@ class BlockProgram {
   BlockProgram(const DoubleProgram& Fast, const double* Frame, size_t Rows);
 
   // Runs the rows whose Live is set, of a block whose variable k reads Columns[k] (null: its
-  // value in the frame). A row that declines has its Live cleared (the general loop decides it);
-  // Result() holds the others' values. Not for several threads at once: each keeps its own.
-  void Run(const double* const* Columns, size_t Rows, uint8_t* Live);
-  const double* Result() const noexcept { return reg_[fast_.Result]; }
+  // value in the frame), into Out[r]. A row that declines has its Live cleared (the general loop
+  // decides it; its Out is left to that). Not for several threads at once: each keeps its own.
+  void Run(const double* const* Columns, size_t Rows, uint8_t* Live, double* Out);
 
  private:
   void Arithmetic(const DoubleStep& Step, size_t Rows, uint8_t* Live);
@@ -45,7 +44,7 @@ class BlockProgram {
   std::vector<DoubleProgram> single_;  // per step: a program of that step alone (RowByRow)
   std::vector<double> kept_;           // the frame's values, each repeated for every row
   std::vector<double> temps_;          // the registers the steps write, a column each
-  std::vector<double*> reg_;           // per register: its column for the block
+  std::vector<double*> reg_;           // per register: its column for the block (the result's: Out)
   std::vector<uint32_t> rows_;          // a block call's rows (empty: all the block's)
   std::vector<double> args_;            // their arguments gathered, argument after argument
   std::vector<double> out_;             // their results, where gathered

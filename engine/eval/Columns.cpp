@@ -102,10 +102,8 @@ size_t RunBlockRows(const ColumnRun& Run, const double* Frame, std::vector<Varia
     if (Run.strict && FirstNonFiniteRow(Run.column, first, first + rows) < first + rows)
       for (size_t k = 0; k < n; ++k)  // the general loop reports a NaN or infinite cell
         for (size_t r = 0; columns[k] && r < rows; ++r) live[r] &= uint8_t(std::isfinite(columns[k][r]));
-    block.Run(columns.data(), rows, live.data());
-    const double* result = block.Result();
+    block.Run(columns.data(), rows, live.data(), Run.out + first);
     if (AllLive(live.data(), rows)) {
-      std::copy(result, result + rows, Run.out + first);
       if (Run.status) std::fill(Run.status + first, Run.status + first + rows, 0);
       good += rows;
       continue;
@@ -115,7 +113,6 @@ size_t RunBlockRows(const ColumnRun& Run, const double* Frame, std::vector<Varia
         RunGeneralRow(Run, Values, Pointers, first + r, good);
         continue;
       }
-      Run.out[first + r] = result[r];
       if (Run.status) Run.status[first + r] = 0;
       ++good;
     }
