@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,12 @@ std::shared_ptr<qvVariable> FindVariable(qvExpression& engine, const std::u16str
 
 // An engine value as a Python object: int for whole numbers, float, str for texts, None for empty.
 py::object ToPython(const Variant& value);
+
+class Engine;
+
+// Whether this thread is running a Python function for engine's call (python/src/HostFunctions.cpp):
+// that call holds the engine's mutex until it ends, so the function cannot use the engine.
+bool RunsFunctionOf(const Engine* engine);
 
 class Engine {
  public:
@@ -86,6 +93,8 @@ class Engine {
   // and raised once the interpreter lock is back.
   template <class Body>
   auto Locked(Body&& body) {
+    if (RunsFunctionOf(this))  // the mutex is this thread's call's own: waiting would never end
+      throw std::runtime_error("a function the engine is calling cannot use that engine");
     Failure failure;
     decltype(body(engine_)) result{};
     {

@@ -3,15 +3,29 @@
 // callable becomes the function's block form: numpy arrays of a block of rows in, one array out.
 #include <pybind11/numpy.h>
 
+#include <algorithm>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Engine.h"
 
 namespace qvpy {
 namespace {
+
+// The engines whose calls run a Python function on this thread, innermost last.
+thread_local std::vector<const Engine*> running;
+
+// Marks this thread as running a function for Owner's call while it lives.
+class RunningFor {
+ public:
+  explicit RunningFor(const Engine* Owner) { running.push_back(Owner); }
+  ~RunningFor() { running.pop_back(); }
+  RunningFor(const RunningFor&) = delete;
+  RunningFor& operator=(const RunningFor&) = delete;
+};
 
 // The callable, released under the interpreter lock whichever thread drops the last compiled
 // program that holds it.
@@ -39,9 +53,10 @@ void CopyResult(const py::object& result, std::span<double> out) {
 
 // The block form: each argument's column as a float64 array of its own (the function may keep
 // it), the call, the result checked and copied out.
-auto BlockOf(const py::function& fn) {
-  return [held = Held(fn)](std::span<const std::span<const double>> args, std::span<double> out) {
+auto BlockOf(const py::function& fn, const Engine* owner) {
+  return [held = Held(fn), owner](std::span<const std::span<const double>> args, std::span<double> out) {
     py::gil_scoped_acquire gil;
+    RunningFor mark(owner);
     try {
       py::tuple arrays(args.size());
       for (size_t k = 0; k < args.size(); ++k) arrays[k] = py::array_t<double>(py::ssize_t(args[k].size()), args[k].data());
@@ -54,14 +69,17 @@ auto BlockOf(const py::function& fn) {
 
 }  // namespace
 
+bool RunsFunctionOf(const Engine* engine) { return std::find(running.begin(), running.end(), engine) != running.end(); }
+
 void Engine::DefineFunction(const std::string& name, const py::function& fn, int args, bool pure, bool vectorized) {
   qvFunction f;
   f.MinArgs = args < 0 ? 0 : args;
   f.MaxArgs = args < 0 ? -1 : args;
   f.Pure = pure;
-  if (vectorized) f.Block = BlockOf(fn);  // the engine calls it on one row for Value
-  else f.Body = [held = Held(fn)](std::span<const double> a) -> double {
+  if (vectorized) f.Block = BlockOf(fn, this);  // the engine calls it on one row for Value
+  else f.Body = [held = Held(fn), owner = this](std::span<const double> a) -> double {
     py::gil_scoped_acquire gil;
+    RunningFor mark(owner);
     try {
       py::tuple values(a.size());
       for (size_t k = 0; k < a.size(); ++k) values[k] = py::float_(a[k]);

@@ -47,6 +47,15 @@ def test_functions_constants_columns_and_failures():
     with pytest.raises(qvcalc.Error):
         plain.compile("ROUND(2.5)")
 
+    # A function that uses the engine calling it fails (it used to wait on itself for ever);
+    # another engine serves it.
+    e.define_function("Own", lambda v: e["x"] + v, args=1)
+    e.define_function("Other", lambda v: plain.value(plain.compile("2")) + v, args=1)
+    with pytest.raises(qvcalc.Error, match="cannot use that engine"):
+        e.value(e.compile("Own(1)"))
+    assert list(e.evaluate(e.compile("Own(x)"), x=np.zeros(5000), threads=2, status=True)[1]) == [6] * 5000
+    assert e.value(e.compile("Other(1)")) == 3
+
 
 def test_pickling_carries_definitions_or_says_why_not():
     e = qvcalc.Engine()
