@@ -33,21 +33,49 @@ void DeclineNonFinite(const double* T, size_t Rows, uint8_t* Live, bool Finite) 
     for (size_t r = 0; r < Rows; ++r) Live[r] &= uint8_t(IsFiniteResult(T[r]));
 }
 
-bool AllFinite(const double* T, size_t Rows) {
-  bool finite = true;
-  for (size_t r = 0; r < Rows; ++r) finite &= IsFiniteResult(T[r]);
-  return finite;
+// Two rows at a time in one vector register (SSE2 on x86-64, NEON on AArch64, plain code where
+// the target has neither): at -O2 the compiler leaves these loops one row at a time.
+using Pair = double __attribute__((vector_size(16)));
+using PairMask = int64_t __attribute__((vector_size(16)));
+
+Pair Load(const double* From) noexcept {
+  Pair v;
+  std::memcpy(&v, From, sizeof v);
+  return v;
 }
+
+// All lanes set where V is finite: V - V is 0 for a finite value, NaN for the others.
+PairMask FiniteLanes(Pair V) noexcept { return (V - V) == Pair{0, 0}; }
+
+}  // namespace
+
+bool AllFinite(const double* T, size_t Rows) noexcept {
+  PairMask finite = {-1, -1};
+  size_t r = 0;
+  for (; r + 2 <= Rows; r += 2) finite &= FiniteLanes(Load(T + r));
+  bool all = finite[0] && finite[1];
+  for (; r < Rows; ++r) all &= IsFiniteResult(T[r]);
+  return all;
+}
+
+namespace {
 
 // T := A op B on every row, which is what RunDoubleProgram computes on one; whether all are finite.
 template <class Op>
 bool Apply(double* T, const double* A, const double* B, size_t Rows, Op op) {
-  bool finite = true;
-  for (size_t r = 0; r < Rows; ++r) {
-    T[r] = op(A[r], B[r]);
-    finite &= IsFiniteResult(T[r]);
+  PairMask finite = {-1, -1};
+  size_t r = 0;
+  for (; r + 2 <= Rows; r += 2) {
+    const Pair t = op(Load(A + r), Load(B + r));
+    std::memcpy(T + r, &t, sizeof t);
+    finite &= FiniteLanes(t);
   }
-  return finite;
+  bool all = finite[0] && finite[1];
+  for (; r < Rows; ++r) {
+    T[r] = op(A[r], B[r]);
+    all &= IsFiniteResult(T[r]);
+  }
+  return all;
 }
 
 }  // namespace
@@ -98,9 +126,9 @@ void BlockProgram::Arithmetic(const DoubleStep& Step, size_t Rows, uint8_t* Live
   const double *a = reg_[Step.A], *b = reg_[Step.B];
   double* t = reg_[Step.Target];
   bool finite;
-  if (Step.Op == DoubleOp::Add) finite = Apply(t, a, b, Rows, [](double x, double y) { return x + y; });
-  else if (Step.Op == DoubleOp::Subtract) finite = Apply(t, a, b, Rows, [](double x, double y) { return x - y; });
-  else finite = Apply(t, a, b, Rows, [](double x, double y) { return x * y; });
+  if (Step.Op == DoubleOp::Add) finite = Apply(t, a, b, Rows, [](auto x, auto y) { return x + y; });
+  else if (Step.Op == DoubleOp::Subtract) finite = Apply(t, a, b, Rows, [](auto x, auto y) { return x - y; });
+  else finite = Apply(t, a, b, Rows, [](auto x, auto y) { return x * y; });
   DeclineNonFinite(t, Rows, Live, finite);
 }
 

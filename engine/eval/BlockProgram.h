@@ -17,8 +17,9 @@ namespace qv {
 
 struct HostFunction;
 
-// Whether every row of the block is live.
+// Whether every row of the block is live; whether every value of T is finite.
 bool AllLive(const uint8_t* Live, size_t Rows) noexcept;
+bool AllFinite(const double* T, size_t Rows) noexcept;
 
 class BlockProgram {
  public:

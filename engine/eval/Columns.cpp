@@ -98,10 +98,11 @@ size_t RunBlockRows(const ColumnRun& Run, const double* Frame, std::vector<Varia
   for (size_t first = First; first < Last; first += most) {
     const size_t rows = std::min(most, Last - first);
     std::fill(live.begin(), live.end(), uint8_t(1));
-    for (size_t k = 0; k < n; ++k) columns[k] = Run.column[k] ? Run.column[k] + first : nullptr;
-    if (Run.strict && FirstNonFiniteRow(Run.column, first, first + rows) < first + rows)
-      for (size_t k = 0; k < n; ++k)  // the general loop reports a NaN or infinite cell
-        for (size_t r = 0; columns[k] && r < rows; ++r) live[r] &= uint8_t(std::isfinite(columns[k][r]));
+    for (size_t k = 0; k < n; ++k) {
+      columns[k] = Run.column[k] ? Run.column[k] + first : nullptr;
+      if (Run.strict && columns[k] && !AllFinite(columns[k], rows))  // the general loop reports the cell
+        for (size_t r = 0; r < rows; ++r) live[r] &= uint8_t(std::isfinite(columns[k][r]));
+    }
     block.Run(columns.data(), rows, live.data(), Run.out + first);
     if (AllLive(live.data(), rows)) {
       if (Run.status) std::fill(Run.status + first, Run.status + first + rows, 0);
