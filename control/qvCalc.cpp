@@ -208,6 +208,10 @@ void qvCalc::DefineFunction(std::string_view Name, qvFunction Function) {
   Guarded(u"DefineFunction", [&] { Engine().DefineFunction(Name, std::move(Function)); });
 }
 
+void qvCalc::DefineFunction(std::string_view Name, qvTextFunction Function) {
+  Guarded(u"DefineFunction", [&] { Engine().DefineFunction(Name, std::move(Function)); });
+}
+
 void qvCalc::DefineConstant(std::string_view Name, double Value) {
   Guarded(u"DefineConstant", [&] { Engine().DefineConstant(Name, Value); });
 }

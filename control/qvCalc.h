@@ -63,6 +63,7 @@ class qvCalc {
   // The host's functions and constants (qvExpression::DefineFunction and DefineConstant).
   void DefineFunction(std::string_view Name, int Arity, std::function<double(std::span<const double>)> Body);
   void DefineFunction(std::string_view Name, qvFunction Function);
+  void DefineFunction(std::string_view Name, qvTextFunction Function);
   void DefineConstant(std::string_view Name, double Value);
   bool UndefineHostName(std::string_view Name);
   void AddExtendedFunctions();  // qvAddExtendedFunctions on the engine

@@ -90,6 +90,9 @@ void qvExpression::DefineFunction(std::string_view Name, int Arity,
 void qvExpression::DefineFunction(std::string_view Name, qvFunction Function) {
   engine_->Hosts().DefineFunction(FromUtf8(Name), std::move(Function));
 }
+void qvExpression::DefineFunction(std::string_view Name, qvTextFunction Function) {
+  engine_->Hosts().DefineFunction(FromUtf8(Name), std::move(Function));
+}
 void qvExpression::DefineConstant(std::string_view Name, double Value) {
   engine_->Hosts().DefineConstant(FromUtf8(Name), Value);
 }

@@ -132,6 +132,9 @@ class qvExpression {
   // the value of a constant it was compiled with, until compiled again.
   void DefineFunction(std::string_view Name, int Arity, std::function<double(std::span<const double>)> Body);
   void DefineFunction(std::string_view Name, qvFunction Function);
+  // A function over values (qvTextFunction: numbers, texts or empty in and out), under the same
+  // rules of names, counts and failures; an expression that calls it runs on the general loop.
+  void DefineFunction(std::string_view Name, qvTextFunction Function);
   // A named constant, read-only (Variable refuses to assign it), folded into compiled code.
   void DefineConstant(std::string_view Name, double Value);
   // Removes the host function or constant Name; false when there is none.

@@ -2,6 +2,7 @@
 // must hold after each step whatever the text was.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -81,13 +82,22 @@ inline void ListChecked(qvExpression& engine) {
 }
 
 // The host functions every fuzzed engine has: one that fails (an exception below 0, a result
-// that is not finite above 1e6), one of any number of arguments, and an impure one without
-// arguments (its calls counted apart from its result, which stays the same on every tier).
+// that is not finite above 1e6), the same with a block form only (its block throws when any row
+// is below 0, so that columns split it down to the failing rows), one of any number of
+// arguments, and an impure one without arguments (its calls counted apart from its result, which
+// stays the same on every tier).
 inline void DefineHostFunctions(qvExpression& engine) {
   engine.DefineFunction("HPOS", 1, [](std::span<const double> a) {
     if (a[0] < 0) throw std::domain_error("below 0");
     return a[0] > 1e6 ? std::numeric_limits<double>::infinity() : std::sqrt(a[0]) + 1;
   });
+  qvFunction block{1, 1, true, nullptr};
+  block.Block = [](std::span<const std::span<const double>> a, std::span<double> out) {
+    if (std::any_of(a[0].begin(), a[0].end(), [](double x) { return x < 0; })) throw std::domain_error("below 0");
+    for (size_t r = 0; r < out.size(); ++r)
+      out[r] = a[0][r] > 1e6 ? std::numeric_limits<double>::infinity() : std::sqrt(a[0][r]) + 1;
+  };
+  engine.DefineFunction("HBLK", std::move(block));
   engine.DefineFunction("HSUM", -1, [](std::span<const double> a) {
     double s = 0.25;
     for (double x : a) s = s * 0.5 + x;

@@ -3,6 +3,7 @@
 // before a removal or replacement keeps what it was compiled against.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -221,6 +222,151 @@ TEST(HostFunctions, NamesListingReplacementAndConstants) {
     }
     e.ClearError();
   }
+}
+
+// Block forms (qvFunction::Block) over columns give every row, value and status, what the
+// per-row bodies give on the general loop, on several threads and under the strict profile (a
+// NaN cell fails its row); each call site runs once a block, and a block that throws hands its
+// rows to the body one at a time, each failing with its own message.
+TEST(HostFunctions, BlockFormsGiveEachRowWhatItsBodyGives) {
+  std::atomic<int> blocks{0};
+  auto block = [&blocks](double (*f)(double)) {
+    return [&blocks, f](std::span<const std::span<const double>> a, std::span<double> out) {
+      ++blocks;
+      for (size_t r = 0; r < out.size(); ++r) out[r] = f(a[0][r]);
+    };
+  };
+  double (*cube)(double) = [](double x) { return x * x * x; };
+  double (*picky)(double) = [](double x) {
+    if (x < 0) throw std::domain_error("needs x >= 0");
+    return std::sqrt(x);
+  };
+  double (*wild)(double) = [](double x) { return x > 2 ? 1 / 0.0 : x / 3; };
+  // Fussy's block scribbles over its results and throws on more than 1000 rows; its retries on
+  // halves must still see their arguments (fussy(fussy(x)) reads the register it writes).
+  auto fussy = [](std::span<const std::span<const double>> a, std::span<double> out) {
+    std::fill(out.begin(), out.end(), 12345.0);
+    if (out.size() > 1000) throw std::length_error("too many rows");
+    for (size_t r = 0; r < out.size(); ++r) out[r] = a[0][r] * 2;
+  };
+  const char16_t* texts[] = {u"cube(x) + y", u"picky(cube(x)) * 2 + picky(y)", u"cube(cube(x) + wild(y))",
+                             u"MAX(cube(sin(x)), picky(ABS(y))) / (x - 1)", u"iif(x > y, wild(x), cube(y))",
+                             u"fussy(fussy(x)) - y"};
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> pick(-3, 3);
+  const size_t rows = 40000;
+  std::vector<double> xs(rows), ys(rows);
+  for (size_t r = 0; r < rows; ++r) xs[r] = pick(rng), ys[r] = r < 5000 && r % 997 == 5 ? NAN : pick(rng);  // blocks with and without a dead row
+  for (const char16_t* text : texts) {
+    SCOPED_TRACE(Narrow(text));
+    std::vector<double> out[2];
+    std::vector<int32_t> status[2];
+    double one[2];
+    std::u16string said[2];
+    for (int form = 0; form < 2; ++form) {  // 0: bodies on the general loop; 1: block forms
+      qvExpression e;
+      e.SetStrict(true);
+      e.SetHighestTier(form ? qvTier::Native : qvTier::General);
+      for (auto [name, f] : {std::pair{"Cube", cube}, std::pair{"Picky", picky}, std::pair{"Wild", wild}}) {
+        qvFunction function{1, 1, true, [f](std::span<const double> a) { return f(a[0]); }};
+        if (form) function = qvFunction{1, 1, true, nullptr, block(f)};  // the body made from the block
+        e.DefineFunction(name, function);
+      }
+      e.DefineFunction("Fussy", form ? qvFunction{1, 1, true, nullptr, fussy}
+                                     : qvFunction{1, 1, true, [](std::span<const double> a) { return a[0] * 2; }});
+      e.BindVariable("x");
+      e.BindVariable("y");
+      const int16_t index = e.Compile(std::u16string_view(text));
+      ASSERT_EQ(e.ErrorCode(), 0) << Narrow(e.ErrorDescription());
+      out[form].resize(rows);
+      status[form].resize(rows);
+      e.ValueColumns(index, {{u"x", xs.data()}, {u"y", ys.data()}}, rows, out[form].data(), status[form].data(),
+                     form ? 3 : 1);
+      e.Variable("x", 1.5);
+      e.Variable("y", -1.0);
+      one[form] = e.Value(int32_t(index)).asDouble();  // Value calls the body, made from the block here
+      said[form] = e.ErrorDescription();
+    }
+    EXPECT_EQ(one[0], one[1]);
+    EXPECT_EQ(said[0], said[1]);
+    EXPECT_EQ(status[0], status[1]);
+    EXPECT_EQ(0, std::memcmp(out[0].data(), out[1].data(), rows * sizeof(double)));
+    EXPECT_GT(std::count(status[0].begin(), status[0].end(), 0), 0);
+  }
+  blocks = 0;  // one call a block of rows and call site
+  qvExpression e;
+  e.DefineFunction("Cube", qvFunction{1, 1, true, nullptr, block(cube)});
+  e.BindVariable("x");
+  const int16_t index = e.Compile("cube(x) + cube(x + 1)");
+  std::vector<double> out(rows);
+  EXPECT_EQ(e.ValueColumns(index, {{u"x", xs.data()}}, rows, out.data()), rows);
+  EXPECT_EQ(blocks.load(), 2 * 3);
+  EXPECT_EQ(out[7], cube(xs[7]) + cube(xs[7] + 1));
+}
+
+// Functions over values (qvTextFunction) take and give texts on the general loop, whatever the
+// tier cap; names, failures, the listing and removal as for functions of numbers.
+TEST(HostFunctions, FunctionsOverValuesTakeAndGiveTexts) {
+  auto define = [](qvExpression& e) {
+    e.DefineFunction("Greet", qvTextFunction{1, 1, true, [](std::span<const Variant> a) {
+                                               return Variant(u"Hello, " + a[0].toText());
+                                             }});
+    e.DefineFunction("Count", qvTextFunction{0, -1, true, [](std::span<const Variant> a) {
+                                               int32_t texts = 0;
+                                               for (const Variant& v : a) texts += v.isText();
+                                               if (texts > 2) throw std::invalid_argument("at most two texts");
+                                               return Variant(texts);
+                                             }});
+    e.DefineFunction("Huge", qvTextFunction{0, 0, true, [](std::span<const Variant>) { return Variant(1e308 * 10); }});
+  };
+  struct Case {
+    const char16_t* text;
+    Variant want;
+    int32_t code;
+    const char* said;
+  };
+  const Case cases[] = {
+      {u"greet(\"you\") & \"!\"", Variant(u"Hello, you!"), 0, ""},
+      {u"greet(x * 2)", Variant(u"Hello, 3"), 0, ""},
+      {u"count(\"a\", 1, greet(2)) + x", Variant(3.5), 0, ""},
+      {u"count()", Variant(int32_t(0)), 0, ""},
+      {u"count(\"a\", \"b\", x, \"c\")", Variant(), 6, "Count(\"a\", \"b\", 1.5, \"c\"): at most two texts"},
+      {u"huge + 1", Variant(), 6, "Huge(): the result is not a finite number"},
+  };
+  for (qvTier tier : {qvTier::General, qvTier::Native}) {
+    qvExpression e;
+    define(e);
+    e.SetEvaluationTrap(false);
+    e.SetHighestTier(tier);
+    e.SetNativeAfter(0);
+    e.Variable("x", 1.5);
+    for (const Case& c : cases) {
+      const int16_t index = e.Compile(std::u16string_view(c.text));
+      ASSERT_EQ(e.ErrorCode(), 0) << Narrow(c.text) << " " << Narrow(e.ErrorDescription());
+      const Variant v = e.Value(int32_t(index));
+      EXPECT_EQ(e.ErrorCode(), c.code) << Narrow(c.text);
+      EXPECT_EQ(Narrow(e.ErrorDescription()), c.said) << Narrow(c.text);
+      EXPECT_EQ(v.kind(), c.want.kind()) << Narrow(c.text);
+      EXPECT_EQ(v.toText(), c.want.toText()) << Narrow(c.text);
+      e.ClearError();
+    }
+  }
+  qvExpression e;
+  define(e);
+  e.Variable("x", 0.0);
+  const int16_t index = e.Compile("count(greet(x), \"b\") * 10 + x");
+  EXPECT_EQ(Narrow(e.RPNExpression()), " x Greet \"b\" Count 10 * x +");
+  std::vector<double> xs{1, 2, 3}, out(3);
+  EXPECT_EQ(e.ValueColumns(index, {{u"x", xs.data()}}, 3, out.data(), nullptr, 2), 3u);
+  EXPECT_EQ(out, (std::vector<double>{21, 22, 23}));
+  e.DefineFunction("Left", qvTextFunction{1, 1, true, [](std::span<const Variant> a) { return a[0]; }});
+  EXPECT_EQ(Narrow(e.ErrorDescription()), "DefineFunction Left: the name of a built-in function");
+  e.ClearError();
+  e.DefineFunction("Greet", qvTextFunction{1, 1, true, [](std::span<const Variant>) { return Variant(u"Hi"); }});
+  EXPECT_EQ(e.Value(int32_t(index)).asDouble(), 20.0);  // compiled code keeps the function it was compiled against
+  EXPECT_TRUE(e.UndefineHostName("GREET"));
+  e.Compile("greet(1)");
+  EXPECT_EQ(e.ErrorCode(), 2);
 }
 
 // An impure function runs in row order on one thread during a column call, however many threads

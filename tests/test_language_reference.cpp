@@ -94,3 +94,28 @@ TEST(LanguageReference, HasTheSectionsAFormulaWriterNeeds) {
   for (int code = 1; code <= 13; ++code)
     EXPECT_NE(page.find("\n| " + std::to_string(code) + " | "), std::string::npos) << "error code " << code;
 }
+
+// The extended functions' table: each call, with the page's number of arguments, compiles on an
+// engine that has them and on no other.
+TEST(LanguageReference, ExtendedFunctionsAreTheOnesQvAddExtendedFunctionsAdds) {
+  const auto rows = TableRows(Page(), "Extended functions");
+  ASSERT_EQ(rows.size(), 7u);
+  qvExpression extended, plain;
+  qvAddExtendedFunctions(extended);
+  plain.SetCreateVariables(false);
+  for (const auto& [call, result] : rows) {
+    const size_t open = call.find('(');
+    std::string text = call.substr(0, open);
+    if (open != std::string::npos) {
+      text += "(1";
+      for (char c : call) text += c == ',' ? ", 1" : "";
+      text += ")";
+    }
+    extended.Compile(std::string_view(text));
+    EXPECT_EQ(extended.ErrorCode(), 0) << text << ": " << ToUtf8(extended.ErrorDescription());
+    plain.Compile(std::string_view(text));
+    EXPECT_NE(plain.ErrorCode(), 0) << text;
+    extended.ClearError();
+    plain.ClearError();
+  }
+}

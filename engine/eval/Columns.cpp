@@ -15,6 +15,7 @@
 
 #include "engine/eval/Columns.h"
 
+#include "engine/eval/BlockProgram.h"
 #include "engine/eval/Inputs.h"
 
 namespace qv {
@@ -24,6 +25,10 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int32_t kNoExpressionCode = kErrSubscript;  // an index that names no expression
 constexpr size_t kRowsPerThreadAtLeast = 4096;          // fewer rows are not worth a thread
+// Rows a block for a host function's block form: enough that a call of a scripting language's
+// function is a small part of the block's time, few enough that the block's registers stay in
+// the cache.
+constexpr size_t kBlockRows = 16384;
 
 // The row's number: empty is 0, a text that reads as a number is that number, any other text is
 // NaN with the type-mismatch code.
@@ -68,6 +73,54 @@ double GeneralRow(const ColumnRun& Run, const Variant* const* Values, int32_t& S
   return Status == 0 ? RowNumber(outcome.Value, Status) : kNaN;
 }
 
+// Row R on the general loop, its variables with a column read from the columns into Values
+// (which Pointers point to); counts it in Good when it succeeds.
+void RunGeneralRow(const ColumnRun& Run, std::vector<Variant>& Values, const Variant* const* Pointers, size_t R,
+                   size_t& Good) {
+  for (size_t k = 0; k < Values.size(); ++k)
+    if (Run.column[k]) Values[k] = Run.column[k][R];
+  int32_t status = 0;
+  Run.out[R] = GeneralRow(Run, Pointers, status);
+  if (Run.status) Run.status[R] = status;
+  Good += status == 0;
+}
+
+// Rows [First, Last) a block at a time, for a program whose host calls have block forms
+// (BlockProgram); Frame holds the variables without a column and the constants. The rows the
+// block declines run on the general loop.
+size_t RunBlockRows(const ColumnRun& Run, const double* Frame, std::vector<Variant>& Values,
+                    const Variant* const* Pointers, size_t First, size_t Last) {
+  const size_t most = std::min(kBlockRows, Last - First), n = Values.size();
+  BlockProgram block(*Run.code.Fast, Frame, most);
+  std::vector<uint8_t> live(most);
+  std::vector<const double*> columns(n);
+  size_t good = 0;
+  for (size_t first = First; first < Last; first += most) {
+    const size_t rows = std::min(most, Last - first);
+    std::fill(live.begin(), live.end(), uint8_t(1));
+    for (size_t k = 0; k < n; ++k) {
+      columns[k] = Run.column[k] ? Run.column[k] + first : nullptr;
+      if (Run.strict && columns[k] && !AllFinite(columns[k], rows))  // the general loop reports the cell
+        for (size_t r = 0; r < rows; ++r) live[r] &= uint8_t(std::isfinite(columns[k][r]));
+    }
+    block.Run(columns.data(), rows, live.data(), Run.out + first);
+    if (AllLive(live.data(), rows)) {
+      if (Run.status) std::fill(Run.status + first, Run.status + first + rows, 0);
+      good += rows;
+      continue;
+    }
+    for (size_t r = 0; r < rows; ++r) {
+      if (!live[r]) {
+        RunGeneralRow(Run, Values, Pointers, first + r, good);
+        continue;
+      }
+      if (Run.status) Run.status[first + r] = 0;
+      ++good;
+    }
+  }
+  return good;
+}
+
 // Rows [First, Last) in the machine code's row loop; each row it declines runs on the general loop
 // (Frame holds the variables without a column; Values, which Pointers point to, the row's values
 // for the general loop).
@@ -81,12 +134,7 @@ size_t RunNativeRows(const ColumnRun& Run, const NativeProgram& Native, double* 
     good += stop - r;
     r = stop;
     if (r == Last) break;
-    for (size_t k = 0; k < Values.size(); ++k)
-      if (Run.column[k]) Values[k] = Run.column[k][r];
-    int32_t status = 0;
-    Run.out[r] = GeneralRow(Run, Pointers, status);
-    if (Run.status) Run.status[r] = status;
-    good += status == 0;
+    RunGeneralRow(Run, Values, Pointers, r, good);
   }
   return good;
 }
@@ -114,9 +162,9 @@ size_t RunRows(const ColumnRun& Run, size_t First, size_t Last) {
     code.Fast->LoadConstants(frame);
   }
   size_t good = 0;
+  if (fast && BlockProgram::Wanted(*code.Fast)) return RunBlockRows(Run, frame, values, pointers.data(), First, Last);
   if (fast && native) return RunNativeRows(Run, *native, frame, values, pointers.data(), First, Last);
   for (size_t r = First; r < Last; ++r) {
-    int32_t status = 0;
     double value;
     if (fast) {
       bool finite = true;
@@ -129,12 +177,7 @@ size_t RunRows(const ColumnRun& Run, size_t First, size_t Last) {
         continue;
       }
     }
-    for (size_t k = 0; k < n; ++k)
-      if (Run.column[k]) values[k] = Run.column[k][r];
-    value = GeneralRow(Run, pointers.data(), status);
-    Run.out[r] = value;
-    if (Run.status) Run.status[r] = status;
-    good += status == 0;
+    RunGeneralRow(Run, values, pointers.data(), r, good);
   }
   return good;
 }

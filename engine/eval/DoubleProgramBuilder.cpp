@@ -80,8 +80,11 @@ bool Builder::Registers() {
   for (const Instruction& instruction : code_.Code) {
     const int16_t op = instruction.Op;
     if (Arguments(op) < 0) return false;
-    // An impure function's call may not run again on the general loop after a decline.
-    if (op == OpHost && (code_.Impure || instruction.Index >= code_.Hosts.size())) return false;
+    // An impure function's call may not run again on the general loop after a decline; a
+    // function over values is the general loop's alone.
+    if (op == OpHost && (code_.Impure || instruction.Index >= code_.Hosts.size() ||
+                         code_.Hosts[instruction.Index].Function->TextBody))
+      return false;
     if (op == OpLoad && !instruction.Variable) {
       const Variant& c = code_.Constants[instruction.Index];
       if (!c.isNumber()) return false;  // texts and empty are the general loop's

@@ -1,9 +1,11 @@
 // The general loop's call of a host function (HostCall.h).
 #include "engine/eval/HostCall.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <exception>
+#include <vector>
 
 #include "engine/RuntimeError.h"
 #include "engine/Utf8.h"
@@ -16,6 +18,53 @@ std::u16string CallText(const HostFunction& F, const double* Args, int Count, st
   std::u16string text = F.Name + u"(";
   for (int k = 0; k < Count; ++k) text += (k ? u", " : u"") + NumberToText(Args[k]);
   return text.append(u"): ").append(Why);
+}
+
+// The text of a failure: the call as written with its arguments' values (texts in quotes).
+std::u16string CallText(const HostFunction& F, std::span<const Variant> Args, std::u16string_view Why) {
+  std::u16string text = F.Name + u"(";
+  for (size_t k = 0; k < Args.size(); ++k)
+    text += (k ? u", " : u"") + (Args[k].isText() ? u"\"" + Args[k].asText() + u"\"" : Args[k].toText());
+  return text.append(u"): ").append(Why);
+}
+
+// Why a call failed, from what it threw.
+std::u16string Thrown() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return FromUtf8(e.what());
+  } catch (...) {
+    return u"the function failed";
+  }
+}
+
+// A function over values: its arguments as the machine holds them, its result as it gives it,
+// unless that is a number that is not finite or a text longer than the evaluator builds.
+Step CallTextHost(Machine& M, const HostCall& Call, ErrorState& Failure) {
+  const int n = std::max<int>(Call.Args, 0);
+  if (n == 0) M.Push();
+  std::vector<Variant> args(static_cast<size_t>(n));
+  for (int k = 1; k <= n; ++k) {
+    const Variant* v = k == n ? &M.acc : M.Below(n - 1 - k);
+    if (v) args[size_t(k - 1)] = *v;
+  }
+  if (n > 1) M.Pop(n - 1);
+  const HostFunction& f = *Call.Function;
+  std::u16string why;
+  try {
+    Variant result = f.TextBody(std::span<const Variant>(args));
+    if (result.isDouble() && !std::isfinite(result.asDouble())) why = u"the result is not a finite number";
+    else if (result.isText() && result.asText().size() > kMaxTextLength) why = u"the text given is too long";
+    if (why.empty()) {
+      M.acc = std::move(result);
+      return Step::Ok;
+    }
+  } catch (...) {
+    why = Thrown();
+  }
+  Failure.Set(6, CallText(f, args, why));
+  return Step::Domain;
 }
 
 }  // namespace
@@ -33,6 +82,7 @@ bool CallHostValue(const DoubleHostCall& Call, const double* Reg, double& Result
 }
 
 Step CallHost(Machine& M, const HostCall& Call, bool Record, ErrorState& Failure) {
+  if (Call.Function->TextBody) return CallTextHost(M, Call, Failure);
   const int n = Call.Args;
   if (n <= 0) M.Push();
   std::array<double, kMaxHostArgs> args{};

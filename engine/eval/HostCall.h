@@ -15,7 +15,8 @@ namespace qv {
 
 struct HostFunction {
   std::u16string Name;  // as the host wrote it: the listing and failures show it
-  qvFunction Function;
+  qvFunction Function;  // the counts and purity of either form; the body of a function of numbers
+  std::function<Variant(std::span<const Variant>)> TextBody;  // set for a function over values (texts)
 };
 
 // One call site: the function and the number of arguments written there.
@@ -38,6 +39,8 @@ bool CallHostValue(const DoubleHostCall& Call, const double* Reg, double& Result
 // fails the sub-step, recorded as "NAME: Type mismatch" (code 13) when Record (the evaluation
 // trap is off); a function that throws or gives a result that is not finite records
 // "NAME(a, b): message" (code 6) in Failure and leaves the accumulator as it was.
+// A function over values (TextBody) takes its arguments as they are and may give a text; its
+// failures read as those of a function of numbers.
 Step CallHost(Machine& M, const HostCall& Call, bool Record, ErrorState& Failure);
 
 }  // namespace qv

@@ -44,16 +44,29 @@ bool HostDefinitions::NameFree(std::u16string_view Name, std::u16string_view Pre
   return false;
 }
 
+namespace {
+
+// Why a function with these argument counts and body cannot be defined; empty when it can.
+std::u16string_view Unfit(int MinArgs, int MaxArgs, bool HasBody) {
+  const bool counts = MinArgs >= 0 && MinArgs <= kMaxHostArgs && (MaxArgs == -1 || MaxArgs >= MinArgs);
+  if (!HasBody) return u": no body";
+  return counts ? u"" : u": invalid argument counts";
+}
+
+}  // namespace
+
 void HostDefinitions::DefineFunction(std::u16string_view Name, qvFunction Function) {
   if (!NameFree(Name, u"DefineFunction", true)) return;
-  const bool counts = Function.MinArgs >= 0 && Function.MinArgs <= kMaxHostArgs &&
-                      (Function.MaxArgs == -1 || Function.MaxArgs >= Function.MinArgs);
-  if (!counts || !Function.Body) {
-    errors_.Set(10, u"DefineFunction " + std::u16string(Name) +
-                        (Function.Body ? u": invalid argument counts" : u": no body"));
-    return;
-  }
+  const std::u16string_view why = Unfit(Function.MinArgs, Function.MaxArgs, Function.Body || Function.Block);
+  if (!why.empty()) return errors_.Set(10, u"DefineFunction " + std::u16string(Name) + std::u16string(why));
   table_.DefineFunction(Name, std::move(Function));
+}
+
+void HostDefinitions::DefineFunction(std::u16string_view Name, qvTextFunction Function) {
+  if (!NameFree(Name, u"DefineFunction", true)) return;
+  const std::u16string_view why = Unfit(Function.MinArgs, Function.MaxArgs, bool(Function.Body));
+  if (!why.empty()) return errors_.Set(10, u"DefineFunction " + std::u16string(Name) + std::u16string(why));
+  table_.DefineTextFunction(Name, std::move(Function));
 }
 
 void HostDefinitions::DefineConstant(std::u16string_view Name, double Value) {

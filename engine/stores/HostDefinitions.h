@@ -26,6 +26,7 @@ class HostDefinitions {
 
   // ---- the members of the facade ----
   void DefineFunction(std::u16string_view Name, qvFunction Function);
+  void DefineFunction(std::u16string_view Name, qvTextFunction Function);
   void DefineConstant(std::u16string_view Name, double Value);
   bool UndefineHostName(std::u16string_view Name) { return table_.Remove(Name); }
   // True, with the failure recorded, when Name is a constant (which an assignment cannot change).

@@ -19,8 +19,10 @@ class HostFunctions {
   std::shared_ptr<const HostFunction> Function(std::u16string_view Upper) const;
   std::optional<double> Constant(std::u16string_view Upper) const;
 
-  void DefineFunction(std::u16string_view Name, qvFunction Function);  // adds or replaces
-  void DefineConstant(std::u16string_view Name, double Value);         // adds or replaces
+  // Each adds or replaces. A function with a Block and no Body gets a Body that calls the Block.
+  void DefineFunction(std::u16string_view Name, qvFunction Function);
+  void DefineTextFunction(std::u16string_view Name, qvTextFunction Function);
+  void DefineConstant(std::u16string_view Name, double Value);  // adds or replaces
   bool Remove(std::u16string_view Name);  // the function or constant of that name; false when none
   void Clear();
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,12 @@ std::shared_ptr<qvVariable> FindVariable(qvExpression& engine, const std::u16str
 // An engine value as a Python object: int for whole numbers, float, str for texts, None for empty.
 py::object ToPython(const Variant& value);
 
+class Engine;
+
+// Whether this thread is running a Python function for engine's call (python/src/HostFunctions.cpp):
+// that call holds the engine's mutex until it ends, so the function cannot use the engine.
+bool RunsFunctionOf(const Engine* engine);
+
 class Engine {
  public:
   // extended: the extended functions (ROUND, CEIL, FLOOR, ATN2, LOG2, HYPOT, E).
@@ -48,7 +55,9 @@ class Engine {
   }
   // Host functions and constants (python/src/HostFunctions.cpp). A Python function is called
   // once a row with the interpreter lock held only for the call; its exception fails the row.
-  void DefineFunction(const std::string& name, const py::function& fn, int args, bool pure);
+  // A vectorized one takes float64 arrays and returns one: a column call calls it once a block
+  // of rows, Value with arrays of one element.
+  void DefineFunction(const std::string& name, const py::function& fn, int args, bool pure, bool vectorized);
   void DefineConstant(const std::string& name, double value);
   void AddExtended();
   int32_t Compile(const std::u16string& text);
@@ -84,6 +93,8 @@ class Engine {
   // and raised once the interpreter lock is back.
   template <class Body>
   auto Locked(Body&& body) {
+    if (RunsFunctionOf(this))  // the mutex is this thread's call's own: waiting would never end
+      throw std::runtime_error("a function the engine is calling cannot use that engine");
     Failure failure;
     decltype(body(engine_)) result{};
     {
@@ -107,7 +118,7 @@ class Engine {
   std::mutex mutex_;
   qvExpression engine_;
   // The host definitions in order, as pickling carries them: ("extended",), ("constant", name,
-  // value) or ("function", name, callable, args, pure).
+  // value) or ("function", name, callable, args, pure, vectorized).
   std::vector<py::tuple> hostDefinitions_;
 };
 

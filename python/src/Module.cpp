@@ -25,11 +25,17 @@ serves one call at a time.)")
            "Engine(*, strict=True, extended=True): strict=False gives the engine's compatible rules;\n"
            "extended=False leaves out ROUND, CEIL, FLOOR, ATN2, LOG2, HYPOT and E.")
       .def("define_function", &Engine::DefineFunction, "name"_a, "fn"_a, py::kw_only(), "args"_a = -1,
-           "pure"_a = true,
-           "define_function(name, fn, *, args=-1, pure=True): fn(*numbers) -> float callable in\n"
-           "expressions as NAME(...); args: the number of arguments (-1: any). An exception in fn\n"
-           "fails the evaluation (qvcalc.Error, with its message). pure=False keeps evaluate's rows\n"
-           "in order on one thread.")
+           "pure"_a = true, "vectorized"_a = false,
+           "define_function(name, fn, *, args=-1, pure=True, vectorized=False): fn(*numbers) -> float\n"
+           "callable in expressions as NAME(...); args: the number of arguments (-1: any). An exception\n"
+           "in fn fails the evaluation (qvcalc.Error, with its message) or, in evaluate, the row.\n"
+           "pure=False keeps evaluate's rows in order on one thread.\n"
+           "vectorized=True: fn(*arrays) -> array, called with one float64 array an argument holding a\n"
+           "block of rows (evaluate: thousands of rows a call; value: one element each) and returning\n"
+           "one number a row (an array of that length) or one for all; a result that is not finite\n"
+           "fails its row, an exception the block's rows, which then run one at a time to find\n"
+           "their own failures. Only pure functions are called on blocks; an impure one gets one row\n"
+           "a call.")
       .def("define_constant", &Engine::DefineConstant, "name"_a, "value"_a,
            "define_constant(name, value): a read-only named number.")
       .def("compile", &Engine::Compile, "text"_a,

@@ -132,7 +132,9 @@ void Engine::Restore(const py::tuple& state) {
       const std::string what = d[0].cast<std::string>();
       if (what == "extended") AddExtended();
       else if (what == "constant") DefineConstant(d[1].cast<std::string>(), d[2].cast<double>());
-      else DefineFunction(d[1].cast<std::string>(), d[2].cast<py::function>(), d[3].cast<int>(), d[4].cast<bool>());
+      else
+        DefineFunction(d[1].cast<std::string>(), d[2].cast<py::function>(), d[3].cast<int>(), d[4].cast<bool>(),
+                       d.size() > 5 && d[5].cast<bool>());
     }
   s.Trap = state[1].cast<bool>();
   for (py::handle item : state[2]) {
