@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <exception>
+#include <limits>
 
 #include "engine/RuntimeError.h"
 #include "engine/Utf8.h"
@@ -20,15 +21,19 @@ std::u16string CallText(const HostFunction& F, const double* Args, int Count, st
 
 }  // namespace
 
+double HostValue(const HostBody* Body, const double* Args, size_t Count) noexcept {
+  try {
+    return (*Body)(std::span<const double>(Args, Count));
+  } catch (...) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+}
+
 bool CallHostValue(const DoubleHostCall& Call, const double* Reg, double& Result) noexcept {
   std::array<double, kMaxHostArgs> args;
   const size_t n = Call.Args.size();
   for (size_t k = 0; k < n; ++k) args[k] = Reg[Call.Args[k]];
-  try {
-    Result = Call.Function->Function.Body(std::span<const double>(args.data(), n));
-  } catch (...) {
-    return false;
-  }
+  Result = HostValue(&Call.Function->Function.Body, args.data(), n);
   return std::isfinite(Result);
 }
 

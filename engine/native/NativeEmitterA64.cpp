@@ -20,6 +20,7 @@
 #include <asmjit/arm/a64compiler.h>
 
 #include "engine/eval/DoubleSemantics.h"
+#include "engine/eval/HostCall.h"
 #include "engine/native/NativeDriver.h"
 #include "engine/native/NativeHelpers.h"
 #include "engine/native/NativeSteps.h"
@@ -62,6 +63,7 @@ class Emitter {
   a64::Vec Square(const DoubleStep& s);
   a64::Vec WholePowerOf(const DoubleStep& s, int n);
   a64::Vec Call(const DoubleStep& s);
+  a64::Vec Host(const DoubleStep& s, const DoubleHostCall& call, int slot);
   a64::Vec Tested(const a64::Vec& r, bool tested);
   void Define(int reg, const a64::Vec& r) {
     values_[size_t(reg)] = r;
@@ -460,6 +462,24 @@ a64::Vec Emitter::Call(const DoubleStep& s) {
   cc_.b_eq(decline_);
   const a64::Vec r = cc_.newVecD();
   cc_.ldr(r, Slot(s.Target));
+  return r;
+}
+
+// A host function's call: the arguments stored in the frame from Slot on, then HostValue with the
+// function's body, which returns the result in D0 (NaN where the body threw).
+a64::Vec Emitter::Host(const DoubleStep&, const DoubleHostCall& call, int slot) {
+  for (size_t k = 0; k < call.Args.size(); ++k) cc_.str(Source(call.Args[k]), Slot(slot + int(k)));
+  const a64::Gp args = cc_.newIntPtr(), count = cc_.newUInt64();
+  cc_.add(args, frame_, imm(slot * 8));
+  cc_.mov(count, imm(call.Args.size()));
+  const a64::Vec r = cc_.newVecD();
+  InvokeNode* invoke = nullptr;
+  cc_.invoke(&invoke, Address(reinterpret_cast<uintptr_t>(&HostValue)),
+             FuncSignatureT<double, const HostBody*, const double*, size_t>(CallConvId::kHost));
+  invoke->setArg(0, Address(reinterpret_cast<uintptr_t>(&call.Function->Function.Body)));
+  invoke->setArg(1, args);
+  invoke->setArg(2, count);
+  invoke->setRet(0, r);
   return r;
 }
 

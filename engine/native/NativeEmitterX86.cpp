@@ -16,6 +16,7 @@
 #include <asmjit/x86.h>
 
 #include "engine/eval/DoubleSemantics.h"
+#include "engine/eval/HostCall.h"
 #include "engine/native/NativeDriver.h"
 #include "engine/native/NativeHelpers.h"
 #include "engine/native/NativeSteps.h"
@@ -66,6 +67,7 @@ class Emitter {
   x86::Xmm Square(const DoubleStep& s);
   x86::Xmm WholePowerOf(const DoubleStep& s, int n);
   x86::Xmm Call(const DoubleStep& s);
+  x86::Xmm Host(const DoubleStep& s, const DoubleHostCall& call, int slot);
   x86::Xmm Tested(const x86::Xmm& r, bool tested);
   void Define(int reg, const x86::Xmm& r) {
     values_[size_t(reg)] = r;
@@ -527,6 +529,27 @@ x86::Xmm Emitter::Call(const DoubleStep& s) {
   cc_.jz(decline_);
   x86::Xmm r = NewXmm();
   cc_.movsd(r, Slot(s.Target));
+  return r;
+}
+
+// A host function's call: the arguments stored in the frame from Slot on, then HostValue with the
+// function's body, which returns the result in XMM0 (NaN where the body threw).
+x86::Xmm Emitter::Host(const DoubleStep&, const DoubleHostCall& call, int slot) {
+  for (size_t k = 0; k < call.Args.size(); ++k) {
+    const uint8_t reg = call.Args[k];
+    cc_.movsd(Slot(slot + int(k)), written_[reg] ? values_[reg] : Copy(reg));
+  }
+  x86::Gp body = cc_.newIntPtr(), args = cc_.newIntPtr();
+  cc_.mov(body, imm(reinterpret_cast<uintptr_t>(&call.Function->Function.Body)));
+  cc_.lea(args, Slot(slot));
+  x86::Xmm r = NewXmm();
+  InvokeNode* invoke = nullptr;
+  cc_.invoke(&invoke, imm(reinterpret_cast<uintptr_t>(&HostValue)),
+             FuncSignatureT<double, const HostBody*, const double*, size_t>(CallConvId::kHost));
+  invoke->setArg(0, body);
+  invoke->setArg(1, args);
+  invoke->setArg(2, imm(int64_t(call.Args.size())));
+  invoke->setRet(0, r);
   return r;
 }
 
