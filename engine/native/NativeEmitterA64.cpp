@@ -469,6 +469,8 @@ a64::Vec Emitter::Call(const DoubleStep& s) {
 // function's body, which returns the result in D0 (NaN where the body threw).
 a64::Vec Emitter::Host(const DoubleStep&, const DoubleHostCall& call, int slot) {
   for (size_t k = 0; k < call.Args.size(); ++k) cc_.str(Source(call.Args[k]), Slot(slot + int(k)));
+  // Every operand is made before the call's node: what Address emits goes where the cursor is.
+  const a64::Gp body = Address(reinterpret_cast<uintptr_t>(&call.Function->Function.Body));
   const a64::Gp args = cc_.newIntPtr(), count = cc_.newUInt64();
   cc_.add(args, frame_, imm(slot * 8));
   cc_.mov(count, imm(call.Args.size()));
@@ -476,7 +478,7 @@ a64::Vec Emitter::Host(const DoubleStep&, const DoubleHostCall& call, int slot) 
   InvokeNode* invoke = nullptr;
   cc_.invoke(&invoke, Address(reinterpret_cast<uintptr_t>(&HostValue)),
              FuncSignatureT<double, const HostBody*, const double*, size_t>(CallConvId::kHost));
-  invoke->setArg(0, Address(reinterpret_cast<uintptr_t>(&call.Function->Function.Body)));
+  invoke->setArg(0, body);
   invoke->setArg(1, args);
   invoke->setArg(2, count);
   invoke->setRet(0, r);

@@ -539,14 +539,13 @@ x86::Xmm Emitter::Host(const DoubleStep&, const DoubleHostCall& call, int slot) 
     const uint8_t reg = call.Args[k];
     cc_.movsd(Slot(slot + int(k)), written_[reg] ? values_[reg] : Copy(reg));
   }
-  x86::Gp body = cc_.newIntPtr(), args = cc_.newIntPtr();
-  cc_.mov(body, imm(reinterpret_cast<uintptr_t>(&call.Function->Function.Body)));
+  x86::Gp args = cc_.newIntPtr();
   cc_.lea(args, Slot(slot));
   x86::Xmm r = NewXmm();
   InvokeNode* invoke = nullptr;
   cc_.invoke(&invoke, imm(reinterpret_cast<uintptr_t>(&HostValue)),
              FuncSignatureT<double, const HostBody*, const double*, size_t>(CallConvId::kHost));
-  invoke->setArg(0, body);
+  invoke->setArg(0, imm(reinterpret_cast<uintptr_t>(&call.Function->Function.Body)));
   invoke->setArg(1, args);
   invoke->setArg(2, imm(int64_t(call.Args.size())));
   invoke->setRet(0, r);
