@@ -8,8 +8,8 @@
 //   Relation(s, Compare), Logic(s, Connective), Not(s), Sign(s): 1.0 or 0.0 (SGN: -1.0 too)
 //   Arithmetic(s, Arith), Divide(s), Select(s) (IIF), Negated(s), SquareRoot(s)
 //   Square(s), WholePowerOf(s, n), Call(s) (a helper: power, FACT, the functions)
-//   Host(s, call, slot): HostValue (engine/eval/HostCall.h) on the call's arguments, stored in
-//     order in the frame from register slot on; NaN where the host's function throws
+//   Host(s, call): HostValue (engine/eval/HostCall.h) on the call's arguments, which the Isa
+//     stores in order where it chooses; NaN where the host's function throws
 //   Tested(r, tested): r, with the finiteness test where asked
 //   Define(reg, r): the register now holds r; Result(reg): the register's value at the end.
 #pragma once
@@ -48,9 +48,9 @@ auto EmitStep(Isa& e, const DoubleProgram& program, const DoubleStep& s, bool te
     }
     case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
       return e.Call(s);
-    // The frame above the inputs is scratch: the arguments go there. Its result is always tested
-    // (TestedSteps), which declines where the function threw.
-    case DoubleOp::Host: return e.Tested(e.Host(s, program.Hosts[s.A], int(program.InputCount())), tested);
+    // NaN where the function threw, which declines at its test or at the test of a step it is
+    // carried into.
+    case DoubleOp::Host: return e.Tested(e.Host(s, program.Hosts[s.A]), tested);
     // The steps whose result may leave the range of a double. MIN and MAX give the second
     // operand on a tie or a NaN, as the program does.
     case DoubleOp::Add: return e.Tested(e.Arithmetic(s, Arith::Add), tested);

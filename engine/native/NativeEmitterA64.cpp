@@ -63,7 +63,7 @@ class Emitter {
   a64::Vec Square(const DoubleStep& s);
   a64::Vec WholePowerOf(const DoubleStep& s, int n);
   a64::Vec Call(const DoubleStep& s);
-  a64::Vec Host(const DoubleStep& s, const DoubleHostCall& call, int slot);
+  a64::Vec Host(const DoubleStep& s, const DoubleHostCall& call);
   a64::Vec Tested(const a64::Vec& r, bool tested);
   void Define(int reg, const a64::Vec& r) {
     values_[size_t(reg)] = r;
@@ -465,9 +465,11 @@ a64::Vec Emitter::Call(const DoubleStep& s) {
   return r;
 }
 
-// A host function's call: the arguments stored in the frame from Slot on, then HostValue with the
-// function's body, which returns the result in D0 (NaN where the body threw).
-a64::Vec Emitter::Host(const DoubleStep&, const DoubleHostCall& call, int slot) {
+// A host function's call: the arguments stored in the frame above the inputs (scratch of the
+// code's there; HostArgumentsFit checked the room), then HostValue with the function's body, which
+// returns the result in D0 (NaN where the body threw).
+a64::Vec Emitter::Host(const DoubleStep&, const DoubleHostCall& call) {
+  const int slot = int(program_.InputCount());
   for (size_t k = 0; k < call.Args.size(); ++k) cc_.str(Source(call.Args[k]), Slot(slot + int(k)));
   // Every operand is made before the call's node: what Address emits goes where the cursor is.
   const a64::Gp body = Address(reinterpret_cast<uintptr_t>(&call.Function->Function.Body));

@@ -16,7 +16,7 @@ namespace qv::native {
 bool Supported(DoubleOp Op);
 
 // Whether a host call names one of the program's calls and its arguments fit in the frame above
-// the inputs, where the code passes them from (the frame is scratch there).
+// the inputs, which is scratch there: the AArch64 code passes them from there.
 bool HostArgumentsFit(const DoubleProgram& Program, const DoubleStep& S);
 
 // The number of operands a step reads; the unused operand fields repeat A.
@@ -26,9 +26,10 @@ int Operands(DoubleOp Op);
 // value that is not finite makes the using step's result not finite too (an operand of + - *, the
 // dividend of /, the operand of negation) leaves the test to that step: the program declines
 // there instead, which is the same decision. The program's result and a result nobody reads are
-// always tested, and so is every step up to the last host call (a host call's result and
-// arguments included): the host's function runs exactly when the all-double program runs it,
-// never on an argument that is not finite nor after a step the program declines at.
+// always tested. A host call must not run after a step the program declines at, so a step before
+// it whose result has not been carried into another step before it is tested there, as is each
+// of its arguments: the host's function runs exactly when, and on what, the all-double program
+// runs it.
 std::vector<bool> TestedSteps(const DoubleProgram& Program);
 
 // The exponent of a power whose exponent is a constant that the power's semantics multiply out
