@@ -57,9 +57,10 @@ class TextMaker {
   int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
 
   std::u16string Host(int depth) {
-    switch (Pick(3)) {
+    switch (Pick(4)) {
       case 0: return u"HPOS(" + Make(depth) + u")";
-      case 1: {
+      case 1: return u"HCLAMP(" + Make(depth) + u")";
+      case 2: {
         std::u16string text = u"HSUM(" + Make(depth);
         for (int n = Pick(4); n > 0; --n) text += u", " + Make(depth);
         return text + u")";
@@ -132,8 +133,9 @@ long HostCallsOf(F f) {
 }
 
 // An engine with X, Y and Z bound, the host functions HPOS (which throws below 0 and has no
-// finite result above 1e6), HSUM (any number of arguments) and HSEVEN (none), and one expression
-// compiled under index 1: its program when it has an all-double form, else null.
+// finite result above 1e6), HCLAMP (a finite result for every argument, NaN and infinities
+// included), HSUM (any number of arguments) and HSEVEN (none), and one expression compiled under
+// index 1: its program when it has an all-double form, else null.
 struct Bound {
   qvExpression e;
   std::shared_ptr<qvVariable> vars[3] = {e.BindVariable(u"X"), e.BindVariable(u"Y"), e.BindVariable(u"Z")};
@@ -151,6 +153,7 @@ struct Bound {
       return s;
     });
     e.DefineFunction("HSEVEN", 0, [](std::span<const double>) { return ++hostCalls, 7.0; });
+    e.DefineFunction("HCLAMP", 1, [](std::span<const double> a) { return ++hostCalls, std::fmin(std::fmax(a[0], -1), 1); });
   }
 
   const Program* Compile(std::u16string text) {
@@ -192,20 +195,22 @@ TEST(NativeProgram, AgreesWithTheAllDoubleProgramToTheBit) {
       }
       Frame frame = Gathered(*code), scratch(DoubleProgram::kMaxRegisters, -1.0);
       double expected = 0, actual = -7.25, onRecords = -7.25;
-      // Every entry calls the host's functions exactly as often as the all-double program does.
+      // Every entry calls the host's functions as often as the all-double program where that gives
+      // a result; where it declines, calls after the step it declines at may run too.
       bool ran = false, gave = false;
       const long calls = HostCallsOf([&] { ran = RunProgram(*code, frame, expected); });
-      ASSERT_EQ(HostCallsOf([&] { gave = native->Run(frame.data(), actual); }), calls) << Narrow(text);
-      ASSERT_EQ(HostCallsOf([&] { ASSERT_EQ(native->RunOnRecords(scratch.data(), onRecords), ran) << Narrow(text); }),
-                calls);
+      const auto sameCalls = [&](long made) { return ran ? made == calls : made >= calls; };
+      ASSERT_TRUE(sameCalls(HostCallsOf([&] { gave = native->Run(frame.data(), actual); }))) << Narrow(text);
+      ASSERT_TRUE(sameCalls(HostCallsOf([&] {
+        ASSERT_EQ(native->RunOnRecords(scratch.data(), onRecords), ran) << Narrow(text);
+      }))) << Narrow(text);
       ASSERT_TRUE(SameBits(onRecords, ran ? expected : -7.25)) << Narrow(text);
       // The caller's values alone (the frame's first registers), the constants in the code.
       const Frame values(frame.begin(), frame.begin() + code->Fast->Variables);
       double onValues = -7.25;
-      ASSERT_EQ(HostCallsOf([&] {
-                  ASSERT_EQ(native->RunOnValues(values.data(), scratch.data(), onValues), ran) << Narrow(text);
-                }),
-                calls);
+      ASSERT_TRUE(sameCalls(HostCallsOf([&] {
+        ASSERT_EQ(native->RunOnValues(values.data(), scratch.data(), onValues), ran) << Narrow(text);
+      }))) << Narrow(text);
       ASSERT_TRUE(SameBits(onValues, ran ? expected : -7.25)) << Narrow(text);
       ++runs;
       ASSERT_EQ(gave, ran) << Narrow(text) << " at X=" << engine.vars[0]->Value.asDouble()

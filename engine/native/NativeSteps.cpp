@@ -30,18 +30,13 @@ int Operands(DoubleOp Op) { return OperandCount(Op); }
 std::vector<bool> TestedSteps(const DoubleProgram& Program) {
   const std::vector<DoubleStep>& steps = Program.Steps;
   std::vector<bool> tested(steps.size(), false), read(steps.size(), false);
-  // Since the last host call: the steps, and whether a later one has taken each one's result on
-  // (a propagating use), so that its test covers it.
-  std::vector<size_t> since;
-  std::vector<bool> carried(steps.size(), false);
   std::array<int, DoubleProgram::kMaxRegisters> writer;
   writer.fill(-1);
   const auto use = [&](int reg, bool propagates) {
     const int w = writer[size_t(reg)];
     if (w < 0) return;
     read[size_t(w)] = true;
-    if (propagates) carried[size_t(w)] = true;
-    else tested[size_t(w)] = true;
+    if (!propagates) tested[size_t(w)] = true;
   };
   for (size_t i = 0; i < steps.size(); ++i) {
     const DoubleStep& s = steps[i];
@@ -50,17 +45,12 @@ std::vector<bool> TestedSteps(const DoubleProgram& Program) {
     const int operands = Operands(op);
     if (op == DoubleOp::Host) {
       for (uint8_t reg : Program.Hosts[s.A].Args) use(reg, false);
-      // Before the call, every step since the last one is tested or carried into one that is.
-      for (size_t k : since)
-        if (!carried[k]) tested[k] = true;
-      since.clear();
     } else {
       use(s.A, arithmetic || op == DoubleOp::Divide || op == DoubleOp::Negate);
       if (operands > 1) use(s.B, arithmetic);
       if (operands > 2) use(s.C, false);
     }
     writer[s.Target] = int(i);
-    since.push_back(i);
   }
   use(Program.Result, false);
   for (size_t i = 0; i < steps.size(); ++i)

@@ -26,10 +26,10 @@ int Operands(DoubleOp Op);
 // value that is not finite makes the using step's result not finite too (an operand of + - *, the
 // dividend of /, the operand of negation) leaves the test to that step: the program declines
 // there instead, which is the same decision. The program's result and a result nobody reads are
-// always tested. A host call must not run after a step the program declines at, so a step before
-// it whose result has not been carried into another step before it is tested there, as is each
-// of its arguments: the host's function runs exactly when, and on what, the all-double program
-// runs it.
+// always tested, and so is every argument of a host call: the host's function never sees a value
+// the program declines at (it might give a finite result for it). A host call may thus run after
+// a step that the program declines at, whose test comes later: the evaluation declines all the
+// same, and only a pure function has machine code, which may be called any number of times.
 std::vector<bool> TestedSteps(const DoubleProgram& Program);
 
 // The exponent of a power whose exponent is a constant that the power's semantics multiply out
