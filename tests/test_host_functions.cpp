@@ -174,9 +174,11 @@ TEST(HostFunctions, FailuresNameTheFunctionAndFollowTheTrap) {
 
 // Names: any case calls; a taken name is refused with the reason; the listing names the
 // function; argument counts are checked at compilation; constants cannot be assigned; code
-// compiled before a replacement or removal keeps what it was compiled against.
+// compiled before a replacement or removal keeps what it was compiled against, its machine code
+// included, and a formula keeps its function after its engine has gone.
 TEST(HostFunctions, NamesListingReplacementAndConstants) {
   qvExpression e;
+  e.SetNativeAfter(0);
   std::u16string def = u"twice(a) = a * 2", arr = u"grid(3)", text;
   e.UserFunc(def);
   e.DefineArray(arr);
@@ -228,6 +230,18 @@ TEST(HostFunctions, NamesListingReplacementAndConstants) {
   e.Compile(gone, second);
   EXPECT_EQ(e.ErrorCode(), 2);  // Unknown function
   e.ClearError();
+  const qvFormula outlives = [] {
+    qvExpression other;
+    other.SetNativeAfter(0);
+    other.DefineFunction("Halve", 1, [](std::span<const double> a) { return a[0] / 2; });
+    std::u16string t = u"halve(w) + 1";
+    int16_t k = 0;
+    other.Compile(t, k);
+    return other.Formula(k);
+  }();
+  double in = 5, out = 0;
+  EXPECT_TRUE(outlives(&in, out));
+  EXPECT_EQ(out, 3.5);
 
   // Argument counts: below the least or above the most is a compile failure naming the function.
   e.DefineFunction("Pair", qvFunction{2, 3, true, [](std::span<const double> a) { return double(a.size()); }});
