@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/CompiledExpression.h"
+#include "engine/eval/Program.h"
 #include "engine/qvExpression.h"
 
 namespace {
@@ -38,8 +40,22 @@ void DefineHostFunctions(qvExpression& e) {
 
 double Bits(double x) { return x; }
 
+// Whether the expression's machine code has been made: where the build has the native tier, the
+// tests at that cap must reach it.
+bool ReachesMachineCode(qvExpression& e, int16_t index) {
+  const CompiledExpression* record = e.Expression(index);
+  return record && record->Compiled && record->Compiled->Native.Made();
+}
+
+#ifdef QV_HAVE_NATIVE
+constexpr bool kNative = true;
+#else
+constexpr bool kNative = false;
+#endif
+
 // Every expression on every tier cap, through Value, over columns on four threads and through
-// qvFormula where it runs, against the same computation written in C++.
+// qvFormula where it runs, against the same computation written in C++. At the native cap the
+// machine code runs every entry (Value, the row loop, qvFormula).
 TEST(HostFunctions, EveryTierAndEntryGivesTheSameBits) {
   struct Case {
     std::u16string text;
@@ -79,6 +95,9 @@ TEST(HostFunctions, EveryTierAndEntryGivesTheSameBits) {
       int16_t index = 0;
       e.Compile(text, index);
       ASSERT_EQ(e.ErrorCode(), 0) << Narrow(e.ErrorDescription());
+      if (tier == qvTier::Native) {
+        EXPECT_EQ(ReachesMachineCode(e, index), kNative);
+      }
       std::vector<double> out(xs.size());
       std::vector<int32_t> status(xs.size());
       const size_t good = e.ValueColumns(index, {{u"x", xs.data()}, {u"y", ys.data()}}, xs.size(), out.data(),
@@ -112,12 +131,14 @@ TEST(HostFunctions, FailuresNameTheFunctionAndFollowTheTrap) {
   DefineHostFunctions(e);
   e.DefineFunction("Blowup", 1, [](std::span<const double> a) { return a[0] / 0.0; });
   e.SetEvaluationTrap(false);
+  e.SetNativeAfter(0);
   for (const auto& [text, said] : {std::pair{std::u16string(u"1 + picky(-4)"), std::string("Picky(-4): needs x >= 0")},
                                    std::pair{std::u16string(u"blowup(2) * 3"), std::string("Blowup(2): ")}}) {
     std::u16string t = text;
     int16_t index = 0;
     e.Compile(t, index);
     ASSERT_EQ(e.ErrorCode(), 0);
+    EXPECT_EQ(ReachesMachineCode(e, index), kNative);
     for (qvTier tier : {qvTier::General, qvTier::Native}) {
       e.SetHighestTier(tier);
       int32_t i = index;
@@ -154,9 +175,11 @@ TEST(HostFunctions, FailuresNameTheFunctionAndFollowTheTrap) {
 
 // Names: any case calls; a taken name is refused with the reason; the listing names the
 // function; argument counts are checked at compilation; constants cannot be assigned; code
-// compiled before a replacement or removal keeps what it was compiled against.
+// compiled before a replacement or removal keeps what it was compiled against, its machine code
+// included, and a formula keeps its function after its engine has gone.
 TEST(HostFunctions, NamesListingReplacementAndConstants) {
   qvExpression e;
+  e.SetNativeAfter(0);
   std::u16string def = u"twice(a) = a * 2", arr = u"grid(3)", text;
   e.UserFunc(def);
   e.DefineArray(arr);
@@ -208,6 +231,18 @@ TEST(HostFunctions, NamesListingReplacementAndConstants) {
   e.Compile(gone, second);
   EXPECT_EQ(e.ErrorCode(), 2);  // Unknown function
   e.ClearError();
+  const qvFormula outlives = [] {
+    qvExpression other;
+    other.SetNativeAfter(0);
+    other.DefineFunction("Halve", 1, [](std::span<const double> a) { return a[0] / 2; });
+    std::u16string t = u"halve(w) + 1";
+    int16_t k = 0;
+    other.Compile(t, k);
+    return other.Formula(k);
+  }();
+  double in = 5, out = 0;
+  EXPECT_TRUE(outlives(&in, out));
+  EXPECT_EQ(out, 3.5);
 
   // Argument counts: below the least or above the most is a compile failure naming the function.
   e.DefineFunction("Pair", qvFunction{2, 3, true, [](std::span<const double> a) { return double(a.size()); }});
@@ -389,8 +424,8 @@ TEST(HostFunctions, ImpureFunctionsRunInRowOrder) {
   }
 }
 
-// The extended functions, on the general loop and the all-double program alike; ROUND works on
-// the decimal a user sees, half away from zero.
+// The extended functions, on the general loop, the all-double program and the machine code
+// alike; ROUND works on the decimal a user sees, half away from zero.
 TEST(HostFunctions, ExtendedFunctions) {
   const std::pair<const char16_t*, double> cases[] = {
       {u"ROUND(2.5)", 3},          {u"round(-2.5)", -3},        {u"ROUND(2.345, 2)", 2.35},
@@ -399,10 +434,11 @@ TEST(HostFunctions, ExtendedFunctions) {
       {u"CEIL(-1.5)", -1},         {u"FLOOR(-1.5)", -2},        {u"ATN2(1, -1)", std::atan2(1.0, -1.0)},
       {u"LOG2(1024)", 10},         {u"HYPOT(3, 4)", 5},         {u"E", std::numbers::e},
   };
-  for (qvTier tier : {qvTier::General, qvTier::AllDouble}) {
+  for (qvTier tier : {qvTier::General, qvTier::AllDouble, qvTier::Native}) {
     qvExpression e;
     qvAddExtendedFunctions(e);
     e.SetHighestTier(tier);
+    e.SetNativeAfter(0);
     for (const auto& [text, want] : cases) {
       std::u16string t = text;
       int16_t index = 0;

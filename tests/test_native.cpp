@@ -7,12 +7,14 @@
 
 #ifdef QV_HAVE_NATIVE
 
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <limits>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,13 +30,14 @@ namespace {
 using Frame = std::vector<double>;
 
 // Random expression texts over the variables X, Y, Z: every operator and function the all-double
-// program covers, each binary operation in brackets so the text means what the tree says.
+// program covers and the host functions of Bound, each binary operation in brackets so the text
+// means what the tree says.
 class TextMaker {
  public:
   explicit TextMaker(uint32_t seed) : random_(seed) {}
 
   std::u16string Make(int depth) {
-    const int choice = Pick(depth <= 0 ? 3 : 12);
+    const int choice = Pick(depth <= 0 ? 3 : 13);
     switch (choice) {
       case 0: case 1: return std::u16string(1, u"XYZ"[Pick(3)]);
       case 2: return Constant();
@@ -45,6 +48,7 @@ class TextMaker {
       case 8: return std::u16string(Pick(2) ? u"MIN(" : u"MAX(") + Make(depth - 1) + u", " + Make(depth - 1) + u")";
       case 9: return u"IIF(" + Make(depth - 1) + u", " + Make(depth - 1) + u", " + Make(depth - 1) + u")";
       case 10: return u"(" + Make(depth - 1) + u" ^ " + Make(depth - 1) + u")";
+      case 11: return Host(depth - 1);
       default: return u"(" + Make(depth - 1) + Binary() + Make(depth - 1) + u")";
     }
   }
@@ -52,6 +56,18 @@ class TextMaker {
  private:
   int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
 
+  std::u16string Host(int depth) {
+    switch (Pick(4)) {
+      case 0: return u"HPOS(" + Make(depth) + u")";
+      case 1: return u"HCLAMP(" + Make(depth) + u")";
+      case 2: {
+        std::u16string text = u"HSUM(" + Make(depth);
+        for (int n = Pick(4); n > 0; --n) text += u", " + Make(depth);
+        return text + u")";
+      }
+      default: return u"HSEVEN";
+    }
+  }
   std::u16string Binary() {
     static const char16_t* const ops[] = {u" + ", u" - ", u" * ", u" / ", u" = ", u" <> ", u" < ",
                                           u" <= ", u" > ", u" >= ", u" AND ", u" OR ", u" XOR "};
@@ -105,11 +121,40 @@ bool RunProgram(const Program& code, Frame frame, double& value) {
   return RunDoubleProgram(*code.Fast, frame.data(), value);
 }
 
-// An engine with X, Y and Z bound and one expression compiled under index 1: its program when it
-// has an all-double form, else null.
+// Calls of Bound's host functions, on any thread.
+std::atomic<long> hostCalls{0};
+
+// The calls of host functions that F makes.
+template <typename F>
+long HostCallsOf(F f) {
+  const long before = hostCalls.load();
+  f();
+  return hostCalls.load() - before;
+}
+
+// An engine with X, Y and Z bound, the host functions HPOS (which throws below 0 and has no
+// finite result above 1e6), HCLAMP (a finite result for every argument, NaN and infinities
+// included), HSUM (any number of arguments) and HSEVEN (none), and one expression compiled under
+// index 1: its program when it has an all-double form, else null.
 struct Bound {
   qvExpression e;
   std::shared_ptr<qvVariable> vars[3] = {e.BindVariable(u"X"), e.BindVariable(u"Y"), e.BindVariable(u"Z")};
+
+  Bound() {
+    e.DefineFunction("HPOS", 1, [](std::span<const double> a) {
+      ++hostCalls;
+      if (a[0] < 0) throw std::domain_error("below 0");
+      return a[0] > 1e6 ? std::numeric_limits<double>::infinity() : std::sqrt(a[0]) + 1;
+    });
+    e.DefineFunction("HSUM", -1, [](std::span<const double> a) {
+      ++hostCalls;
+      double s = 0.25;
+      for (double x : a) s = s * 0.5 + x;
+      return s;
+    });
+    e.DefineFunction("HSEVEN", 0, [](std::span<const double>) { return ++hostCalls, 7.0; });
+    e.DefineFunction("HCLAMP", 1, [](std::span<const double> a) { return ++hostCalls, std::fmin(std::fmax(a[0], -1), 1); });
+  }
 
   const Program* Compile(std::u16string text) {
     int16_t index = 1;
@@ -150,14 +195,22 @@ TEST(NativeProgram, AgreesWithTheAllDoubleProgramToTheBit) {
       }
       Frame frame = Gathered(*code), scratch(DoubleProgram::kMaxRegisters, -1.0);
       double expected = 0, actual = -7.25, onRecords = -7.25;
-      const bool ran = RunProgram(*code, frame, expected);
-      const bool gave = native->Run(frame.data(), actual);
-      ASSERT_EQ(native->RunOnRecords(scratch.data(), onRecords), ran) << Narrow(text);
+      // Every entry calls the host's functions as often as the all-double program where that gives
+      // a result; where it declines, calls after the step it declines at may run too.
+      bool ran = false, gave = false;
+      const long calls = HostCallsOf([&] { ran = RunProgram(*code, frame, expected); });
+      const auto sameCalls = [&](long made) { return ran ? made == calls : made >= calls; };
+      ASSERT_TRUE(sameCalls(HostCallsOf([&] { gave = native->Run(frame.data(), actual); }))) << Narrow(text);
+      ASSERT_TRUE(sameCalls(HostCallsOf([&] {
+        ASSERT_EQ(native->RunOnRecords(scratch.data(), onRecords), ran) << Narrow(text);
+      }))) << Narrow(text);
       ASSERT_TRUE(SameBits(onRecords, ran ? expected : -7.25)) << Narrow(text);
       // The caller's values alone (the frame's first registers), the constants in the code.
       const Frame values(frame.begin(), frame.begin() + code->Fast->Variables);
       double onValues = -7.25;
-      ASSERT_EQ(native->RunOnValues(values.data(), scratch.data(), onValues), ran) << Narrow(text);
+      ASSERT_TRUE(sameCalls(HostCallsOf([&] {
+        ASSERT_EQ(native->RunOnValues(values.data(), scratch.data(), onValues), ran) << Narrow(text);
+      }))) << Narrow(text);
       ASSERT_TRUE(SameBits(onValues, ran ? expected : -7.25)) << Narrow(text);
       ++runs;
       ASSERT_EQ(gave, ran) << Narrow(text) << " at X=" << engine.vars[0]->Value.asDouble()

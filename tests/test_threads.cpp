@@ -4,6 +4,9 @@
 // same work done alone, and the ThreadSanitizer build reports no race.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -168,10 +171,16 @@ TEST(Threads, MachineCodeMadeWhileThreadsEvaluate) {
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(differences[size_t(t)], 0) << "thread " << t;
 }
 
+// The fast expression calls a pure host function, which the column calls' threads (and the
+// machine code's row loop on each) call at once; it fails some rows.
 TEST(Threads, ColumnsOnOneEngineFromSeveralThreads) {
   qvExpression engine;
-  std::u16string func = u"Half(A) = A / 2", fast = u"X * 2 + 1 / X", general = u"Half(X) + LEN(\"ab\")";
+  std::u16string func = u"Half(A) = A / 2", fast = u"X * 2 + 1 / X + Root(X)", general = u"Half(X) + LEN(\"ab\")";
   engine.UserFunc(func);
+  engine.DefineFunction("Root", 1, [](std::span<const double> a) {
+    if (a[0] < -40) throw std::domain_error("below -40");
+    return std::sqrt(a[0] + 48);
+  });
   int16_t fastIndex = 0, generalIndex = 0;
   engine.Compile(fast, fastIndex);
   engine.Compile(general, generalIndex);
@@ -185,6 +194,8 @@ TEST(Threads, ColumnsOnOneEngineFromSeveralThreads) {
   std::vector<int32_t> fastStatus(xs.size()), generalStatus(xs.size());
   run(fastIndex, fastAlone, fastStatus);
   run(generalIndex, generalAlone, generalStatus);
+  EXPECT_EQ(fastStatus[0], 6);  // Root(-48) threw
+  EXPECT_EQ(fastStatus[10], 0);
   std::vector<int> differences(kThreads, 0);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <exception>
+#include <limits>
 #include <vector>
 
 #include "engine/RuntimeError.h"
@@ -69,15 +70,21 @@ Step CallTextHost(Machine& M, const HostCall& Call, ErrorState& Failure) {
 
 }  // namespace
 
+// Aligned to a cache line: every host call of the machine code runs it, and where it straddled two
+// lines a call cost half a nanosecond more (bench/HostFunctions.cpp).
+[[gnu::aligned(64)]] double HostValue(const HostBody* Body, const double* Args, size_t Count) noexcept {
+  try {
+    return (*Body)(std::span<const double>(Args, Count));
+  } catch (...) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+}
+
 bool CallHostValue(const DoubleHostCall& Call, const double* Reg, double& Result) noexcept {
   std::array<double, kMaxHostArgs> args;
   const size_t n = Call.Args.size();
   for (size_t k = 0; k < n; ++k) args[k] = Reg[Call.Args[k]];
-  try {
-    Result = Call.Function->Function.Body(std::span<const double>(args.data(), n));
-  } catch (...) {
-    return false;
-  }
+  Result = HostValue(&Call.Function->Function.Body, args.data(), n);
   return std::isfinite(Result);
 }
 

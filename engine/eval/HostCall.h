@@ -3,6 +3,7 @@
 // hold it, so removing or replacing a name never changes code compiled before.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,6 +30,13 @@ struct HostCall {
 inline constexpr int kMaxHostArgs = kStackSlots;
 
 struct DoubleHostCall;
+using HostBody = decltype(qvFunction::Body);
+
+// The body's value on Args[0 .. Count), or NaN where it throws: whatever the host throws ends
+// here. The fast tiers' one way into a host function, and the helper that machine code calls
+// (so nothing unwinds through generated code); a result that is not finite, NaN included,
+// makes them decline.
+double HostValue(const HostBody* Body, const double* Args, size_t Count) noexcept;
 
 // The all-double program's call: the arguments from the registers Reg; false when the function
 // throws or its result is not finite (the general loop then records the failure).

@@ -8,6 +8,8 @@
 //   Relation(s, Compare), Logic(s, Connective), Not(s), Sign(s): 1.0 or 0.0 (SGN: -1.0 too)
 //   Arithmetic(s, Arith), Divide(s), Select(s) (IIF), Negated(s), SquareRoot(s)
 //   Square(s), WholePowerOf(s, n), Call(s) (a helper: power, FACT, the functions)
+//   Host(s, call): HostValue (engine/eval/HostCall.h) on the call's arguments, which the Isa
+//     stores in order where it chooses; NaN where the host's function throws
 //   Tested(r, tested): r, with the finiteness test where asked
 //   Define(reg, r): the register now holds r; Result(reg): the register's value at the end.
 #pragma once
@@ -45,8 +47,10 @@ auto EmitStep(Isa& e, const DoubleProgram& program, const DoubleStep& s, bool te
       return n == 2 ? e.Square(s) : n != 0 ? e.WholePowerOf(s, n) : e.Call(s);
     }
     case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
-    case DoubleOp::Host:  // not reached: Supported leaves host calls to the all-double program
       return e.Call(s);
+    // NaN where the function threw, which declines at its test or at the test of a step it is
+    // carried into.
+    case DoubleOp::Host: return e.Tested(e.Host(s, program.Hosts[s.A]), tested);
     // The steps whose result may leave the range of a double. MIN and MAX give the second
     // operand on a tie or a NaN, as the program does.
     case DoubleOp::Add: return e.Tested(e.Arithmetic(s, Arith::Add), tested);
@@ -65,7 +69,7 @@ auto EmitStep(Isa& e, const DoubleProgram& program, const DoubleStep& s, bool te
 // The program's steps in order, each result defining its target register; returns the result's.
 template <typename Isa>
 auto EmitBody(Isa& e, const DoubleProgram& program) {
-  const std::vector<bool> tested = TestedSteps(program.Steps, program.Result);
+  const std::vector<bool> tested = TestedSteps(program);
   for (size_t i = 0; i < program.Steps.size(); ++i) {
     const DoubleStep& s = program.Steps[i];
     e.Define(s.Target, EmitStep(e, program, s, tested[i]));

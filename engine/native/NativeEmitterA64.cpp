@@ -20,6 +20,7 @@
 #include <asmjit/arm/a64compiler.h>
 
 #include "engine/eval/DoubleSemantics.h"
+#include "engine/eval/HostCall.h"
 #include "engine/native/NativeDriver.h"
 #include "engine/native/NativeHelpers.h"
 #include "engine/native/NativeSteps.h"
@@ -62,6 +63,7 @@ class Emitter {
   a64::Vec Square(const DoubleStep& s);
   a64::Vec WholePowerOf(const DoubleStep& s, int n);
   a64::Vec Call(const DoubleStep& s);
+  a64::Vec Host(const DoubleStep& s, const DoubleHostCall& call);
   a64::Vec Tested(const a64::Vec& r, bool tested);
   void Define(int reg, const a64::Vec& r) {
     values_[size_t(reg)] = r;
@@ -460,6 +462,28 @@ a64::Vec Emitter::Call(const DoubleStep& s) {
   cc_.b_eq(decline_);
   const a64::Vec r = cc_.newVecD();
   cc_.ldr(r, Slot(s.Target));
+  return r;
+}
+
+// A host function's call: the arguments stored in the frame above the inputs (scratch of the
+// code's there; HostArgumentsFit checked the room), then HostValue with the function's body, which
+// returns the result in D0 (NaN where the body threw).
+a64::Vec Emitter::Host(const DoubleStep&, const DoubleHostCall& call) {
+  const int slot = int(program_.InputCount());
+  for (size_t k = 0; k < call.Args.size(); ++k) cc_.str(Source(call.Args[k]), Slot(slot + int(k)));
+  // Every operand is made before the call's node: what Address emits goes where the cursor is.
+  const a64::Gp body = Address(reinterpret_cast<uintptr_t>(&call.Function->Function.Body));
+  const a64::Gp args = cc_.newIntPtr(), count = cc_.newUInt64();
+  cc_.add(args, frame_, imm(slot * 8));
+  cc_.mov(count, imm(call.Args.size()));
+  const a64::Vec r = cc_.newVecD();
+  InvokeNode* invoke = nullptr;
+  cc_.invoke(&invoke, Address(reinterpret_cast<uintptr_t>(&HostValue)),
+             FuncSignatureT<double, const HostBody*, const double*, size_t>(CallConvId::kHost));
+  invoke->setArg(0, body);
+  invoke->setArg(1, args);
+  invoke->setArg(2, count);
+  invoke->setRet(0, r);
   return r;
 }
 

@@ -8,6 +8,7 @@
 
 #if defined(__x86_64__) || defined(_M_X64)
 
+#include <algorithm>
 #include <array>
 #include <bitset>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <asmjit/x86.h>
 
 #include "engine/eval/DoubleSemantics.h"
+#include "engine/eval/HostCall.h"
 #include "engine/native/NativeDriver.h"
 #include "engine/native/NativeHelpers.h"
 #include "engine/native/NativeSteps.h"
@@ -66,6 +68,7 @@ class Emitter {
   x86::Xmm Square(const DoubleStep& s);
   x86::Xmm WholePowerOf(const DoubleStep& s, int n);
   x86::Xmm Call(const DoubleStep& s);
+  x86::Xmm Host(const DoubleStep& s, const DoubleHostCall& call);
   x86::Xmm Tested(const x86::Xmm& r, bool tested);
   void Define(int reg, const x86::Xmm& r) {
     values_[size_t(reg)] = r;
@@ -126,6 +129,8 @@ class Emitter {
   Label decline_;
   std::array<x86::Xmm, DoubleProgram::kMaxRegisters> values_;
   std::bitset<DoubleProgram::kMaxRegisters> written_;
+  x86::Mem hostArgs_;  // where host calls pass their arguments, in hostArgsOf_'s stack
+  const FuncNode* hostArgsOf_ = nullptr;
 };
 
 Label Emitter::Function(Inputs inputs, const Variant* const* records) {
@@ -527,6 +532,35 @@ x86::Xmm Emitter::Call(const DoubleStep& s) {
   cc_.jz(decline_);
   x86::Xmm r = NewXmm();
   cc_.movsd(r, Slot(s.Target));
+  return r;
+}
+
+// A host function's call: the arguments stored in an area of the function's own stack (so that
+// the frame's address need not live across the call), then HostValue with the function's body,
+// which returns the result in XMM0 (NaN where the body threw).
+x86::Xmm Emitter::Host(const DoubleStep&, const DoubleHostCall& call) {
+  if (hostArgsOf_ != cc_.func()) {  // one area a function, for its largest call
+    size_t most = 1;
+    for (const DoubleHostCall& c : program_.Hosts) most = std::max(most, c.Args.size());
+    hostArgs_ = cc_.newStack(uint32_t(most * 8), 16);
+    hostArgsOf_ = cc_.func();
+  }
+  for (size_t k = 0; k < call.Args.size(); ++k) {
+    const uint8_t reg = call.Args[k];
+    x86::Mem at = hostArgs_;
+    at.addOffset(int64_t(k * 8));
+    cc_.movsd(at, written_[reg] ? values_[reg] : Copy(reg));
+  }
+  x86::Gp args = cc_.newIntPtr();
+  cc_.lea(args, hostArgs_);
+  x86::Xmm r = NewXmm();
+  InvokeNode* invoke = nullptr;
+  cc_.invoke(&invoke, imm(reinterpret_cast<uintptr_t>(&HostValue)),
+             FuncSignatureT<double, const HostBody*, const double*, size_t>(CallConvId::kHost));
+  invoke->setArg(0, imm(reinterpret_cast<uintptr_t>(&call.Function->Function.Body)));
+  invoke->setArg(1, args);
+  invoke->setArg(2, imm(int64_t(call.Args.size())));
+  invoke->setRet(0, r);
   return r;
 }
 

@@ -4,7 +4,8 @@
 // code calls them.
 //
 // Each stores the step's result at Out and returns true, or returns false, storing nothing, where
-// RunDoubleProgram declines (a domain failure, or a result that is not finite).
+// RunDoubleProgram declines (a domain failure, or a result that is not finite). A host function's
+// call has its helper beside the all-double program's call: HostValue (engine/eval/HostCall.h).
 #pragma once
 
 #include <cstdint>

@@ -16,8 +16,8 @@ namespace qv {
 #ifdef QV_NATIVE_TARGET
 namespace {
 
-// Every step has native code, and reads only inputs and registers that earlier steps wrote, as
-// does the result.
+// Every step has native code, and reads only inputs and registers that earlier steps wrote (a host
+// call: its arguments), as does the result.
 bool Admissible(const DoubleProgram& Program) {
   const size_t inputs = Program.InputCount();
   if (inputs > size_t(DoubleProgram::kMaxRegisters)) return false;
@@ -25,7 +25,14 @@ bool Admissible(const DoubleProgram& Program) {
   for (size_t r = 0; r < inputs; ++r) written.set(r);
   const auto known = [&](size_t r) { return r < written.size() && written[r]; };
   for (const DoubleStep& s : Program.Steps) {
-    if (!native::Supported(s.Op) || !known(s.A) || !known(s.B) || !known(s.C)) return false;
+    if (!native::Supported(s.Op)) return false;
+    if (s.Op == DoubleOp::Host) {
+      if (!native::HostArgumentsFit(Program, s)) return false;
+      for (uint8_t reg : Program.Hosts[s.A].Args)
+        if (!known(reg)) return false;
+    } else if (!known(s.A) || !known(s.B) || !known(s.C)) {
+      return false;
+    }
     if (size_t(s.Target) >= written.size()) return false;
     written.set(s.Target);
   }

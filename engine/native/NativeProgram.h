@@ -1,8 +1,10 @@
 // The native tier: an all-double program translated into machine code. Steps that have a short
 // form in the instruction set run inline; power, the factorial and the functions call helpers
-// (engine/native/NativeHelpers.h) that compute exactly as RunDoubleProgram does. A guard that
-// fails returns at once and leaves the evaluation to the next tier, exactly where RunDoubleProgram
-// declines, so the two tiers give the same decision and the same bits.
+// (engine/native/NativeHelpers.h) that compute exactly as RunDoubleProgram does, and a host
+// function's call goes through HostValue (engine/eval/HostCall.h), which catches whatever the
+// host throws, so nothing unwinds through the generated code. A guard that fails returns at once
+// and leaves the evaluation to the next tier, exactly where RunDoubleProgram declines, so the two
+// tiers give the same decision and the same bits.
 //
 // The code lives in pages of its own, mapped read-write while it is copied in and then switched
 // to read-execute before it first runs (never writable and executable at once); the destructor
@@ -23,7 +25,8 @@ class NativeProgram {
   // program holds a step without native code or reads a register before any step wrote it (beyond
   // its inputs), or where code memory cannot be had. Records: the values of the program's
   // variables, in its order (a compiled program's FrameInputs), which RunOnRecords reads; they
-  // must outlive the code.
+  // must outlive the code, as must the host functions the program calls (the compiled program
+  // holds both).
   static std::unique_ptr<NativeProgram> Compile(const DoubleProgram& Program, const Variant* const* Records);
 
   // Frame holds kMaxRegisters doubles: registers 0 to InputCount() - 1 hold the input values

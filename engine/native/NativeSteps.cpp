@@ -14,18 +14,22 @@ bool Supported(DoubleOp Op) {
     case DoubleOp::Less: case DoubleOp::GreaterEqual: case DoubleOp::Greater: case DoubleOp::And:
     case DoubleOp::Or: case DoubleOp::Xor: case DoubleOp::Min: case DoubleOp::Max: case DoubleOp::Iif:
     case DoubleOp::Negate: case DoubleOp::Not: case DoubleOp::Sgn: case DoubleOp::Fact: case DoubleOp::Sqr:
-    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
+    case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function: case DoubleOp::Host:
       return true;
-    case DoubleOp::Host:  // runs on the all-double program: the machine code is not generated
-      return false;
   }
   return false;
 }
 
+bool HostArgumentsFit(const DoubleProgram& Program, const DoubleStep& S) {
+  return S.A < Program.Hosts.size() &&
+         Program.InputCount() + Program.Hosts[S.A].Args.size() <= size_t(DoubleProgram::kMaxRegisters);
+}
+
 int Operands(DoubleOp Op) { return OperandCount(Op); }
 
-std::vector<bool> TestedSteps(const std::vector<DoubleStep>& Steps, int Result) {
-  std::vector<bool> tested(Steps.size(), false), read(Steps.size(), false);
+std::vector<bool> TestedSteps(const DoubleProgram& Program) {
+  const std::vector<DoubleStep>& steps = Program.Steps;
+  std::vector<bool> tested(steps.size(), false), read(steps.size(), false);
   std::array<int, DoubleProgram::kMaxRegisters> writer;
   writer.fill(-1);
   const auto use = [&](int reg, bool propagates) {
@@ -34,18 +38,22 @@ std::vector<bool> TestedSteps(const std::vector<DoubleStep>& Steps, int Result) 
     read[size_t(w)] = true;
     if (!propagates) tested[size_t(w)] = true;
   };
-  for (size_t i = 0; i < Steps.size(); ++i) {
-    const DoubleStep& s = Steps[i];
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const DoubleStep& s = steps[i];
     const DoubleOp op = s.Op;
     const bool arithmetic = op == DoubleOp::Add || op == DoubleOp::Subtract || op == DoubleOp::Multiply;
     const int operands = Operands(op);
-    use(s.A, arithmetic || op == DoubleOp::Divide || op == DoubleOp::Negate);
-    if (operands > 1) use(s.B, arithmetic);
-    if (operands > 2) use(s.C, false);
+    if (op == DoubleOp::Host) {
+      for (uint8_t reg : Program.Hosts[s.A].Args) use(reg, false);
+    } else {
+      use(s.A, arithmetic || op == DoubleOp::Divide || op == DoubleOp::Negate);
+      if (operands > 1) use(s.B, arithmetic);
+      if (operands > 2) use(s.C, false);
+    }
     writer[s.Target] = int(i);
   }
-  use(Result, false);
-  for (size_t i = 0; i < Steps.size(); ++i)
+  use(Program.Result, false);
+  for (size_t i = 0; i < steps.size(); ++i)
     if (!read[i]) tested[i] = true;
   return tested;
 }

@@ -15,6 +15,10 @@ namespace qv::native {
 // Whether the emitters have code for a step.
 bool Supported(DoubleOp Op);
 
+// Whether a host call names one of the program's calls and its arguments fit in the frame above
+// the inputs, which is scratch there: the AArch64 code passes them from there.
+bool HostArgumentsFit(const DoubleProgram& Program, const DoubleStep& S);
+
 // The number of operands a step reads; the unused operand fields repeat A.
 int Operands(DoubleOp Op);
 
@@ -22,8 +26,11 @@ int Operands(DoubleOp Op);
 // value that is not finite makes the using step's result not finite too (an operand of + - *, the
 // dividend of /, the operand of negation) leaves the test to that step: the program declines
 // there instead, which is the same decision. The program's result and a result nobody reads are
-// always tested.
-std::vector<bool> TestedSteps(const std::vector<DoubleStep>& Steps, int Result);
+// always tested, and so is every argument of a host call: the host's function never sees a value
+// the program declines at (it might give a finite result for it). A host call may thus run after
+// a step that the program declines at, whose test comes later: the evaluation declines all the
+// same, and only a pure function has machine code, which may be called any number of times.
+std::vector<bool> TestedSteps(const DoubleProgram& Program);
 
 // The exponent of a power whose exponent is a constant that the power's semantics multiply out
 // (2, and the exponents of WholePower), or 0 for any other step. A square is one multiplication
