@@ -159,7 +159,7 @@ inline void CheckNativeAgrees(const qv::Program& code) {
     Check(!ran || std::memcmp(&actual, &expected, sizeof actual) == 0,
           "the native code and the all-double program give different bits");
     double onValues = 0;  // the caller's values alone: the variables' registers of the frame
-    Check(native->RunOnValues(inputs.data(), scratch.data(), onValues) == ran,
+    Check(native->RunOnValues(inputs.data(), onValues) == ran,
           "the native code on the caller's values declines apart");
     Check(!ran || std::memcmp(&onValues, &expected, sizeof expected) == 0,
           "the native code on the caller's values gives different bits");

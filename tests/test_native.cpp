@@ -157,7 +157,7 @@ TEST(NativeProgram, AgreesWithTheAllDoubleProgramToTheBit) {
       // The caller's values alone (the frame's first registers), the constants in the code.
       const Frame values(frame.begin(), frame.begin() + code->Fast->Variables);
       double onValues = -7.25;
-      ASSERT_EQ(native->RunOnValues(values.data(), scratch.data(), onValues), ran) << Narrow(text);
+      ASSERT_EQ(native->RunOnValues(values.data(), onValues), ran) << Narrow(text);
       ASSERT_TRUE(SameBits(onValues, ran ? expected : -7.25)) << Narrow(text);
       ++runs;
       ASSERT_EQ(gave, ran) << Narrow(text) << " at X=" << engine.vars[0]->Value.asDouble()

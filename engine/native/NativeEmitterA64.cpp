@@ -125,14 +125,17 @@ void Emitter::Begin() {
 
 Label Emitter::Function(Inputs inputs, const Variant* const* records) {
   const bool values = inputs == Inputs::Values;
-  FuncNode* function = values ? cc_.addFunc(FuncSignatureT<int, const double*, double*, double*>(CallConvId::kHost))
+  FuncNode* function = values ? cc_.addFunc(FuncSignatureT<int, const double*, double*>(CallConvId::kHost))
                               : cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
   const a64::Gp from = cc_.newIntPtr("values");
   frame_ = cc_.newIntPtr("frame");
   const a64::Gp value = cc_.newIntPtr("value");
-  if (values) function->setArg(0, from);
-  function->setArg(values ? 1 : 0, frame_);
-  function->setArg(values ? 2 : 1, value);
+  function->setArg(0, values ? from : frame_);
+  function->setArg(1, value);
+  // The caller's values' entry takes no frame: the helpers' results go to a scratch area on its
+  // own stack, which a program without helper calls does not have at all.
+  if (const size_t scratch = values ? ScratchBytes(program_) : 0)
+    cc_.loadAddressOf(frame_, cc_.newStack(uint32_t(scratch), 16, "scratch"));
   decline_ = cc_.newLabel();
   constantsInCode_ = inputs != Inputs::Frame;
   Begin();

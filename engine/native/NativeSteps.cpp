@@ -1,5 +1,6 @@
 #include "engine/native/NativeSteps.h"
 
+#include <algorithm>
 #include <array>
 
 #include "engine/eval/DoubleSemantics.h"
@@ -81,6 +82,15 @@ bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S) {
       return false;
   }
   return true;  // not a DoubleOp: Supported admits none
+}
+
+size_t ScratchBytes(const DoubleProgram& Program) {
+  size_t bytes = 0;
+  for (const DoubleStep& s : Program.Steps) {
+    const int n = WholeExponent(Program, s);
+    if (CallsHelper(Program, s) || (n != 0 && n != 2)) bytes = std::max(bytes, (size_t(s.Target) + 1) * 8);
+  }
+  return bytes;
 }
 
 int WholeExponent(const DoubleProgram& Program, const DoubleStep& S) {

@@ -71,6 +71,12 @@ Value EmitWholePower(Arith& e, const Value& x, int N) {
 // powers other than those multiplied out, FACT and the functions other than the square root.
 bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S);
 
+// The bytes of scratch a function's helper calls write their results to (each at its target
+// register's slot, 8 bytes a register), or 0 for a program that never calls one: the caller's
+// values' entry keeps that much on its own stack. A whole power other than the square counts, as
+// a base outside its range takes the helper.
+size_t ScratchBytes(const DoubleProgram& Program);
+
 // The helper of a step of one operand that calls one (FACT, SIN, COS, EXP); null for any other.
 using OneOperandHelper = bool (*)(double, double*) noexcept;
 OneOperandHelper HelperOf(DoubleOp Op);
