@@ -108,8 +108,8 @@ Variant Engine::Value(int32_t& Index) {
   const Program* code = record.Compiled.get();
   const NativeProgram* native = code && highestTier_ >= Tier::Native ? code->Native.Made() : nullptr;
   if (native && errors_.Code() == 0 && !record.Text.empty() && (!strict_ || InputsFinite(*code))) {
-    double frame[DoubleProgram::kMaxRegisters], value;
-    if (native->RunOnRecords(frame, value)) return DoubleProgramResult(*code->Fast, value);
+    double value;
+    if (native->RunOnRecords(value)) return DoubleProgramResult(*code->Fast, value);
     return OnGeneralLoop(*code);  // the all-double program declines exactly where the machine code does
   }
   return OnLadder(record, selected);

@@ -145,10 +145,10 @@ inline void CheckNativeAgrees(const qv::Program& code) {
   if (!code.Hosts.empty()) return;  // a host function's call stops at the all-double program
   const qv::NativeProgram* native = qv::MachineCode(code, 0);
   Check(native != nullptr, "an all-double program without native code (or the engine waits to make it)");
-  std::array<double, qv::DoubleProgram::kMaxRegisters> inputs{}, scratch;
+  std::array<double, qv::DoubleProgram::kMaxRegisters> inputs{};
   double onRecords = 0;
   if (!qv::GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), inputs.data())) {
-    Check(!native->RunOnRecords(scratch.data(), onRecords), "the native code runs on a variable that is not a double");
+    Check(!native->RunOnRecords(onRecords), "the native code runs on a variable that is not a double");
     return;
   }
   const auto compare = [&] {
@@ -168,7 +168,7 @@ inline void CheckNativeAgrees(const qv::Program& code) {
   double expected = 0;
   auto frame = inputs;
   const bool ran = qv::RunDoubleProgram(*code.Fast, frame.data(), expected);
-  Check(native->RunOnRecords(scratch.data(), onRecords) == ran, "the native code on the records declines apart");
+  Check(native->RunOnRecords(onRecords) == ran, "the native code on the records declines apart");
   Check(!ran || std::memcmp(&onRecords, &expected, sizeof expected) == 0,
         "the native code on the records gives different bits");
   const double inf = std::numeric_limits<double>::infinity();

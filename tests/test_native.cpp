@@ -145,14 +145,14 @@ TEST(NativeProgram, AgreesWithTheAllDoubleProgramToTheBit) {
         Frame scratch(DoubleProgram::kMaxRegisters);
         double untouched = -7.25;
         if (GatherFrame(code->FrameInputs.data(), code->FrameInputs.size(), scratch.data())) continue;
-        EXPECT_FALSE(native->RunOnRecords(scratch.data(), untouched)) << Narrow(text);
+        EXPECT_FALSE(native->RunOnRecords(untouched)) << Narrow(text);
         continue;
       }
-      Frame frame = Gathered(*code), scratch(DoubleProgram::kMaxRegisters, -1.0);
+      Frame frame = Gathered(*code);
       double expected = 0, actual = -7.25, onRecords = -7.25;
       const bool ran = RunProgram(*code, frame, expected);
       const bool gave = native->Run(frame.data(), actual);
-      ASSERT_EQ(native->RunOnRecords(scratch.data(), onRecords), ran) << Narrow(text);
+      ASSERT_EQ(native->RunOnRecords(onRecords), ran) << Narrow(text);
       ASSERT_TRUE(SameBits(onRecords, ran ? expected : -7.25)) << Narrow(text);
       // The caller's values alone (the frame's first registers), the constants in the code.
       const Frame values(frame.begin(), frame.begin() + code->Fast->Variables);

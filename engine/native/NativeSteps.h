@@ -72,8 +72,8 @@ Value EmitWholePower(Arith& e, const Value& x, int N) {
 bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S);
 
 // The bytes of scratch a function's helper calls write their results to (each at its target
-// register's slot, 8 bytes a register), or 0 for a program that never calls one: the caller's
-// values' entry keeps that much on its own stack. A whole power other than the square counts, as
+// register's slot, 8 bytes a register), or 0 for a program that never calls one: the entries
+// without a frame (the records' and the caller's values') keep that much on their own stack. A whole power other than the square counts, as
 // a base outside its range takes the helper.
 size_t ScratchBytes(const DoubleProgram& Program);
 
