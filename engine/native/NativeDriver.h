@@ -12,12 +12,41 @@
 //   Define(reg, r): the register now holds r; Result(reg): the register's value at the end.
 #pragma once
 
+#include <asmjit/core.h>
+
 #include <vector>
 
 #include "engine/eval/DoubleProgram.h"
 #include "engine/native/NativeSteps.h"
 
 namespace qv::native {
+
+// Begins the function of an entry: its signature by where its inputs come from (NativeEmitter.h),
+// its arguments bound to From (the caller's values), Frame and Value as that signature has them.
+// (The entries without a frame put the helpers' results in a scratch area on their own stack,
+// ScratchBytes long, which a program without helper calls does not have at all.)
+template <typename Compiler, typename Gp>
+asmjit::FuncNode* AddEntry(Compiler& cc, Inputs inputs, const Gp& from, const Gp& frame, const Gp& value) {
+  using asmjit::CallConvId, asmjit::FuncSignatureT;
+  asmjit::FuncNode* function = nullptr;
+  switch (inputs) {
+    case Inputs::Frame:
+      function = cc.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+      function->setArg(0, frame);
+      function->setArg(1, value);
+      break;
+    case Inputs::Records:
+      function = cc.addFunc(FuncSignatureT<int, double*>(CallConvId::kHost));
+      function->setArg(0, value);
+      break;
+    case Inputs::Values:
+      function = cc.addFunc(FuncSignatureT<int, const double*, double*>(CallConvId::kHost));
+      function->setArg(0, from);
+      function->setArg(1, value);
+      break;
+  }
+  return function;
+}
 
 enum class Compare { Less, LessEqual, GreaterEqual, Greater, Equal, NotEqual };
 enum class Connective { And, Or, Xor };

@@ -125,20 +125,10 @@ void Emitter::Begin() {
 
 Label Emitter::Function(Inputs inputs, const Variant* const* records) {
   const bool values = inputs == Inputs::Values;
-  FuncNode* function = values                      ? cc_.addFunc(FuncSignatureT<int, const double*, double*>(CallConvId::kHost))
-                       : inputs == Inputs::Records ? cc_.addFunc(FuncSignatureT<int, double*>(CallConvId::kHost))
-                                                   : cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
   const a64::Gp from = cc_.newIntPtr("values");
   frame_ = cc_.newIntPtr("frame");
   const a64::Gp value = cc_.newIntPtr("value");
-  if (inputs == Inputs::Records) {
-    function->setArg(0, value);
-  } else {
-    function->setArg(0, values ? from : frame_);
-    function->setArg(1, value);
-  }
-  // The entries without a frame put the helpers' results in a scratch area on their own stack,
-  // which a program without helper calls does not have at all.
+  FuncNode* function = AddEntry(cc_, inputs, from, frame_, value);
   if (const size_t scratch = inputs != Inputs::Frame ? ScratchBytes(program_) : 0)
     cc_.loadAddressOf(frame_, cc_.newStack(uint32_t(scratch), 16, "scratch"));
   decline_ = cc_.newLabel();

@@ -130,20 +130,10 @@ class Emitter {
 
 Label Emitter::Function(Inputs inputs, const Variant* const* records) {
   const bool values = inputs == Inputs::Values;
-  FuncNode* function = values                      ? cc_.addFunc(FuncSignatureT<int, const double*, double*>(CallConvId::kHost))
-                       : inputs == Inputs::Records ? cc_.addFunc(FuncSignatureT<int, double*>(CallConvId::kHost))
-                                                   : cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
   const x86::Gp from = cc_.newIntPtr("values");
   frame_ = cc_.newIntPtr("frame");
   value_ = cc_.newIntPtr("value");
-  if (inputs == Inputs::Records) {
-    function->setArg(0, value_);
-  } else {
-    function->setArg(0, values ? from : frame_);
-    function->setArg(1, value_);
-  }
-  // The entries without a frame put the helpers' results in a scratch area on their own stack,
-  // which a program without helper calls does not have at all.
+  FuncNode* function = AddEntry(cc_, inputs, from, frame_, value_);
   if (const size_t scratch = inputs != Inputs::Frame ? ScratchBytes(program_) : 0)
     cc_.lea(frame_, cc_.newStack(uint32_t(scratch), 16, "scratch"));
   decline_ = cc_.newLabel();
