@@ -47,6 +47,13 @@ class Emitter {
   a64::Vec Add(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFadd_v, a, b); }
   a64::Vec Sub(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFsub_v, a, b); }
   a64::Vec Div(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFdiv_v, a, b); }
+  // a * b - p with one rounding: FNMSUB, which every AArch64 processor has.
+  bool FusedProducts() const { return true; }
+  a64::Vec ProductError(const a64::Vec& a, const a64::Vec& b, const a64::Vec& p) {
+    const a64::Vec r = cc_.newVecD();
+    cc_.fnmsub(r, a, b, p);
+    return r;
+  }
   a64::Vec Constant(double value);
 
   // The steps, as the driver (NativeDriver.h) asks for them.

@@ -47,6 +47,14 @@ class Emitter {
   x86::Xmm Add(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdAddsd, x86::Inst::kIdAddpd, a, b); }
   x86::Xmm Sub(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdSubsd, x86::Inst::kIdSubpd, a, b); }
   x86::Xmm Div(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdDivsd, x86::Inst::kIdDivpd, a, b); }
+  // a * b - p with one rounding (FMA3), where the processor has it.
+  bool FusedProducts() const { return CpuInfo::host().features().x86().hasFMA(); }
+  x86::Xmm ProductError(const x86::Xmm& a, const x86::Xmm& b, const x86::Xmm& p) {
+    x86::Xmm r = NewXmm();
+    cc_.movapd(r, a);
+    cc_.emit(Width(x86::Inst::kIdVfmsub213sd, x86::Inst::kIdVfmsub213pd), r, b, p);  // r := b * r - p
+    return r;
+  }
   x86::Xmm Constant(double value) {
     x86::Xmm r = NewXmm();
     cc_.movapd(r, ConstantMem(value));

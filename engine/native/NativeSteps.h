@@ -33,18 +33,23 @@ int WholeExponent(const DoubleProgram& Program, const DoubleStep& S);
 
 // Emits WholePower(x, N) (engine/eval/DoubleSemantics.h): the same operations in the same order,
 // so the same bits. Arith supplies them on the registers of an instruction set: Mul, Add, Sub,
-// Div of two values and Constant(double).
+// Div of two values and Constant(double). Where it also offers ProductError(a, b, p), the exact
+// a * b - p in one fused multiply-subtract, that stands for Dekker's product of the halves: in
+// WholePower's range both give that exact error, so the bits are the same.
 template <typename Arith, typename Value>
 Value EmitWholePower(Arith& e, const Value& x, int N) {
   struct Halves {
-    Value hi, lo;
+    Value whole, hi, lo;
   };
-  const auto split = [&e](const Value& a) {
+  const bool fused = e.FusedProducts();
+  const auto split = [&e, fused](const Value& a) {
+    if (fused) return Halves{a, a, a};  // the halves are not needed
     const Value c = e.Mul(e.Constant(134217729.0), a);
     const Value hi = e.Sub(c, e.Sub(c, a));
-    return Halves{hi, e.Sub(a, hi)};
+    return Halves{a, hi, e.Sub(a, hi)};
   };
-  const auto error = [&e](const Halves& a, const Halves& b, const Value& p) {
+  const auto error = [&e, fused](const Halves& a, const Halves& b, const Value& p) {
+    if (fused) return e.ProductError(a.whole, b.whole, p);
     const Value sum = e.Add(e.Add(e.Sub(e.Mul(a.hi, b.hi), p), e.Mul(a.hi, b.lo)), e.Mul(a.lo, b.hi));
     return e.Add(sum, e.Mul(a.lo, b.lo));
   };
