@@ -347,7 +347,10 @@ a64::Vec Emitter::Arithmetic(const DoubleStep& s, Arith arith) {
 }
 
 // Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
+// A constant power of two multiplies by its reciprocal instead (PowerOfTwoReciprocal).
 a64::Vec Emitter::Divide(const DoubleStep& s) {
+  if (const double reciprocal = PowerOfTwoReciprocal(program_, s))
+    return Binary(a64::Inst::kIdFmul_v, Source(s.A), Constant(reciprocal));
   cc_.fcmp(Source(s.B), zero_);
   cc_.b_eq(decline_);
   cc_.b_vs(decline_);

@@ -440,8 +440,14 @@ x86::Xmm Emitter::WholePowerOf(const DoubleStep& s, int n) {
   return r;
 }
 
-// Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
+// Equal or unordered: a NaN divisor declines here, as its NaN quotient would. A constant power of
+// two multiplies by its reciprocal instead (PowerOfTwoReciprocal).
 x86::Xmm Emitter::Divide(const DoubleStep& s) {
+  if (const double reciprocal = PowerOfTwoReciprocal(program_, s)) {
+    x86::Xmm r = Copy(s.A);
+    cc_.emit(Width(x86::Inst::kIdMulsd, x86::Inst::kIdMulpd), r, ConstantMem(reciprocal));
+    return r;
+  }
   if (packed_) {
     x86::Xmm zero = Mask(s.B, kEqual, kZero);
     cc_.orpd(zero, Mask(s.B, kUnordered, s.B));

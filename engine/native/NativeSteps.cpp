@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "engine/eval/DoubleSemantics.h"
 #include "engine/native/NativeHelpers.h"
@@ -91,6 +92,16 @@ size_t ScratchBytes(const DoubleProgram& Program) {
     if (CallsHelper(Program, s) || (n != 0 && n != 2)) bytes = std::max(bytes, (size_t(s.Target) + 1) * 8);
   }
   return bytes;
+}
+
+double PowerOfTwoReciprocal(const DoubleProgram& Program, const DoubleStep& S) {
+  const int divisor = int(S.B) - int(Program.Variables);
+  if (S.Op != DoubleOp::Divide || divisor < 0 || size_t(divisor) >= Program.Constants.size()) return 0;
+  const double y = Program.Constants[size_t(divisor)].asDouble();
+  int exponent = 0;
+  if (!std::isnormal(y) || std::fabs(std::frexp(y, &exponent)) != 0.5) return 0;
+  const double reciprocal = 1 / y;
+  return std::isnormal(reciprocal) ? reciprocal : 0;
 }
 
 int WholeExponent(const DoubleProgram& Program, const DoubleStep& S) {

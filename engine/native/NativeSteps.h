@@ -72,6 +72,12 @@ Value EmitWholePower(Arith& e, const Value& x, int N) {
   return e.Add(r, e.Mul(r, residual));
 }
 
+// The reciprocal of a division's divisor where that is a constant power of two (its reciprocal a
+// normal double too), else 0. Dividing by it and multiplying by its reciprocal are the one rounding
+// of the same quotient, so the same bits, and such a divisor is never zero or NaN: the emitters
+// multiply, without the division's latency or the divisor's test.
+double PowerOfTwoReciprocal(const DoubleProgram& Program, const DoubleStep& S);
+
 // Whether a step calls a helper (engine/native/NativeHelpers.h) instead of computing inline:
 // powers other than those multiplied out, FACT and the functions other than the square root.
 bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S);
