@@ -67,11 +67,11 @@ auto EmitStep(Isa& e, const DoubleProgram& program, const DoubleStep& s, bool te
     case DoubleOp::Xor: return e.Logic(s, Connective::Xor);
     case DoubleOp::Not: return e.Not(s);
     case DoubleOp::Sgn: return e.Sign(s);
-    // The helpers test their results themselves; a square is always tested, as the helper would
-    // test it; a whole power in its range is always finite.
+    // The helpers test their results themselves; a square is tested where a product would be
+    // (its result may leave the range of a double); a whole power in its range is always finite.
     case DoubleOp::Power: {
       const int n = WholeExponent(program, s);
-      return n == 2 ? e.Square(s) : n != 0 ? e.WholePowerOf(s, n) : e.Call(s);
+      return n == 2 ? e.Tested(e.Square(s), tested) : n != 0 ? e.WholePowerOf(s, n) : e.Call(s);
     }
     case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
     case DoubleOp::Host:  // not reached: Supported leaves host calls to the all-double program
