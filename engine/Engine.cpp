@@ -92,25 +92,30 @@ void Engine::Reset() {
 // Index 0, an index out of range or a negative index select the highest expression; a negative
 // Index is overwritten with it. Nothing runs while a failure is recorded or the text is empty.
 Variant Engine::Value(int32_t& Index) {
-  const int32_t highest = std::max(int32_t(expressions_.Records.size()) - 1, int32_t(0));
-  // One unsigned comparison tells an index from 1 to the highest from everything else.
+  const std::vector<CompiledExpression>& records = expressions_.Records;
+  // One unsigned comparison (on the table's size, computed once) tells an index from 1 to the
+  // highest from everything else.
   int32_t selected = Index;
-  if (uint32_t(Index) - 1 >= uint32_t(highest)) {
-    if (Index < 0) Index = highest;
-    selected = highest;
+  if (size_t(uint32_t(Index) - 1) + 1 >= records.size()) [[unlikely]] {
+    selected = std::max(int32_t(records.size()) - 1, int32_t(0));
+    if (Index < 0) Index = selected;
+    if (records.empty()) {  // not reached: the table always holds index 0
+      expressions_.Current = selected;
+      errors_.SetSource(selected);
+      return {};
+    }
   }
   expressions_.Current = selected;
   errors_.SetSource(selected);
-  if (size_t(selected) >= expressions_.Records.size()) return {};
-  const CompiledExpression& record = expressions_.Records[size_t(selected)];
+  const CompiledExpression& record = records[size_t(selected)];
   // The steady state of a host's loop, kept short: the machine code exists, nothing is recorded
   // and (under the strict profile) every input is finite. Machine code exists only for a
   // compilation that finished, so the record has no failure to repeat.
   const Program* code = record.Compiled.get();
   const NativeProgram* native = code && settings_.HighestTier >= Tier::Native ? code->Native.Made() : nullptr;
   if (native && errors_.Code() == 0 && !record.Text.empty() && (!settings_.Strict || InputsFinite(*code))) {
-    double frame[DoubleProgram::kMaxRegisters], value;
-    if (native->RunOnRecords(frame, value)) return DoubleProgramResult(*code->Fast, value);
+    double value;
+    if (native->RunOnRecords(value)) return DoubleProgramResult(*code->Fast, value);
     return OnGeneralLoop(*code);  // the all-double program declines exactly where the machine code does
   }
   return OnLadder(record, selected);

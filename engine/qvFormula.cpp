@@ -3,6 +3,7 @@
 #include "engine/qvFormula.h"
 
 #include <cmath>
+#include <type_traits>
 
 #include "engine/CompiledExpression.h"
 #include "engine/Engine.h"
@@ -16,28 +17,49 @@ qvFormula::qvFormula(std::shared_ptr<const qv::Program> Code, bool Strict) : cod
 
 bool qvFormula::Runs() const noexcept { return code_ && code_->Fast; }
 
-// With machine code, it reads the caller's array itself and has the constants in its code: the
-// call copies nothing and is little more than the call of the code. Until the code exists (and
-// in a build without it), and always for a strict formula, which checks its inputs first, the
-// call goes out of line, where evaluations are counted towards making
-// it and the all-double program runs on a frame of the values and the constants.
-bool qvFormula::operator()(const double* Values, double& Out) const noexcept {
-  const qv::NativeProgram* native = code_ && !strict_ ? code_->Native.Made() : nullptr;
-  if (native) {
-    double scratch[qv::DoubleProgram::kMaxRegisters];  // for the code's helper calls
-    return native->RunOnValues(Values, scratch, Out);
+qvFormula::qvFormula(const qvFormula& Other)
+    : code_(Other.code_), inputs_(Other.inputs_), strict_(Other.strict_),
+      entry_(Other.entry_.load(std::memory_order_acquire)) {}
+
+qvFormula::qvFormula(qvFormula&& Other) noexcept
+    : code_(std::move(Other.code_)), inputs_(std::move(Other.inputs_)), strict_(Other.strict_),
+      entry_(Other.entry_.exchange(nullptr, std::memory_order_acq_rel)) {}
+
+qvFormula& qvFormula::operator=(const qvFormula& Other) {
+  if (this != &Other) {
+    code_ = Other.code_;
+    inputs_ = Other.inputs_;
+    strict_ = Other.strict_;
+    entry_.store(Other.entry_.load(std::memory_order_acquire), std::memory_order_release);
   }
-  return RunBeforeMachineCode(Values, Out);
+  return *this;
 }
 
+qvFormula& qvFormula::operator=(qvFormula&& Other) noexcept {
+  if (this != &Other) {
+    entry_.store(Other.entry_.exchange(nullptr, std::memory_order_acq_rel), std::memory_order_release);
+    code_ = std::move(Other.code_);
+    inputs_ = std::move(Other.inputs_);
+    strict_ = Other.strict_;
+  }
+  return *this;
+}
+
+// Until the machine code exists (and in a build without it), evaluations are counted towards
+// making it and the all-double program runs on a frame of the values and the constants. A
+// strict formula checks its inputs first, on every call.
 bool qvFormula::RunBeforeMachineCode(const double* Values, double& Out) const noexcept {
+  static_assert(std::is_same_v<Entry, qv::NativeProgram::ValuesEntry>);
   if (!Runs()) return false;
   const size_t n = code_->Variables.size();
   if (strict_)  // a NaN or infinite input is the general evaluation's to report
     for (size_t k = 0; k < n; ++k)
       if (!std::isfinite(Values[k])) return false;
+  if (const qv::NativeProgram* native = qv::MachineCode(*code_)) {
+    if (!strict_) entry_.store(native->ValuesFunction(), std::memory_order_release);
+    return native->RunOnValues(Values, Out);
+  }
   double frame[qv::DoubleProgram::kMaxRegisters];
-  if (const qv::NativeProgram* native = qv::MachineCode(*code_)) return native->RunOnValues(Values, frame, Out);
   for (size_t k = 0; k < n; ++k) frame[k] = Values[k];
   code_->Fast->LoadConstants(frame);
   return qv::RunDoubleProgram(*code_->Fast, frame, Out);

@@ -155,10 +155,10 @@ inline bool SameOutcome(const Outcome& a, const Outcome& b) {
 inline void CheckNativeAgrees(const qv::Program& code) {
   const qv::NativeProgram* native = qv::MachineCode(code, 0);
   Check(native != nullptr, "an all-double program without native code (or the engine waits to make it)");
-  std::array<double, qv::DoubleProgram::kMaxRegisters> inputs{}, scratch;
+  std::array<double, qv::DoubleProgram::kMaxRegisters> inputs{};
   double onRecords = 0;
   if (!qv::GatherFrame(code.FrameInputs.data(), code.FrameInputs.size(), inputs.data())) {
-    Check(!native->RunOnRecords(scratch.data(), onRecords), "the native code runs on a variable that is not a double");
+    Check(!native->RunOnRecords(onRecords), "the native code runs on a variable that is not a double");
     return;
   }
   const auto compare = [&] {
@@ -169,7 +169,7 @@ inline void CheckNativeAgrees(const qv::Program& code) {
     Check(!ran || std::memcmp(&actual, &expected, sizeof actual) == 0,
           "the native code and the all-double program give different bits");
     double onValues = 0;  // the caller's values alone: the variables' registers of the frame
-    Check(native->RunOnValues(inputs.data(), scratch.data(), onValues) == ran,
+    Check(native->RunOnValues(inputs.data(), onValues) == ran,
           "the native code on the caller's values declines apart");
     Check(!ran || std::memcmp(&onValues, &expected, sizeof expected) == 0,
           "the native code on the caller's values gives different bits");
@@ -178,7 +178,7 @@ inline void CheckNativeAgrees(const qv::Program& code) {
   double expected = 0;
   auto frame = inputs;
   const bool ran = qv::RunDoubleProgram(*code.Fast, frame.data(), expected);
-  Check(native->RunOnRecords(scratch.data(), onRecords) == ran, "the native code on the records declines apart");
+  Check(native->RunOnRecords(onRecords) == ran, "the native code on the records declines apart");
   Check(!ran || std::memcmp(&onRecords, &expected, sizeof expected) == 0,
         "the native code on the records gives different bits");
   const double inf = std::numeric_limits<double>::infinity();

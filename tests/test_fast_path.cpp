@@ -15,6 +15,7 @@
 #include "engine/qvExpression.h"
 #include "tests/TestAccess.h"
 #include "engine/CompiledExpression.h"
+#include "engine/eval/DoubleProgramRun.h"
 #include "engine/eval/DoubleSemantics.h"
 #include "engine/compile/OpcodeTable.h"
 
@@ -352,4 +353,35 @@ TEST(FastPath, AFormulaIsTheFastTiersOverTheCallersValues) {
   EXPECT_EQ(out, 8.5);
   EXPECT_FALSE(engine.e.Formula(1).Runs());
   EXPECT_FALSE(engine.e.Formula(7).Runs());
+}
+
+// The callable keeps the machine code's entry once the code exists: copies and moves taken before
+// and after that, on either side of the count that makes the code, all give the all-double
+// program's bits, helper calls (whose scratch the entry keeps on its own stack) and declines
+// included.
+TEST(FastPath, AFormulaKeepsTheMachineCodesEntryThroughCopies) {
+  Bound engine(u"SIN(X) * Y ^ 5 + EXP(Z) / (X - 1) + X ^ 3");
+  engine.e.SetNativeAfter(50);
+  std::u16string text = u"SIN(X) * Y ^ 5 + EXP(Z) / (X - 1) + X ^ 3";
+  int16_t index = 1;
+  engine.e.Compile(text, index);  // counted afresh, up to 50
+  const DoubleProgram& program = *engine.Program();
+  qvFormula first = engine.e.Formula(1), copied = first, moved;
+  std::mt19937_64 random(22);
+  for (int call = 0; call < 200; ++call) {
+    if (call == 100) moved = std::move(copied), copied = first;
+    if (call == 150) copied = qvFormula(moved), first = std::move(moved);
+    const double values[] = {call % 10 == 0 ? 1.0 : std::ldexp(double(random() >> 11), -53) * 4 - 2,
+                             call % 7 == 0 ? 1e300 : 0.5 + call / 100.0, call / 50.0 - 2};
+    double frame[DoubleProgram::kMaxRegisters], expected = -7.25;
+    std::copy(values, values + 3, frame);
+    program.LoadConstants(frame);
+    const bool ran = RunDoubleProgram(program, frame, expected);
+    for (const qvFormula* f : {&first, &copied}) {
+      double out = -7.25;
+      ASSERT_EQ((*f)(values, out), ran) << call;
+      const double want = ran ? expected : -7.25;
+      ASSERT_EQ(std::memcmp(&out, &want, sizeof out), 0) << call << ": " << out << " vs " << want;
+    }
+  }
 }

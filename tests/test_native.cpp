@@ -190,10 +190,10 @@ TEST(NativeProgram, AgreesWithTheAllDoubleProgramToTheBit) {
         Frame scratch(DoubleProgram::kMaxRegisters);
         double untouched = -7.25;
         if (GatherFrame(code->FrameInputs.data(), code->FrameInputs.size(), scratch.data())) continue;
-        EXPECT_FALSE(native->RunOnRecords(scratch.data(), untouched)) << Narrow(text);
+        EXPECT_FALSE(native->RunOnRecords(untouched)) << Narrow(text);
         continue;
       }
-      Frame frame = Gathered(*code), scratch(DoubleProgram::kMaxRegisters, -1.0);
+      Frame frame = Gathered(*code);
       double expected = 0, actual = -7.25, onRecords = -7.25;
       // Every entry calls the host's functions as often as the all-double program where that gives
       // a result; where it declines, calls after the step it declines at may run too.
@@ -202,14 +202,14 @@ TEST(NativeProgram, AgreesWithTheAllDoubleProgramToTheBit) {
       const auto sameCalls = [&](long made) { return ran ? made == calls : made >= calls; };
       ASSERT_TRUE(sameCalls(HostCallsOf([&] { gave = native->Run(frame.data(), actual); }))) << Narrow(text);
       ASSERT_TRUE(sameCalls(HostCallsOf([&] {
-        ASSERT_EQ(native->RunOnRecords(scratch.data(), onRecords), ran) << Narrow(text);
+        ASSERT_EQ(native->RunOnRecords(onRecords), ran) << Narrow(text);
       }))) << Narrow(text);
       ASSERT_TRUE(SameBits(onRecords, ran ? expected : -7.25)) << Narrow(text);
       // The caller's values alone (the frame's first registers), the constants in the code.
       const Frame values(frame.begin(), frame.begin() + code->Fast->Variables);
       double onValues = -7.25;
       ASSERT_TRUE(sameCalls(HostCallsOf([&] {
-        ASSERT_EQ(native->RunOnValues(values.data(), scratch.data(), onValues), ran) << Narrow(text);
+        ASSERT_EQ(native->RunOnValues(values.data(), onValues), ran) << Narrow(text);
       }))) << Narrow(text);
       ASSERT_TRUE(SameBits(onValues, ran ? expected : -7.25)) << Narrow(text);
       ++runs;

@@ -76,7 +76,7 @@ QV_ALWAYS_INLINE bool GatherAndRun(const Program& Code, double* Frame, double& V
 // itself; the all-double program runs on the frame gathered from them.
 QV_ALWAYS_INLINE bool RunFastOnRecords(const Program& Code, Tier Highest, double* Frame, double& Value) noexcept {
   if (Highest >= Tier::Native)
-    if (const NativeProgram* native = MachineCode(Code)) return native->RunOnRecords(Frame, Value);
+    if (const NativeProgram* native = MachineCode(Code)) return native->RunOnRecords(Value);
   return GatherAndRun(Code, Frame, Value);
 }
 

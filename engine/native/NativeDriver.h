@@ -14,12 +14,41 @@
 //   Define(reg, r): the register now holds r; Result(reg): the register's value at the end.
 #pragma once
 
+#include <asmjit/core.h>
+
 #include <vector>
 
 #include "engine/eval/DoubleProgram.h"
 #include "engine/native/NativeSteps.h"
 
 namespace qv::native {
+
+// Begins the function of an entry: its signature by where its inputs come from (NativeEmitter.h),
+// its arguments bound to From (the caller's values), Frame and Value as that signature has them.
+// (The entries without a frame put the helpers' results in a scratch area on their own stack,
+// ScratchBytes long, which a program without helper calls does not have at all.)
+template <typename Compiler, typename Gp>
+asmjit::FuncNode* AddEntry(Compiler& cc, Inputs inputs, const Gp& from, const Gp& frame, const Gp& value) {
+  using asmjit::CallConvId, asmjit::FuncSignatureT;
+  asmjit::FuncNode* function = nullptr;
+  switch (inputs) {
+    case Inputs::Frame:
+      function = cc.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
+      function->setArg(0, frame);
+      function->setArg(1, value);
+      break;
+    case Inputs::Records:
+      function = cc.addFunc(FuncSignatureT<int, double*>(CallConvId::kHost));
+      function->setArg(0, value);
+      break;
+    case Inputs::Values:
+      function = cc.addFunc(FuncSignatureT<int, const double*, double*>(CallConvId::kHost));
+      function->setArg(0, from);
+      function->setArg(1, value);
+      break;
+  }
+  return function;
+}
 
 enum class Compare { Less, LessEqual, GreaterEqual, Greater, Equal, NotEqual };
 enum class Connective { And, Or, Xor };
@@ -40,11 +69,11 @@ auto EmitStep(Isa& e, const DoubleProgram& program, const DoubleStep& s, bool te
     case DoubleOp::Xor: return e.Logic(s, Connective::Xor);
     case DoubleOp::Not: return e.Not(s);
     case DoubleOp::Sgn: return e.Sign(s);
-    // The helpers test their results themselves; a square is always tested, as the helper would
-    // test it; a whole power in its range is always finite.
+    // The helpers test their results themselves; a square is tested where a product would be
+    // (its result may leave the range of a double); a whole power in its range is always finite.
     case DoubleOp::Power: {
       const int n = WholeExponent(program, s);
-      return n == 2 ? e.Square(s) : n != 0 ? e.WholePowerOf(s, n) : e.Call(s);
+      return n == 2 ? e.Tested(e.Square(s), tested) : n != 0 ? e.WholePowerOf(s, n) : e.Call(s);
     }
     case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
       return e.Call(s);

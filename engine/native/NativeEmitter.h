@@ -13,10 +13,11 @@
 namespace qv::native {
 
 // Where a function's inputs come from. Frame: int F(double* Frame, double* Value), the inputs in
-// the frame as the caller gathered them. Records: the same signature, the variables' values read
-// from their records (declining where one does not hold a double) and the constants in the code,
-// the frame only scratch. Values: int F(const double* Values, double* Scratch, double* Value), the
-// variables' values read from the caller's array and the constants in the code.
+// the frame as the caller gathered them. Records: int F(double* Value), the variables' values read
+// from their records (declining where one does not hold a double). Values: int F(const double*
+// Values, double* Value), the variables' values read from the caller's array. The last two have
+// the constants in their code and keep the scratch of their helper calls on their own stack (a
+// program without helper calls has none).
 enum class Inputs { Frame, Records, Values };
 
 // The entries after the frame's, which starts the code.

@@ -48,6 +48,13 @@ class Emitter {
   a64::Vec Add(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFadd_v, a, b); }
   a64::Vec Sub(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFsub_v, a, b); }
   a64::Vec Div(const a64::Vec& a, const a64::Vec& b) { return Binary(a64::Inst::kIdFdiv_v, a, b); }
+  // a * b - p with one rounding: FNMSUB, which every AArch64 processor has.
+  bool FusedProducts() const { return true; }
+  a64::Vec ProductError(const a64::Vec& a, const a64::Vec& b, const a64::Vec& p) {
+    const a64::Vec r = cc_.newVecD();
+    cc_.fnmsub(r, a, b, p);
+    return r;
+  }
   a64::Vec Constant(double value);
 
   // The steps, as the driver (NativeDriver.h) asks for them.
@@ -127,14 +134,12 @@ void Emitter::Begin() {
 
 Label Emitter::Function(Inputs inputs, const Variant* const* records) {
   const bool values = inputs == Inputs::Values;
-  FuncNode* function = values ? cc_.addFunc(FuncSignatureT<int, const double*, double*, double*>(CallConvId::kHost))
-                              : cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
   const a64::Gp from = cc_.newIntPtr("values");
   frame_ = cc_.newIntPtr("frame");
   const a64::Gp value = cc_.newIntPtr("value");
-  if (values) function->setArg(0, from);
-  function->setArg(values ? 1 : 0, frame_);
-  function->setArg(values ? 2 : 1, value);
+  FuncNode* function = AddEntry(cc_, inputs, from, frame_, value);
+  if (const size_t scratch = inputs != Inputs::Frame ? ScratchBytes(program_) : 0)
+    cc_.loadAddressOf(frame_, cc_.newStack(uint32_t(scratch), 16, "scratch"));
   decline_ = cc_.newLabel();
   constantsInCode_ = inputs != Inputs::Frame;
   Begin();
@@ -344,7 +349,10 @@ a64::Vec Emitter::Arithmetic(const DoubleStep& s, Arith arith) {
 }
 
 // Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
+// A constant power of two multiplies by its reciprocal instead (PowerOfTwoReciprocal).
 a64::Vec Emitter::Divide(const DoubleStep& s) {
+  if (const double reciprocal = PowerOfTwoReciprocal(program_, s))
+    return Binary(a64::Inst::kIdFmul_v, Source(s.A), Constant(reciprocal));
   cc_.fcmp(Source(s.B), zero_);
   cc_.b_eq(decline_);
   cc_.b_vs(decline_);
@@ -384,7 +392,6 @@ a64::Vec Emitter::Binary(InstId id, const DoubleStep& s) {
 a64::Vec Emitter::Square(const DoubleStep& s) {
   const a64::Vec a = Source(s.A), r = cc_.newVecD();
   cc_.fmul(r, a, a);
-  TestFinite(r);
   return r;
 }
 

@@ -49,6 +49,14 @@ class Emitter {
   x86::Xmm Add(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdAddsd, x86::Inst::kIdAddpd, a, b); }
   x86::Xmm Sub(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdSubsd, x86::Inst::kIdSubpd, a, b); }
   x86::Xmm Div(const x86::Xmm& a, const x86::Xmm& b) { return Binary(x86::Inst::kIdDivsd, x86::Inst::kIdDivpd, a, b); }
+  // a * b - p with one rounding (FMA3), where the processor has it.
+  bool FusedProducts() const { return CpuInfo::host().features().x86().hasFMA(); }
+  x86::Xmm ProductError(const x86::Xmm& a, const x86::Xmm& b, const x86::Xmm& p) {
+    x86::Xmm r = NewXmm();
+    cc_.movapd(r, a);
+    cc_.emit(Width(x86::Inst::kIdVfmsub213sd, x86::Inst::kIdVfmsub213pd), r, b, p);  // r := b * r - p
+    return r;
+  }
   x86::Xmm Constant(double value) {
     x86::Xmm r = NewXmm();
     cc_.movapd(r, ConstantMem(value));
@@ -135,14 +143,12 @@ class Emitter {
 
 Label Emitter::Function(Inputs inputs, const Variant* const* records) {
   const bool values = inputs == Inputs::Values;
-  FuncNode* function = values ? cc_.addFunc(FuncSignatureT<int, const double*, double*, double*>(CallConvId::kHost))
-                              : cc_.addFunc(FuncSignatureT<int, double*, double*>(CallConvId::kHost));
   const x86::Gp from = cc_.newIntPtr("values");
   frame_ = cc_.newIntPtr("frame");
   value_ = cc_.newIntPtr("value");
-  if (values) function->setArg(0, from);
-  function->setArg(values ? 1 : 0, frame_);
-  function->setArg(values ? 2 : 1, value_);
+  FuncNode* function = AddEntry(cc_, inputs, from, frame_, value_);
+  if (const size_t scratch = inputs != Inputs::Frame ? ScratchBytes(program_) : 0)
+    cc_.lea(frame_, cc_.newStack(uint32_t(scratch), 16, "scratch"));
   decline_ = cc_.newLabel();
   written_.reset();
   constantsInCode_ = inputs != Inputs::Frame;
@@ -406,7 +412,6 @@ x86::Xmm Emitter::Sign(const DoubleStep& s) {
 x86::Xmm Emitter::Square(const DoubleStep& s) {
   x86::Xmm r = Copy(s.A);
   cc_.emit(Width(x86::Inst::kIdMulsd, x86::Inst::kIdMulpd), r, r);
-  TestFinite(r);
   return r;
 }
 
@@ -439,8 +444,14 @@ x86::Xmm Emitter::WholePowerOf(const DoubleStep& s, int n) {
   return r;
 }
 
-// Equal or unordered: a NaN divisor declines here, as its NaN quotient would.
+// Equal or unordered: a NaN divisor declines here, as its NaN quotient would. A constant power of
+// two multiplies by its reciprocal instead (PowerOfTwoReciprocal).
 x86::Xmm Emitter::Divide(const DoubleStep& s) {
+  if (const double reciprocal = PowerOfTwoReciprocal(program_, s)) {
+    x86::Xmm r = Copy(s.A);
+    cc_.emit(Width(x86::Inst::kIdMulsd, x86::Inst::kIdMulpd), r, ConstantMem(reciprocal));
+    return r;
+  }
   if (packed_) {
     x86::Xmm zero = Mask(s.B, kEqual, kZero);
     cc_.orpd(zero, Mask(s.B, kUnordered, s.B));

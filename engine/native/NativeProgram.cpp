@@ -88,7 +88,7 @@ std::unique_ptr<NativeProgram> NativeProgram::Compile(const DoubleProgram& Progr
   // The conversions of code memory into functions: the frame's entry is the first byte.
   char* const base = static_cast<char*>(memory);
   const auto entry = reinterpret_cast<Entry>(memory);
-  const auto recordsEntry = reinterpret_cast<Entry>(base + recordsOffset);
+  const auto recordsEntry = reinterpret_cast<RecordsEntry>(base + recordsOffset);
   const auto rowsEntry = reinterpret_cast<RowsEntry>(base + rowsOffset);
   const auto valuesEntry = reinterpret_cast<ValuesEntry>(base + valuesOffset);
   std::unique_ptr<NativeProgram> program(new (std::nothrow) NativeProgram(

@@ -37,15 +37,17 @@ class NativeProgram {
   // with its own frame.
   bool Run(double* Frame, double& Value) const noexcept { return entry_(Frame, &Value) != 0; }
   // The same on the inputs a caller would gather from the records and the constants: what
-  // GatherFrame and Run give together (false where a variable does not hold a double). Scratch
-  // holds kMaxRegisters doubles that the code may overwrite.
-  bool RunOnRecords(double* Scratch, double& Value) const noexcept { return recordsEntry_(Scratch, &Value) != 0; }
+  // GatherFrame and Run give together (false where a variable does not hold a double). The code
+  // keeps the scratch of its helper calls on its own stack.
+  bool RunOnRecords(double& Value) const noexcept { return recordsEntry_(&Value) != 0; }
   // The same on the caller's values of the program's variables (Values[k] for variable k, as
-  // Run's frame would hold them), the constants in the code: no frame to gather. Scratch holds
-  // kMaxRegisters doubles that the code may overwrite.
-  bool RunOnValues(const double* Values, double* Scratch, double& Value) const noexcept {
-    return valuesEntry_(Values, Scratch, &Value) != 0;
-  }
+  // Run's frame would hold them), the constants in the code: no frame to gather, no scratch to
+  // pass (the code keeps its own on its stack).
+  bool RunOnValues(const double* Values, double& Value) const noexcept { return valuesEntry_(Values, &Value) != 0; }
+  // That entry itself, for a caller that keeps it and calls it directly (qvFormula): it returns
+  // nonzero with the value stored, or 0. Valid while this program exists.
+  using ValuesEntry = int (*)(const double* Values, double* Value) noexcept;
+  ValuesEntry ValuesFunction() const noexcept { return valuesEntry_; }
   // Rows [First, Last) of columns in one loop of machine code: Columns has one entry per variable
   // of the program, its column (a double a row) or null for a variable whose value stays in its
   // slot of Frame; Frame is as for Run otherwise (its constants need not be loaded). Out[r]
@@ -66,14 +68,15 @@ class NativeProgram {
 
  private:
   using Entry = int (*)(double* Frame, double* Value) noexcept;
-  using ValuesEntry = int (*)(const double* Values, double* Scratch, double* Value) noexcept;
+  using RecordsEntry = int (*)(double* Value) noexcept;
   using RowsEntry = size_t (*)(const double* const*, double*, double*, size_t, size_t) noexcept;
-  NativeProgram(Entry entry, Entry recordsEntry, RowsEntry rowsEntry, ValuesEntry valuesEntry, void* memory,
+  NativeProgram(Entry entry, RecordsEntry recordsEntry, RowsEntry rowsEntry, ValuesEntry valuesEntry, void* memory,
                 size_t codeSize, size_t mappedSize) noexcept
       : entry_(entry), recordsEntry_(recordsEntry), rowsEntry_(rowsEntry), valuesEntry_(valuesEntry),
         memory_(memory), codeSize_(codeSize), mappedSize_(mappedSize) {}
 
-  Entry entry_, recordsEntry_;
+  Entry entry_;
+  RecordsEntry recordsEntry_;
   RowsEntry rowsEntry_;
   ValuesEntry valuesEntry_;
   void* memory_;

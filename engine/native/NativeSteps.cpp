@@ -1,6 +1,8 @@
 #include "engine/native/NativeSteps.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "engine/eval/DoubleSemantics.h"
 #include "engine/native/NativeHelpers.h"
@@ -89,6 +91,28 @@ bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S) {
       return false;
   }
   return true;  // not a DoubleOp: Supported admits none
+}
+
+size_t ScratchBytes(const DoubleProgram& Program) {
+  size_t bytes = 0;
+  for (const DoubleStep& s : Program.Steps) {
+    const int n = WholeExponent(Program, s);
+    if (CallsHelper(Program, s) || (n != 0 && n != 2)) bytes = std::max(bytes, (size_t(s.Target) + 1) * 8);
+    // AArch64 stores a host call's arguments above the inputs (HostArgumentsFit keeps them in range).
+    if (s.Op == DoubleOp::Host && s.A < Program.Hosts.size())
+      bytes = std::max(bytes, (Program.InputCount() + Program.Hosts[s.A].Args.size()) * 8);
+  }
+  return bytes;
+}
+
+double PowerOfTwoReciprocal(const DoubleProgram& Program, const DoubleStep& S) {
+  const int divisor = int(S.B) - int(Program.Variables);
+  if (S.Op != DoubleOp::Divide || divisor < 0 || size_t(divisor) >= Program.Constants.size()) return 0;
+  const double y = Program.Constants[size_t(divisor)].asDouble();
+  int exponent = 0;
+  if (!std::isnormal(y) || std::fabs(std::frexp(y, &exponent)) != 0.5) return 0;
+  const double reciprocal = 1 / y;
+  return std::isnormal(reciprocal) ? reciprocal : 0;
 }
 
 int WholeExponent(const DoubleProgram& Program, const DoubleStep& S) {

@@ -40,18 +40,23 @@ int WholeExponent(const DoubleProgram& Program, const DoubleStep& S);
 
 // Emits WholePower(x, N) (engine/eval/DoubleSemantics.h): the same operations in the same order,
 // so the same bits. Arith supplies them on the registers of an instruction set: Mul, Add, Sub,
-// Div of two values and Constant(double).
+// Div of two values and Constant(double). Where it also offers ProductError(a, b, p), the exact
+// a * b - p in one fused multiply-subtract, that stands for Dekker's product of the halves: in
+// WholePower's range both give that exact error, so the bits are the same.
 template <typename Arith, typename Value>
 Value EmitWholePower(Arith& e, const Value& x, int N) {
   struct Halves {
-    Value hi, lo;
+    Value whole, hi, lo;
   };
-  const auto split = [&e](const Value& a) {
+  const bool fused = e.FusedProducts();
+  const auto split = [&e, fused](const Value& a) {
+    if (fused) return Halves{a, a, a};  // the halves are not needed
     const Value c = e.Mul(e.Constant(134217729.0), a);
     const Value hi = e.Sub(c, e.Sub(c, a));
-    return Halves{hi, e.Sub(a, hi)};
+    return Halves{a, hi, e.Sub(a, hi)};
   };
-  const auto error = [&e](const Halves& a, const Halves& b, const Value& p) {
+  const auto error = [&e, fused](const Halves& a, const Halves& b, const Value& p) {
+    if (fused) return e.ProductError(a.whole, b.whole, p);
     const Value sum = e.Add(e.Add(e.Sub(e.Mul(a.hi, b.hi), p), e.Mul(a.hi, b.lo)), e.Mul(a.lo, b.hi));
     return e.Add(sum, e.Mul(a.lo, b.lo));
   };
@@ -74,9 +79,22 @@ Value EmitWholePower(Arith& e, const Value& x, int N) {
   return e.Add(r, e.Mul(r, residual));
 }
 
+// The reciprocal of a division's divisor where that is a constant power of two (its reciprocal a
+// normal double too), else 0. Dividing by it and multiplying by its reciprocal are the one rounding
+// of the same quotient, so the same bits, and such a divisor is never zero or NaN: the emitters
+// multiply, without the division's latency or the divisor's test.
+double PowerOfTwoReciprocal(const DoubleProgram& Program, const DoubleStep& S);
+
 // Whether a step calls a helper (engine/native/NativeHelpers.h) instead of computing inline:
 // powers other than those multiplied out, FACT and the functions other than the square root.
 bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S);
+
+// The bytes of scratch a function's helper calls write their results to (each at its target
+// register's slot, 8 bytes a register; on AArch64 a host call's arguments above the inputs too),
+// or 0 for a program that never calls one: the entries without a frame (the records' and the
+// caller's values') keep that much on their own stack. A whole power other than the square
+// counts, as a base outside its range takes the helper.
+size_t ScratchBytes(const DoubleProgram& Program);
 
 // The helper of a step of one operand that calls one (FACT, SIN, COS, EXP); null for any other.
 using OneOperandHelper = bool (*)(double, double*) noexcept;

@@ -1,9 +1,10 @@
 // Calls Value on bound variables the way a host's inner loop does (each variable the expression
-// reads assigned to its record, then Value), for counting the instructions one call costs under
-// callgrind (tools/count-value-instructions.sh). The machine code is generated before the calls
-// that are counted, so they measure the steady state.
+// reads assigned to its record, then Value), or the plain callable qvFormula on an array of the
+// values, for counting the instructions one call costs under callgrind
+// (tools/count-value-instructions.sh). The machine code is generated before the calls that are
+// counted, so they measure the steady state.
 //
-// Usage: value-calls CASE CALLS   (CASE 0 to 3, the expressions listed below)
+// Usage: value-calls CASE CALLS [formula]   (CASE 0 to 3, the expressions listed below)
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -33,11 +34,17 @@ __attribute__((noinline)) double CountedCall(qvExpression& engine, int32_t& inde
   return result;
 }
 
+__attribute__((noinline)) double CountedFormulaCall(const qvFormula& formula, const double* values) {
+  double result = 0;
+  formula(values, result);
+  return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s CASE CALLS\n", argv[0]);
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: %s CASE CALLS [formula]\n", argv[0]);
     return 2;
   }
   const Case& c = kCases[std::strtoul(argv[1], nullptr, 10) % std::size(kCases)];
@@ -53,9 +60,18 @@ int main(int argc, char** argv) {
   int32_t index = compiled;
   double sum = 0;
   for (uint32_t k = 0; k <= engine.NativeAfter(); ++k) sum += engine.Value(index).asDouble();
-  for (long k = 0; k < calls; ++k) {
-    for (int v = 0; v < c.variables; ++v) records[v]->Value = 1.5 + double(v) + double(k % 7);
-    sum += CountedCall(engine, index);
+  if (argc == 4) {  // the callable, on the variables in its Inputs' order
+    const qvFormula formula = engine.Formula(index);
+    double values[4] = {};
+    for (long k = 0; k < calls; ++k) {
+      for (int v = 0; v < c.variables; ++v) values[v] = 1.5 + double(v) + double(k % 7);
+      sum += CountedFormulaCall(formula, values);
+    }
+  } else {
+    for (long k = 0; k < calls; ++k) {
+      for (int v = 0; v < c.variables; ++v) records[v]->Value = 1.5 + double(v) + double(k % 7);
+      sum += CountedCall(engine, index);
+    }
   }
   std::printf("%g\n", sum);
   return 0;
