@@ -7,7 +7,8 @@
 // An Isa provides, each returning the register of the step's result (Value):
 //   Relation(s, Compare), Logic(s, Connective), Not(s), Sign(s): 1.0 or 0.0 (SGN: -1.0 too)
 //   Arithmetic(s, Arith), Divide(s), Select(s) (IIF), Negated(s), SquareRoot(s)
-//   Square(s), WholePowerOf(s, n), Call(s) (a helper: power, FACT, the functions)
+//   Square(s), WholePowerOf(s, n), Call(s) (a helper: power, FACT, the functions; NaN where the
+//     program declines)
 //   Host(s, call): HostValue (engine/eval/HostCall.h) on the call's arguments, which the Isa
 //     stores in order where it chooses; NaN where the host's function throws
 //   Tested(r, tested): r, with the finiteness test where asked
@@ -25,8 +26,8 @@ namespace qv::native {
 
 // Begins the function of an entry: its signature by where its inputs come from (NativeEmitter.h),
 // its arguments bound to From (the caller's values), Frame and Value as that signature has them.
-// (The entries without a frame put the helpers' results in a scratch area on their own stack,
-// ScratchBytes long, which a program without helper calls does not have at all.)
+// (On AArch64 the entries without a frame pass host calls' arguments from a scratch area on their
+// own stack, ScratchBytes long, which a program without host calls does not have at all.)
 template <typename Compiler, typename Gp>
 asmjit::FuncNode* AddEntry(Compiler& cc, Inputs inputs, const Gp& from, const Gp& frame, const Gp& value) {
   using asmjit::CallConvId, asmjit::FuncSignatureT;
@@ -69,14 +70,15 @@ auto EmitStep(Isa& e, const DoubleProgram& program, const DoubleStep& s, bool te
     case DoubleOp::Xor: return e.Logic(s, Connective::Xor);
     case DoubleOp::Not: return e.Not(s);
     case DoubleOp::Sgn: return e.Sign(s);
-    // The helpers test their results themselves; a square is tested where a product would be
-    // (its result may leave the range of a double); a whole power in its range is always finite.
+    // A helper gives NaN where the program declines, and a square may leave the range of a
+    // double: both are tested where a product would be. A whole power in its range is always
+    // finite; its helper's result, for any other base, is tested on that path alone.
     case DoubleOp::Power: {
       const int n = WholeExponent(program, s);
-      return n == 2 ? e.Tested(e.Square(s), tested) : n != 0 ? e.WholePowerOf(s, n) : e.Call(s);
+      return n == 2 ? e.Tested(e.Square(s), tested) : n != 0 ? e.WholePowerOf(s, n) : e.Tested(e.Call(s), tested);
     }
     case DoubleOp::Fact: case DoubleOp::Sin: case DoubleOp::Cos: case DoubleOp::Exp: case DoubleOp::Function:
-      return e.Call(s);
+      return e.Tested(e.Call(s), tested);
     // NaN where the function threw, which declines at its test or at the test of a step it is
     // carried into.
     case DoubleOp::Host: return e.Tested(e.Host(s, program.Hosts[s.A]), tested);

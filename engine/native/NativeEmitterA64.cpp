@@ -396,7 +396,7 @@ a64::Vec Emitter::Square(const DoubleStep& s) {
 }
 
 // A base within WholePower's range is multiplied out inline, where the result is always finite;
-// any other base (NaN included) takes the helper.
+// any other base (NaN included) takes the helper, whose result is tested there.
 a64::Vec Emitter::WholePowerOf(const DoubleStep& s, int n) {
   const a64::Vec x = Source(s.A), magnitude = cc_.newVecD(), r = cc_.newVecD();
   Source(s.B);  // loaded here, before the paths part, for the helper and any later step alike
@@ -410,7 +410,7 @@ a64::Vec Emitter::WholePowerOf(const DoubleStep& s, int n) {
   cc_.fmov(r, EmitWholePower(*this, x, n));
   cc_.b(done);
   cc_.bind(helper);
-  cc_.fmov(r, Call(s));
+  cc_.fmov(r, Tested(Call(s), true));
   cc_.bind(done);
   return r;
 }
@@ -432,43 +432,32 @@ a64::Vec Emitter::Equality(const DoubleStep& s, bool equal) {
   return Pick(equal ? zero_ : one_, below, CondCode::kGT);
 }
 
-// A helper call: the result goes through the target's slot in the frame (scratch of the caller's)
-// and the returned status decides.
+// A helper call: its result comes back in D0, NaN where the program declines, for the caller's
+// finiteness test.
 a64::Vec Emitter::Call(const DoubleStep& s) {
-  const a64::Gp out = cc_.newIntPtr();
-  cc_.add(out, frame_, imm(s.Target * 8));
-  const a64::Vec a = Source(s.A);
-  const a64::Gp status = cc_.newUInt32();
+  const a64::Vec a = Source(s.A), r = cc_.newVecD();
   InvokeNode* call = nullptr;
   // Power and the other functions have helpers of their own signatures; FACT, SIN, COS and EXP
   // one of one operand each.
   if (s.Op == DoubleOp::Power) {
     const a64::Vec b = Source(s.B);
     cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(&PowerStep)),
-               FuncSignatureT<bool, double, double, double*>(CallConvId::kHost));
+               FuncSignatureT<double, double, double>(CallConvId::kHost));
     call->setArg(0, a);
     call->setArg(1, b);
-    call->setArg(2, out);
   } else if (s.Op == DoubleOp::Function) {
     const a64::Gp opcode = cc_.newInt32();
     cc_.mov(opcode, imm(int32_t(s.Opcode)));
     cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(&FunctionStep)),
-               FuncSignatureT<bool, double, int32_t, double*>(CallConvId::kHost));
+               FuncSignatureT<double, double, int32_t>(CallConvId::kHost));
     call->setArg(0, a);
     call->setArg(1, opcode);
-    call->setArg(2, out);
   } else {
     cc_.invoke(&call, Address(reinterpret_cast<uintptr_t>(HelperOf(s.Op))),
-               FuncSignatureT<bool, double, double*>(CallConvId::kHost));
+               FuncSignatureT<double, double>(CallConvId::kHost));
     call->setArg(0, a);
-    call->setArg(1, out);
   }
-  call->setRet(0, status);
-  // A bool comes back in the low byte; the bits above it are not defined.
-  cc_.tst(status, imm(0xFF));
-  cc_.b_eq(decline_);
-  const a64::Vec r = cc_.newVecD();
-  cc_.ldr(r, Slot(s.Target));
+  call->setRet(0, r);
   return r;
 }
 

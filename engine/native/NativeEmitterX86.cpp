@@ -146,9 +146,7 @@ Label Emitter::Function(Inputs inputs, const Variant* const* records) {
   const x86::Gp from = cc_.newIntPtr("values");
   frame_ = cc_.newIntPtr("frame");
   value_ = cc_.newIntPtr("value");
-  FuncNode* function = AddEntry(cc_, inputs, from, frame_, value_);
-  if (const size_t scratch = inputs != Inputs::Frame ? ScratchBytes(program_) : 0)
-    cc_.lea(frame_, cc_.newStack(uint32_t(scratch), 16, "scratch"));
+  FuncNode* function = AddEntry(cc_, inputs, from, frame_, value_);  // host calls pass their own area
   decline_ = cc_.newLabel();
   written_.reset();
   constantsInCode_ = inputs != Inputs::Frame;
@@ -416,7 +414,8 @@ x86::Xmm Emitter::Square(const DoubleStep& s) {
 }
 
 // A base within WholePower's range is multiplied out inline, where the result is always finite;
-// any other base (NaN included) takes the helper, or, for a pair of rows, the scalar loop.
+// any other base (NaN included) takes the helper, whose result is tested there, or, for a pair of
+// rows, the scalar loop.
 x86::Xmm Emitter::WholePowerOf(const DoubleStep& s, int n) {
   x86::Xmm magnitude = NewXmm();
   cc_.movapd(magnitude, SignBit());
@@ -439,7 +438,7 @@ x86::Xmm Emitter::WholePowerOf(const DoubleStep& s, int n) {
   cc_.movapd(r, EmitWholePower(*this, Copy(s.A), n));
   cc_.jmp(done);
   cc_.bind(helper);
-  cc_.movapd(r, Call(s));
+  cc_.movapd(r, Tested(Call(s), true));
   cc_.bind(done);
   return r;
 }
@@ -509,40 +508,31 @@ x86::Xmm Emitter::Unequal(const DoubleStep& s) {
   return unequal;
 }
 
-// A helper call: the result goes through the target's slot in the frame (scratch of the caller's)
-// and the returned status decides.
+// A helper call: its result comes back in XMM0, NaN where the program declines, for the caller's
+// finiteness test.
 x86::Xmm Emitter::Call(const DoubleStep& s) {
-  x86::Gp out = cc_.newIntPtr();
-  cc_.lea(out, Slot(s.Target));
   x86::Xmm a = written_[s.A] ? values_[s.A] : Copy(s.A);
-  x86::Gp status = cc_.newUInt8();
+  x86::Xmm r = NewXmm();
   InvokeNode* call = nullptr;
   // Power and the other functions have helpers of their own signatures; FACT, SIN, COS and EXP
   // one of one operand each.
   if (s.Op == DoubleOp::Power) {
     x86::Xmm b = written_[s.B] ? values_[s.B] : Copy(s.B);
     cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(&PowerStep)),
-               FuncSignatureT<bool, double, double, double*>(CallConvId::kHost));
+               FuncSignatureT<double, double, double>(CallConvId::kHost));
     call->setArg(0, a);
     call->setArg(1, b);
-    call->setArg(2, out);
   } else if (s.Op == DoubleOp::Function) {
     cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(&FunctionStep)),
-               FuncSignatureT<bool, double, int32_t, double*>(CallConvId::kHost));
+               FuncSignatureT<double, double, int32_t>(CallConvId::kHost));
     call->setArg(0, a);
     call->setArg(1, imm(int32_t(s.Opcode)));
-    call->setArg(2, out);
   } else {
     cc_.invoke(&call, imm(reinterpret_cast<uintptr_t>(HelperOf(s.Op))),
-               FuncSignatureT<bool, double, double*>(CallConvId::kHost));
+               FuncSignatureT<double, double>(CallConvId::kHost));
     call->setArg(0, a);
-    call->setArg(1, out);
   }
-  call->setRet(0, status);
-  cc_.test(status, status);
-  cc_.jz(decline_);
-  x86::Xmm r = NewXmm();
-  cc_.movsd(r, Slot(s.Target));
+  call->setRet(0, r);
   return r;
 }
 

@@ -1,47 +1,48 @@
 #include "engine/native/NativeHelpers.h"
 
+#include <limits>
+
 #include "engine/eval/DoubleSemantics.h"
 
 namespace qv::native {
 
 namespace {
 
-// Runs one computation into a local and applies RunDoubleProgram's closing test of every step:
-// a finite result is stored, anything else declines.
+// Runs one computation into a local: its result where the step succeeds (always finite then), NaN
+// where RunDoubleProgram declines.
 template <typename Compute>
-bool Stored(Compute compute, double* Out) noexcept {
+double Valued(Compute compute) noexcept {
   double r = 0;
-  const Step s = compute(r);
-  return s == Step::Ok && Finite(r, *Out) == Step::Ok;
+  return compute(r) == Step::Ok && IsFiniteResult(r) ? r : std::numeric_limits<double>::quiet_NaN();
 }
 
 }  // namespace
 
-bool PowerStep(double A, double B, double* Out) noexcept {
-  return Stored([=](double& r) { return PowerValue(A, B, r); }, Out);
+double PowerStep(double A, double B) noexcept {
+  return Valued([=](double& r) { return PowerValue(A, B, r); });
 }
 
-bool FactStep(double A, double* Out) noexcept {
-  return Stored([=](double& r) { return FactorialValue(A, r) ? Step::Ok : Step::Failed; }, Out);
+double FactStep(double A) noexcept {
+  return Valued([=](double& r) { return FactorialValue(A, r) ? Step::Ok : Step::Failed; });
 }
 
 // The commonest functions with their opcode fixed, as RunDoubleProgram calls them; flattened, so
 // that RealValue's switch folds to the one case instead of being called (generated code calls
 // these once a row).
-[[gnu::flatten]] bool SinStep(double A, double* Out) noexcept {
-  return Stored([=](double& r) { return RealValue(OpSin, A, r); }, Out);
+[[gnu::flatten]] double SinStep(double A) noexcept {
+  return Valued([=](double& r) { return RealValue(OpSin, A, r); });
 }
 
-[[gnu::flatten]] bool CosStep(double A, double* Out) noexcept {
-  return Stored([=](double& r) { return RealValue(OpCos, A, r); }, Out);
+[[gnu::flatten]] double CosStep(double A) noexcept {
+  return Valued([=](double& r) { return RealValue(OpCos, A, r); });
 }
 
-[[gnu::flatten]] bool ExpStep(double A, double* Out) noexcept {
-  return Stored([=](double& r) { return RealValue(OpExp, A, r); }, Out);
+[[gnu::flatten]] double ExpStep(double A) noexcept {
+  return Valued([=](double& r) { return RealValue(OpExp, A, r); });
 }
 
-bool FunctionStep(double A, int32_t Opcode, double* Out) noexcept {
-  return Stored([=](double& r) { return RealValue(int16_t(Opcode), A, r); }, Out);
+double FunctionStep(double A, int32_t Opcode) noexcept {
+  return Valued([=](double& r) { return RealValue(int16_t(Opcode), A, r); });
 }
 
 }  // namespace qv::native

@@ -3,21 +3,24 @@
 // (engine/eval/DoubleSemantics.h) as RunDoubleProgram does, so both give the same bits; generated
 // code calls them.
 //
-// Each stores the step's result at Out and returns true, or returns false, storing nothing, where
-// RunDoubleProgram declines (a domain failure, or a result that is not finite). A host function's
-// call has its helper beside the all-double program's call: HostValue (engine/eval/HostCall.h).
+// Each returns the step's result, or NaN where RunDoubleProgram declines (a domain failure, or a
+// result that is not finite): the result comes back in a register, and the code's finiteness test
+// (at the step, or at the step it is carried into) declines on the NaN as on any other step's. A
+// helper's result is finite wherever the program takes it, so a NaN is never a value the program
+// would keep. A host function's call has its helper beside the all-double program's call:
+// HostValue (engine/eval/HostCall.h).
 #pragma once
 
 #include <cstdint>
 
 namespace qv::native {
 
-bool PowerStep(double A, double B, double* Out) noexcept;
-bool FactStep(double A, double* Out) noexcept;
-bool SinStep(double A, double* Out) noexcept;
-bool CosStep(double A, double* Out) noexcept;
-bool ExpStep(double A, double* Out) noexcept;
+double PowerStep(double A, double B) noexcept;
+double FactStep(double A) noexcept;
+double SinStep(double A) noexcept;
+double CosStep(double A) noexcept;
+double ExpStep(double A) noexcept;
 // Any other function of RealValue, by its opcode.
-bool FunctionStep(double A, int32_t Opcode, double* Out) noexcept;
+double FunctionStep(double A, int32_t Opcode) noexcept;
 
 }  // namespace qv::native

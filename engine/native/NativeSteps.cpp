@@ -95,13 +95,10 @@ bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S) {
 
 size_t ScratchBytes(const DoubleProgram& Program) {
   size_t bytes = 0;
-  for (const DoubleStep& s : Program.Steps) {
-    const int n = WholeExponent(Program, s);
-    if (CallsHelper(Program, s) || (n != 0 && n != 2)) bytes = std::max(bytes, (size_t(s.Target) + 1) * 8);
-    // AArch64 stores a host call's arguments above the inputs (HostArgumentsFit keeps them in range).
+  // AArch64 stores a host call's arguments above the inputs (HostArgumentsFit keeps them in range).
+  for (const DoubleStep& s : Program.Steps)
     if (s.Op == DoubleOp::Host && s.A < Program.Hosts.size())
       bytes = std::max(bytes, (Program.InputCount() + Program.Hosts[s.A].Args.size()) * 8);
-  }
   return bytes;
 }
 

@@ -89,15 +89,14 @@ double PowerOfTwoReciprocal(const DoubleProgram& Program, const DoubleStep& S);
 // powers other than those multiplied out, FACT and the functions other than the square root.
 bool CallsHelper(const DoubleProgram& Program, const DoubleStep& S);
 
-// The bytes of scratch a function's helper calls write their results to (each at its target
-// register's slot, 8 bytes a register; on AArch64 a host call's arguments above the inputs too),
-// or 0 for a program that never calls one: the entries without a frame (the records' and the
-// caller's values') keep that much on their own stack. A whole power other than the square
-// counts, as a base outside its range takes the helper.
+// The bytes of scratch a function's host calls use on AArch64 (their arguments, above the inputs),
+// or 0 for a program that calls no host function: the entries without a frame (the records' and
+// the caller's values') keep that much on their own stack. The helpers return their results in a
+// register and need none.
 size_t ScratchBytes(const DoubleProgram& Program);
 
 // The helper of a step of one operand that calls one (FACT, SIN, COS, EXP); null for any other.
-using OneOperandHelper = bool (*)(double, double*) noexcept;
+using OneOperandHelper = double (*)(double) noexcept;
 OneOperandHelper HelperOf(DoubleOp Op);
 
 // Records whether asmjit reported any error while a function was emitted or assembled.
