@@ -94,9 +94,10 @@ void Engine::Reset() {
 Variant Engine::Value(int32_t& Index) {
   const std::vector<CompiledExpression>& records = expressions_.Records;
   // One unsigned comparison (on the table's size, computed once) tells an index from 1 to the
-  // highest from everything else.
+  // highest from everything else; done in 64 bits, as 0 and the negative indices wrap to 0 in a
+  // 32-bit size_t (WebAssembly).
   int32_t selected = Index;
-  if (size_t(uint32_t(Index) - 1) + 1 >= records.size()) [[unlikely]] {
+  if (uint64_t(uint32_t(Index) - 1) + 1 >= records.size()) [[unlikely]] {
     selected = std::max(int32_t(records.size()) - 1, int32_t(0));
     if (Index < 0) Index = selected;
     if (records.empty()) {  // not reached: the table always holds index 0
