@@ -17,9 +17,9 @@ struct qvFunction {
   // k of row r; it writes Out[r] for every row, each what Body gives for that row's arguments. A
   // result that is not finite fails its row alone; when it throws, the engine calls it again on
   // each half of the block, down to single rows, which then fail through Body with their own
-  // messages. A pure function's call over columns uses it; Value and qvFormula call Body. A function with a Block and no Body gets a Body that
-  // calls the Block on one row. (Initialised here so that hosts listing the four members above
-  // in braces, as before, get no warning.)
+  // messages. A pure function's call over columns uses it; Value and qvFormula call Body. A
+  // function with a Block and no Body gets a Body that calls the Block on one row. (Initialised
+  // here so that hosts listing the four members above in braces, as before, get no warning.)
   std::function<void(std::span<const std::span<const double>> Args, std::span<double> Out)> Block = nullptr;
 };
 
