@@ -132,13 +132,19 @@ void BlockProgram::Arithmetic(const DoubleStep& Step, size_t Rows, uint8_t* Live
   DeclineNonFinite(t, Rows, Live, finite);
 }
 
-// Any other step on each live row: its registers gathered into a frame, the step run alone.
+// Any other step on each live row: the registers it reads (its operands, a host call's
+// arguments) gathered into a frame, the step run alone.
 void BlockProgram::RowByRow(const DoubleStep& Step, const DoubleProgram& Single, size_t Rows, uint8_t* Live) {
   std::array<double, DoubleProgram::kMaxRegisters> frame;
+  std::array<uint8_t, 3 + kMaxHostArgs> read = {Step.A, Step.B, Step.C};
+  size_t reads = 3;
+  if (Step.Op == DoubleOp::Host)
+    for (uint8_t reg : fast_.Hosts[Step.A].Args)
+      if (reads < read.size()) read[reads++] = reg;
   double* t = reg_[Step.Target];
   for (size_t r = 0; r < Rows; ++r) {
     if (!Live[r]) continue;
-    for (size_t k = 0; k < reg_.size(); ++k) frame[k] = reg_[k][r];
+    for (size_t k = 0; k < reads; ++k) frame[read[k]] = reg_[read[k]][r];
     if (!RunDoubleProgram(Single, frame.data(), t[r])) Live[r] = 0;
   }
 }

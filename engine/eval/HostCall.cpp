@@ -47,7 +47,7 @@ Step CallTextHost(Machine& M, const HostCall& Call, ErrorState& Failure) {
   if (n == 0) M.Push();
   std::vector<Variant> args(static_cast<size_t>(n));
   for (int k = 1; k <= n; ++k) {
-    const Variant* v = k == n ? &M.acc : M.Below(n - 1 - k);
+    const Variant* v = M.Argument(k, n);
     if (v) args[size_t(k - 1)] = *v;
   }
   if (n > 1) M.Pop(n - 1);
@@ -95,7 +95,7 @@ Step CallHost(Machine& M, const HostCall& Call, bool Record, ErrorState& Failure
   std::array<double, kMaxHostArgs> args{};
   bool read = n <= kMaxHostArgs;
   for (int k = 1; k <= n && read; ++k) {
-    const Variant* v = k == n ? &M.acc : M.Below(n - 1 - k);
+    const Variant* v = M.Argument(k, n);
     read = v && v->toNumber(args[size_t(k - 1)]);
   }
   if (n > 1) M.Pop(n - 1);
@@ -113,10 +113,8 @@ Step CallHost(Machine& M, const HostCall& Call, bool Record, ErrorState& Failure
       return Step::Ok;
     }
     why = u"the result is not a finite number";
-  } catch (const std::exception& e) {
-    why = FromUtf8(e.what());
   } catch (...) {
-    why = u"the function failed";
+    why = Thrown();
   }
   Failure.Set(6, CallText(f, args.data(), count, why));
   return Step::Domain;

@@ -61,6 +61,9 @@ class Machine {
     int slot = count - depth;
     return slot >= 1 && slot <= kStackSlots ? Slot(slot) : nullptr;
   }
+  // Argument K (1-based) of a call of N arguments: the last in the accumulator, the others below
+  // the top of the stack in order; null where Below has none.
+  const Variant* Argument(int K, int N) const noexcept { return K == N ? &acc : Below(N - 1 - K); }
 
  private:
   Variant* Slot(int k) noexcept { return std::launder(reinterpret_cast<Variant*>(raw_)) + (k - 1); }

@@ -213,7 +213,7 @@ void UserFunctionStore::CallUserFunc(Machine& M, int16_t Opcode, ErrorState& Fai
   if (compiled_[size_t(slot - 1)]) body.Errors().Clear();
   if (n <= 0) M.Push();
   for (int k = n; k >= 1; --k) {
-    const Variant* argument = k == n ? &M.acc : M.Below(n - 1 - k);
+    const Variant* argument = M.Argument(k, n);
     qvVariable* parameter = body.Parameter(k);
     if (argument && parameter) parameter->Value = *argument;
   }
